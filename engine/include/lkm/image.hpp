@@ -1,0 +1,50 @@
+// The snapshot of the game's main module as it lies in memory, and the
+// bounded operations through which everything else reads it.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "lkm/bytes.hpp"
+
+namespace lkm {
+
+struct Section {
+    uint32_t rva;             // VirtualAddress: start as an offset into Image::bytes
+    uint32_t size;            // max(VirtualSize, SizeOfRawData)
+    uint32_t characteristics; // section flags, unchanged
+};
+
+inline constexpr uint32_t sectionExecute = 0x20000000; // IMAGE_SCN_MEM_EXECUTE
+inline constexpr uint32_t sectionWrite = 0x80000000;   // IMAGE_SCN_MEM_WRITE
+
+struct Image {
+    std::vector<uint8_t> bytes;             // index i is the byte at game address base + i
+    uint32_t base;                          // load address of the module
+    std::vector<Section> sections;          // section-table order
+    std::map<uint32_t, std::string> imports; // IAT slot address -> "DLL!function"
+
+    // Validates a mapped 32-bit PE image and indexes its sections and imports.
+    Image(std::vector<uint8_t> bytes, uint32_t base);
+
+    // Game address -> image offset ("Engine pointer is outside the main module.").
+    uint32_t offset(uint32_t address) const;
+    // Image offset -> game address ("Invalid engine address.").
+    uint32_t address(uint32_t offset) const;
+    // Zero-terminated string of at most 511 characters at an image offset.
+    std::string z(uint32_t offset) const;
+    // Absolute target of the E8/E9 rel32 instruction at an image offset.
+    uint32_t branch(uint32_t offset) const;
+    // True when [offset, offset + length) lies inside one writable section.
+    bool writable(uint32_t offset, uint32_t length) const;
+    // Offsets of every match of a signature text in the executable sections.
+    std::vector<uint32_t> find(const std::string& signature) const;
+};
+
+// The one distinct value of `candidates`, or
+// "Engine recognition failed: <what> has <n> matches.".
+uint32_t one(std::vector<uint32_t> candidates, const char* what);
+
+} // namespace lkm

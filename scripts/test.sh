@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# Builds every tree and runs every test:
+#   build/native  - engine and portable plug-in logic, natively
+#   build/asan    - the same under AddressSanitizer and UndefinedBehaviorSanitizer
+#   build/win32   - the plug-in, the stand-in game and every test, run under Wine
+# The last line sums up the ctest results of all trees.
+set -uo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+bash scripts/install-deps.sh || exit 1
+
+jobs=$(nproc)
+passed=0
+failed=0
+status=0
+
+run_tree() {
+  local name=$1; shift
+  local dir=build/$name
+  echo "=== $name: configure and build"
+  if ! cmake -S . -B "$dir" "$@" >"$dir.configure.log" 2>&1; then
+    cat "$dir.configure.log"; echo "configure of $name failed"; status=1; failed=$((failed + 1)); return
+  fi
+  if ! cmake --build "$dir" -j "$jobs"; then
+    echo "build of $name failed"; status=1; failed=$((failed + 1)); return
+  fi
+  echo "=== $name: tests"
+  local log=$dir.ctest.log
+  (cd "$dir" && ctest --output-on-failure -j "$jobs" --timeout 600) 2>&1 | tee "$log"
+  [ "${PIPESTATUS[0]}" -eq 0 ] || status=1
+  local line
+  line=$(grep -E '[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1)
+  if [ -z "$line" ]; then
+    status=1; failed=$((failed + 1)); return
+  fi
+  local f t
+  f=$(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\1/' <<<"$line")
+  t=$(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\2/' <<<"$line")
+  passed=$((passed + t - f))
+  failed=$((failed + f))
+}
+
+mkdir -p build
+run_tree native -DCMAKE_BUILD_TYPE=RelWithDebInfo
+run_tree asan -DCMAKE_BUILD_TYPE=Debug -DLKM_SANITIZE=ON -DLKM_BENCH=OFF
+run_tree win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=RelWithDebInfo
+[ -x scripts/fuzz-smoke.sh ] && { bash scripts/fuzz-smoke.sh || { status=1; failed=$((failed + 1)); }; }
+
+# Nothing of Wine stays running.
+WINEPREFIX="$root/build/win32/wineprefix" wineserver -k 2>/dev/null || true
+
+[ "$failed" -eq 0 ] || status=1
+echo "summary: $passed passed, $failed failed"
+exit $status
