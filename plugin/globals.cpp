@@ -1,0 +1,16 @@
+#include "globals.hpp"
+
+namespace lwf {
+
+std::FILE* logFile = nullptr;
+int32_t resolutionX = 0;
+int32_t resolutionY = 0;
+int32_t windowed = 0;
+int32_t forcedBaseFov = 0;
+bool active = false;
+lkm::Layout layout;
+uint32_t gameBase = 0;
+std::array<Setter, 5> originalSetters{};
+double focalFactor = 1.0;
+
+} // namespace lwf
