@@ -1,0 +1,18 @@
+// Turns the patch plan into memory patches: every maximal run of bytes in which
+// the plan differs from the image snapshot becomes one patch of the live module.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "transaction.hpp"
+
+namespace lwf {
+
+// Adds the runs in ascending order: target liveBase + i, expected the snapshot's
+// bytes from i, replacement the plan's. Plan and snapshot must be equally long
+// ("Invalid patch range.").
+void addPlanPatches(Transaction& transaction, uint8_t* liveBase, const std::vector<uint8_t>& snapshot,
+                    const std::vector<uint8_t>& plan);
+
+} // namespace lwf

@@ -1,0 +1,108 @@
+#include "transaction.hpp"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <stdexcept>
+
+namespace lwf {
+
+namespace {
+
+constexpr char restoreWarning[] = "Warning: Windows could not restore an original page protection.";
+
+uintptr_t address(const void* pointer) {
+    return reinterpret_cast<uintptr_t>(pointer);
+}
+
+// [a, a + aLength) and [b, b + bLength) share a byte; both lengths are non-zero
+// and no sum is formed, so ranges near the top of the address space compare right.
+bool intersects(uintptr_t a, std::size_t aLength, uintptr_t b, std::size_t bLength) {
+    return b >= a ? b - a < aLength : a - b < bLength;
+}
+
+} // namespace
+
+Transaction::Transaction(MemoryServices& memory, Warn warn) : memory_(memory), warn_(warn) {}
+
+Transaction::~Transaction() {
+    if (protections.empty()) return;
+    // Only reached when an exception left the commit while pages were writable.
+    try {
+        restoreProtections(memory_.pageSize());
+    } catch (...) {
+        // Nothing more can be given back here.
+    }
+}
+
+void Transaction::add(uint8_t* target, const uint8_t* expected, const uint8_t* replacement, unsigned size) {
+    if (size == 0) throw std::runtime_error("Empty memory patch.");
+    // A range running past the top of the address space cannot be game memory.
+    if (address(target) > std::numeric_limits<uintptr_t>::max() - (size - 1))
+        throw std::runtime_error("Invalid patch range.");
+    for (const Patch& patch : patches)
+        if (intersects(address(patch.target), patch.expected.size(), address(target), size))
+            throw std::runtime_error("Overlapping memory patches.");
+    patches.push_back({target, std::vector<uint8_t>(expected, expected + size),
+                       std::vector<uint8_t>(replacement, replacement + size)});
+}
+
+void Transaction::commit() {
+    const uint32_t pageSize = memory_.pageSize();
+
+    for (const Patch& patch : patches)
+        if (std::memcmp(patch.target, patch.expected.data(), patch.expected.size()) != 0)
+            throw std::runtime_error("Game code changed during initialization; no patches applied.");
+
+    if (!patches.empty() && pageSize == 0)
+        throw std::runtime_error("Cannot make the game patch pages writable.");
+    for (const Patch& patch : patches) {
+        const uintptr_t first = address(patch.target) - address(patch.target) % pageSize;
+        const uintptr_t end = address(patch.target) + (patch.expected.size() - 1);
+        const uintptr_t last = end - end % pageSize;
+        for (uintptr_t page = first;; page += pageSize) {
+            const bool recorded = std::any_of(protections.begin(), protections.end(),
+                                              [page](const auto& entry) { return entry.first == page; });
+            if (!recorded) {
+                // Room first, so that a page made writable is always recorded.
+                protections.reserve(protections.size() + 1);
+                uint32_t previous = 0;
+                if (!memory_.protect(reinterpret_cast<void*>(page), pageSize, pageExecuteReadWrite,
+                                     &previous)) {
+                    restoreProtections(pageSize);
+                    throw std::runtime_error("Cannot make the game patch pages writable.");
+                }
+                protections.emplace_back(page, previous);
+            }
+            if (page == last) break;
+        }
+    }
+
+    for (const Patch& patch : patches)
+        std::memcpy(patch.target, patch.replacement.data(), patch.replacement.size());
+
+    if (memory_.flushInstructionCache(memory_.currentProcess(), nullptr, 0)) {
+        committed = true;
+        restoreProtections(pageSize);
+        return;
+    }
+
+    for (const Patch& patch : patches)
+        std::memcpy(patch.target, patch.expected.data(), patch.expected.size());
+    memory_.flushInstructionCache(memory_.currentProcess(), nullptr, 0);
+    restoreProtections(pageSize);
+    throw std::runtime_error("Instruction cache flush failed; memory patches rolled back.");
+}
+
+void Transaction::restoreProtections(uint32_t pageSize) {
+    bool failed = false;
+    while (!protections.empty()) {
+        const auto [page, previous] = protections.back();
+        uint32_t ignored = 0;
+        if (!memory_.protect(reinterpret_cast<void*>(page), pageSize, previous, &ignored)) failed = true;
+        protections.pop_back();
+    }
+    if (failed && warn_ != nullptr) warn_(restoreWarning);
+}
+
+} // namespace lwf
