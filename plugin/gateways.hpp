@@ -1,0 +1,42 @@
+// The CVar gateways: one executable page through which the five redirected
+// engine setters are still reached, and the redirections that lead from each
+// setter's entry to its replacement.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "memory_services.hpp"
+#include "transaction.hpp"
+
+namespace lwf {
+
+inline constexpr std::size_t gatewayPageSize = 0x1000; // one block for all five gateways
+
+// The game's main module as the gateways see it: the snapshot of its image, its
+// load address in the game's 32-bit address space, and the same place as a
+// pointer of this process. Inside the game the last two are the same number.
+struct GameModule {
+    const std::vector<uint8_t>& snapshot;
+    uint32_t base;
+    uint8_t* live;
+};
+
+// The 32-bit address of a pointer of this process: inside the game, the pointer itself.
+inline uint32_t address32(const void* pointer) {
+    return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(pointer));
+}
+
+// Allocates the gateway page and stores it in `page` at once, so that the caller
+// can release it whatever fails later; builds gateway k at page + 16 x k for the
+// setter at image offset `setters`[k], points `originalSetters`[k] at it and adds
+// the redirection of setter k to `hookAddresses`[k] to `transaction`; then makes
+// the page executable and read-only and flushes it. Nothing of the game changes
+// here: the redirections become live with the commit.
+void prepareGateways(MemoryServices& memory, Transaction& transaction, const GameModule& game,
+                     const std::vector<uint32_t>& setters, const std::array<uint32_t, 5>& hookAddresses,
+                     void*& page);
+
+} // namespace lwf
