@@ -1,0 +1,17 @@
+// Maximal runs of bytes in which two equally long byte vectors differ.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace lkm {
+
+struct Run {
+    uint32_t offset; // first differing index
+    uint32_t length; // number of consecutive differing bytes
+};
+
+// Runs in ascending order; bytes beyond the shorter vector are not compared.
+std::vector<Run> differingRuns(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b);
+
+} // namespace lkm

@@ -1,0 +1,41 @@
+// Lays out an executable file in memory the way the Windows loader maps it:
+// headers, then every section's raw data at its virtual address, zero-filled
+// to SizeOfImage, based at the header's ImageBase. Every field read from the
+// file is bounds-checked; the file itself is never written.
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace lkmtool {
+
+// A file that is not a 32-bit PE, or is truncated or inconsistent.
+struct FileError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+struct SectionName {
+    std::string name; // up to 8 characters from the section table
+    uint32_t rva;
+    uint32_t size;      // max(VirtualSize, SizeOfRawData), as the image model counts it
+    uint32_t rawOffset; // PointerToRawData
+    uint32_t rawCopied; // bytes mapped from the file
+};
+
+struct MappedFile {
+    std::vector<uint8_t> image; // SizeOfImage bytes
+    uint32_t base;              // ImageBase from the optional header
+    std::vector<SectionName> sections;
+};
+
+MappedFile mapFile(const std::vector<uint8_t>& file);
+std::vector<uint8_t> readFile(const std::string& path);
+
+// Name of the section that holds an image offset, or "headers" / "?".
+std::string sectionOf(const MappedFile& mapped, uint32_t offset);
+// File offset of the byte mapped at an image offset; false when it came from no file byte.
+bool fileOffsetOf(const MappedFile& mapped, uint32_t offset, uint32_t& fileOffset);
+
+} // namespace lkmtool

@@ -1,0 +1,73 @@
+#include <cstdio>
+#include <string>
+
+#include "report.hpp"
+
+namespace lkmtool {
+
+namespace {
+
+std::string address(uint32_t value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08X", value);
+    return text;
+}
+
+void line(std::string& out, const std::string& text) { out += text + "\n"; }
+
+void places(std::string& out, const char* title, const std::vector<Place>& list) {
+    line(out, title);
+    for (const Place& p : list) {
+        std::string row = "  " + address(p.address) + "  " + p.section;
+        row.resize(std::max<std::size_t>(row.size(), 22), ' ');
+        row += "  " + p.name;
+        if (!p.value.empty()) row += " = " + p.value;
+        line(out, row);
+    }
+}
+
+void changes(std::string& out, const std::vector<Change>& list) {
+    for (const Change& c : list) {
+        std::string row = "  " + address(c.address) + "  " + c.section;
+        if (c.fileOffset) row += "  file " + address(*c.fileOffset);
+        line(out, row + "  " + c.what);
+        line(out, "      before: " + c.before);
+        line(out, "      after:  " + c.after);
+    }
+}
+
+} // namespace
+
+std::string renderText(const Report& r) {
+    std::string out;
+    line(out, "File: " + r.file);
+    if (!r.supported) {
+        line(out, "Verdict: not supported");
+        line(out, "Reason: " + r.failure);
+        return out;
+    }
+    line(out, "Verdict: supported");
+    char aspect[64];
+    std::snprintf(aspect, sizeof aspect, "%.9g", double(r.aspect));
+    if (r.earlierPatch) {
+        line(out, std::string("Earlier patch: yes (camera aspect ") + aspect +
+                      "); the plug-in works from the stock bytes below:");
+        changes(out, r.normalization);
+    } else {
+        line(out, std::string("Earlier patch: none (camera aspect ") + aspect + ", stock)");
+    }
+    places(out, "Recognised places:", r.places);
+    places(out, "CVar objects (value at +20):", r.cvars);
+    line(out, "r_fov default: " + std::to_string(r.defaultFocal));
+    places(out, "CVar setters:", r.setters);
+    if (r.planned) {
+        line(out, "Patches for " + std::to_string(r.resolutionX) + "x" + std::to_string(r.resolutionY) +
+                      ", proportional menu/HUD=" + (r.keepUi ? "1" : "0") + ": " + std::to_string(r.patches.size()) +
+                      " runs, plus " + std::to_string(r.redirections.size()) + " setter redirections");
+        changes(out, r.patches);
+        changes(out, r.redirections);
+    }
+    return out;
+}
+
+} // namespace lkmtool

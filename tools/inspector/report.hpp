@@ -1,0 +1,66 @@
+// What the inspector learns about one executable: the recognition verdict,
+// any earlier patch, the recognised places and, for a resolution, the patches
+// the plug-in would commit.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace lkmtool {
+
+struct Options {
+    std::string path;
+    std::optional<std::pair<int, int>> resolution; // --resolution WxH
+    bool keepUi = true;                             // --keep-ui 0|1
+    bool json = false;                              // --json
+};
+
+struct Place {
+    std::string name;
+    uint32_t address;
+    std::string section;
+    std::string value; // formatted constant, empty when the place holds code
+};
+
+struct Change {
+    uint32_t address;
+    std::string section;
+    std::string before; // hex bytes
+    std::string after;  // hex bytes; "??" where only the running process knows them
+    std::string what;   // the recognised places the bytes belong to
+    std::optional<uint32_t> fileOffset;
+};
+
+struct Report {
+    std::string file;
+    bool supported = false;
+    std::string failure; // the recognition message when not supported
+
+    float aspect = 0.0f;
+    bool earlierPatch = false;
+    std::vector<Change> normalization; // where the file differs from the stock engine
+
+    std::vector<Place> places;
+    std::vector<Place> cvars;
+    std::vector<Place> setters;
+    int32_t defaultFocal = 0;
+
+    bool planned = false;
+    int resolutionX = 0;
+    int resolutionY = 0;
+    bool keepUi = true;
+    std::vector<Change> patches;      // plan runs, ascending
+    std::vector<Change> redirections; // the five setter jumps
+};
+
+// Throws FileError for a file that cannot be mapped; a recognition failure is
+// part of the report. lkm::build failures (a resolution outside its limits)
+// propagate as std::runtime_error.
+Report inspectFile(const Options& options);
+
+std::string renderText(const Report& report);
+std::string renderJson(const Report& report);
+
+} // namespace lkmtool
