@@ -1,0 +1,94 @@
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <stdexcept>
+
+#include "capture.hpp"
+#include "globals.hpp"
+
+namespace lwf {
+
+namespace {
+
+constexpr uint32_t lfanewField = 0x3C;       // IMAGE_DOS_HEADER::e_lfanew
+constexpr uint32_t machineField = 0x04;      // from the PE signature
+constexpr uint32_t sizeOfImageField = 0x50;  // from the PE signature
+constexpr uint32_t headerFieldsEnd = 0x54;   // end of SizeOfImage
+constexpr uint32_t largestLfanew = 0xFFFFF;  // e_lfanew below 1 MiB
+constexpr uint32_t smallestImage = 0x1000;   // one 4 KiB page
+constexpr uint32_t largestImage = 0xFFFFFFF; // below 256 MiB
+
+bool accessible(const MEMORY_BASIC_INFORMATION& region) {
+    return region.State == MEM_COMMIT && (region.Protect & (PAGE_NOACCESS | PAGE_GUARD)) == 0;
+}
+
+// True when every byte of [address, address + size) lies in accessible memory.
+bool readable(uintptr_t address, uint32_t size) {
+    if (address > UINTPTR_MAX - size) return false;
+    const uintptr_t end = address + size;
+    while (address < end) {
+        MEMORY_BASIC_INFORMATION region{};
+        if (VirtualQuery(reinterpret_cast<const void*>(address), &region, sizeof region) == 0) return false;
+        const uintptr_t regionEnd = reinterpret_cast<uintptr_t>(region.BaseAddress) + region.RegionSize;
+        if (regionEnd <= address || !accessible(region)) return false;
+        address = regionEnd;
+    }
+    return true;
+}
+
+template <class T>
+T live(uintptr_t address) {
+    T value;
+    std::memcpy(&value, reinterpret_cast<const void*>(address), sizeof value);
+    return value;
+}
+
+} // namespace
+
+std::vector<uint8_t> copyMappedRegions(uintptr_t base, uint32_t size) {
+    std::vector<uint8_t> image(size);
+    uint32_t offset = 0;
+    while (offset < size) {
+        const uintptr_t address = base + offset;
+        MEMORY_BASIC_INFORMATION region{};
+        if (VirtualQuery(reinterpret_cast<const void*>(address), &region, sizeof region) == 0)
+            throw std::runtime_error("Cannot query the game image.");
+        const uintptr_t regionEnd = reinterpret_cast<uintptr_t>(region.BaseAddress) + region.RegionSize;
+        if (regionEnd <= address) throw std::runtime_error("Invalid image memory region.");
+        const uint32_t chunk = static_cast<uint32_t>(std::min<uintptr_t>(regionEnd - address, size - offset));
+        if (accessible(region))
+            std::memcpy(image.data() + offset, reinterpret_cast<const void*>(address), chunk);
+        offset += chunk;
+    }
+    return image;
+}
+
+std::vector<uint8_t> captureModule(uintptr_t module) {
+    gameBase = static_cast<uint32_t>(module);
+
+    // The headers are read where the loader mapped them; each field is read only
+    // once the memory under it is known to be readable.
+    if (!readable(module, lfanewField + 4) || live<uint16_t>(module) != 0x5A4D) // "MZ"
+        throw std::runtime_error("Invalid game image header.");
+    const uint32_t lfanew = live<uint32_t>(module + lfanewField);
+    if (lfanew - 1 >= largestLfanew || !readable(module + lfanew, headerFieldsEnd))
+        throw std::runtime_error("Invalid game image header.");
+
+    const uintptr_t pe = module + lfanew;
+    if (live<uint32_t>(pe) != 0x4550 || live<uint16_t>(pe + machineField) != 0x014C) // "PE\0\0", i386
+        throw std::runtime_error("Not an x86 game image.");
+
+    const uint32_t sizeOfImage = live<uint32_t>(pe + sizeOfImageField);
+    if (sizeOfImage - smallestImage > largestImage - smallestImage)
+        throw std::runtime_error("Unsupported image size.");
+
+    return copyMappedRegions(module, sizeOfImage);
+}
+
+std::vector<uint8_t> captureImage() {
+    return captureModule(reinterpret_cast<uintptr_t>(GetModuleHandleW(nullptr)));
+}
+
+} // namespace lwf
