@@ -1,0 +1,107 @@
+#include <cstdint>
+#include <exception>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "capture.hpp"
+#include "display.hpp"
+#include "globals.hpp"
+#include "lkm/image.hpp"
+#include "log.hpp"
+#include "options.hpp"
+#include "paths.hpp"
+#include "startup.hpp"
+
+namespace lwf {
+
+namespace {
+
+constexpr const char* productName = "Larkmere Widescreen Fix ASI ";
+constexpr const char* version = "1.0";
+constexpr DWORD modulePathCapacity = 32768; // wide characters, the longest Windows path
+
+// What the steps hand on to each other; released when the start-up ends.
+struct Startup {
+    std::wstring modulePath;
+    std::wstring iniPath;
+    std::wstring logPath;
+    int keepUiAspectRatio = 1;   // KeepUIAspectRatio option, 0 or 1
+    void* gatewayPage = nullptr; // the CVar gateway page once allocated
+    bool committed = false;      // every game patch is written
+};
+
+// The plug-in's own path and the INI and log paths beside it.
+void locateFiles(Startup& startup) {
+    std::vector<wchar_t> buffer(modulePathCapacity);
+    const DWORD length = GetModuleFileNameW(moduleHandle, buffer.data(), modulePathCapacity);
+    if (length == 0 || length >= modulePathCapacity)
+        throw std::runtime_error("Cannot determine module path.");
+    startup.modulePath.assign(buffer.data(), length);
+    startup.iniPath = sibling(startup.modulePath, L".ini");
+    startup.logPath = sibling(startup.modulePath, L".log");
+}
+
+// Reads and judges the options in their fixed order; the first one that fails is
+// the one reported. False when the INI disables the plug-in: then nothing after
+// Enabled is read.
+bool readSettings(Startup& startup) {
+    const std::wstring& ini = startup.iniPath;
+    const int enabled = readOption(L"Enabled", 1, ini);
+    if (!within(enabled, 0, 1)) throw std::runtime_error("Enabled must be 0 or 1.");
+    if (enabled == 0) return false;
+
+    resolutionX = readOption(L"ResX", 0, ini); // judged together with ResY in settleResolution
+    resolutionY = readOption(L"ResY", 0, ini);
+    startup.keepUiAspectRatio = readOption(L"KeepUIAspectRatio", 1, ini);
+    if (!within(startup.keepUiAspectRatio, 0, 1))
+        throw std::runtime_error("KeepUIAspectRatio must be 0 or 1.");
+    windowed = readOption(L"Windowed", 0, ini);
+    if (!within(windowed, 0, 1)) throw std::runtime_error("Windowed must be 0 or 1.");
+    forcedBaseFov = readOption(L"BaseFOV", 0, ini);
+    if (!within(forcedBaseFov, 0, 9999)) throw std::runtime_error("BaseFOV must be 0..9999.");
+    return true;
+}
+
+// The target resolution: configured, or the desktop mode when both keys are 0.
+void settleResolution() {
+    if (resolutionX == 0 && resolutionY == 0) detectDesktopResolution();
+    if (!within(resolutionX, 320, 16384) || !within(resolutionY, 200, 16384))
+        throw std::runtime_error("Set both ResX and ResY, or set both to 0 for automatic resolution.");
+}
+
+// The snapshot of the game's main module; captureImage sets gameBase first.
+lkm::Image snapshotGame() {
+    std::vector<uint8_t> bytes = captureImage();
+    return lkm::Image(std::move(bytes), gameBase);
+}
+
+} // namespace
+
+void initialize() {
+    Startup startup;
+    try {
+        locateFiles(startup);
+        openLog(startup.logPath);
+        logLine((std::string(productName) + version).c_str());
+        if (!readSettings(startup)) {
+            logLine("Disabled by the INI. No game memory changed.");
+            closeLog();
+            return;
+        }
+        settleResolution();
+        const lkm::Image image = snapshotGame();
+
+        // ---- Recognition, plan, transaction, gateways, commit, enforcement and
+        // ---- the summary continue here, from `image` and `startup`.
+        throw std::runtime_error("Engine recognition is not available in this build.");
+    } catch (const std::exception& error) {
+        logLine((std::string("Initialization stopped: ") + error.what()).c_str());
+        // A page that never went live is the plug-in's to give back.
+        if (startup.gatewayPage && !startup.committed) VirtualFree(startup.gatewayPage, 0, MEM_RELEASE);
+    }
+    closeLog();
+}
+
+} // namespace lwf
