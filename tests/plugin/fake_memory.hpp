@@ -1,0 +1,125 @@
+// A stand-in for the process memory services: plain buffers, a log of every
+// call in the order made, the protection each page currently has, and failures
+// injected by call number.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <map>
+#include <new>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "memory_services.hpp"
+
+namespace lwftest {
+
+class FakeMemory final : public lwf::MemoryServices {
+public:
+    // Addresses in the call log are written relative to `origin`.
+    explicit FakeMemory(const void* origin, uint32_t page = 64) : origin_(origin), page_(page) {}
+
+    std::vector<std::string> calls;
+    std::map<uintptr_t, uint32_t> pages; // current protection of every page ever touched
+    uint32_t initialProtection = lwf::pageExecuteRead;
+    std::set<int> failingProtects; // 1-based numbers of protect calls that fail
+    int throwingProtect = 0;       // number of the protect call that throws std::bad_alloc
+    std::set<int> failingFlushes;  // 1-based numbers of flush calls that fail
+    std::function<void()> onFlush; // runs inside every flush, before its result
+
+    uint32_t pageSize() override {
+        calls.push_back("pageSize");
+        return page_;
+    }
+
+    bool protect(void* address, std::size_t size, uint32_t protection, uint32_t* previous) override {
+        const int number = ++protects_;
+        char line[80];
+        std::snprintf(line, sizeof line, "protect %+lld %zu %02X", relative(address), size,
+                      unsigned(protection));
+        calls.push_back(line);
+        if (number == throwingProtect) throw std::bad_alloc();
+        if (failingProtects.count(number)) return false;
+        const auto key = reinterpret_cast<uintptr_t>(address);
+        const auto entry = pages.emplace(key, initialOf(key)).first;
+        *previous = entry->second;
+        entry->second = protection;
+        return true;
+    }
+
+    void* currentProcess() override {
+        calls.push_back("currentProcess");
+        return processHandle();
+    }
+
+    bool flushInstructionCache(void* process, const void* address, std::size_t size) override {
+        const int number = ++flushes_;
+        char line[80];
+        std::snprintf(line, sizeof line, "flush %s %s %zu", process == processHandle() ? "process" : "other",
+                      address == nullptr ? "null" : "address", size);
+        calls.push_back(line);
+        if (onFlush) onFlush();
+        return failingFlushes.count(number) == 0;
+    }
+
+    void* allocate(std::size_t, uint32_t) override {
+        calls.push_back("allocate");
+        return nullptr;
+    }
+
+    bool release(void*) override {
+        calls.push_back("release");
+        return false;
+    }
+
+    // Gives one page a protection other than `initialProtection` before the test.
+    void seed(const void* page, uint32_t protection) {
+        pages[reinterpret_cast<uintptr_t>(page)] = protection;
+        initial_[reinterpret_cast<uintptr_t>(page)] = protection;
+    }
+
+    // The protection a page has now.
+    uint32_t protectionOf(const void* page) const {
+        const auto key = reinterpret_cast<uintptr_t>(page);
+        const auto found = pages.find(key);
+        return found == pages.end() ? initialOf(key) : found->second;
+    }
+
+    // The pages whose protection differs from the one they started with.
+    std::vector<uintptr_t> changedPages() const {
+        std::vector<uintptr_t> changed;
+        for (const auto& [page, protection] : pages)
+            if (protection != initialOf(page)) changed.push_back(page);
+        return changed;
+    }
+
+private:
+    long long relative(const void* address) const {
+        return static_cast<long long>(reinterpret_cast<uintptr_t>(address) -
+                                      reinterpret_cast<uintptr_t>(origin_));
+    }
+    static void* processHandle() {
+        return reinterpret_cast<void*>(uintptr_t(-1));
+    } // GetCurrentProcess' pseudo handle
+
+    uint32_t initialOf(uintptr_t page) const {
+        const auto found = initial_.find(page);
+        return found == initial_.end() ? initialProtection : found->second;
+    }
+
+    std::map<uintptr_t, uint32_t> initial_;
+    const void* origin_;
+    uint32_t page_;
+    int protects_ = 0;
+    int flushes_ = 0;
+};
+
+// Collects the transaction's warning lines.
+inline std::vector<std::string> warnings;
+inline void collectWarning(const char* line) {
+    warnings.emplace_back(line);
+}
+
+} // namespace lwftest

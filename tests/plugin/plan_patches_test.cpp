@@ -1,0 +1,74 @@
+#include "plan_patches.hpp"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "fake_memory.hpp"
+
+namespace {
+
+using Runs = std::vector<std::pair<std::size_t, std::size_t>>; // (first index, length)
+
+TEST(PlanPatches, EveryMaximalRunOfChangedBytesIsOnePatchInAscendingOrder) {
+    struct Case {
+        const char* name;
+        std::vector<std::size_t> changed; // indices where the plan differs
+        Runs runs;
+    };
+    const std::vector<Case> cases{
+        {"plan equal to the snapshot", {}, {}},
+        {"first byte of the image", {0}, {{0, 1}}},
+        {"last byte of the image", {31}, {{31, 1}}},
+        {"runs separated by one unchanged byte", {4, 5, 7, 8}, {{4, 2}, {7, 2}}},
+        {"touching changed bytes", {10, 11, 12, 13}, {{10, 4}}},
+        {"runs at both ends", {0, 1, 30, 31}, {{0, 2}, {30, 2}}},
+        {"every byte", {}, {{0, 32}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<uint8_t> snapshot(32);
+        for (std::size_t i = 0; i < snapshot.size(); ++i) snapshot[i] = uint8_t(i);
+        std::vector<uint8_t> plan = snapshot;
+        for (std::size_t i : c.changed) plan[i] ^= 0x80;
+        if (std::string(c.name) == "every byte")
+            for (uint8_t& byte : plan) byte = uint8_t(~byte);
+
+        std::vector<uint8_t> live(32);
+        lwftest::FakeMemory memory(live.data());
+        lwf::Transaction transaction(memory, lwftest::collectWarning);
+        lwf::addPlanPatches(transaction, live.data(), snapshot, plan);
+
+        ASSERT_EQ(transaction.patches.size(), c.runs.size());
+        for (std::size_t k = 0; k < c.runs.size(); ++k) {
+            const auto [first, length] = c.runs[k];
+            const lwf::Patch& patch = transaction.patches[k];
+            EXPECT_EQ(patch.target, live.data() + first);
+            EXPECT_EQ(patch.expected,
+                      std::vector<uint8_t>(snapshot.begin() + first, snapshot.begin() + first + length));
+            EXPECT_EQ(patch.replacement,
+                      std::vector<uint8_t>(plan.begin() + first, plan.begin() + first + length));
+        }
+        EXPECT_TRUE(memory.calls.empty());
+    }
+}
+
+TEST(PlanPatches, PlanOfAnotherLengthIsRefused) {
+    const std::vector<uint8_t> snapshot(16, 1);
+    const std::vector<uint8_t> plan(17, 1);
+    std::vector<uint8_t> live(17);
+    lwftest::FakeMemory memory(live.data());
+    lwf::Transaction transaction(memory, lwftest::collectWarning);
+    try {
+        lwf::addPlanPatches(transaction, live.data(), snapshot, plan);
+        FAIL() << "no exception";
+    } catch (const std::runtime_error& error) {
+        EXPECT_STREQ(error.what(), "Invalid patch range.");
+    }
+    EXPECT_TRUE(transaction.patches.empty());
+}
+
+} // namespace
