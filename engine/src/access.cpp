@@ -1,0 +1,53 @@
+// Bounded conversions and reads over the image: addresses and offsets, strings,
+// relative branches and the writable-range test.
+#include <cstdint>
+#include <string>
+
+#include "lkm/image.hpp"
+
+namespace lkm {
+
+namespace {
+constexpr uint32_t maxString = 512; // positions scanned for the terminator, the terminator included
+constexpr uint8_t callRel32 = 0xE8;
+constexpr uint8_t jmpRel32 = 0xE9;
+} // namespace
+
+uint32_t Image::offset(uint32_t address) const {
+    require(address >= base && address - base < bytes.size(), "Engine pointer is outside the main module.");
+    return address - base;
+}
+
+uint32_t Image::address(uint32_t offset) const {
+    require(offset < bytes.size() && offset <= UINT32_MAX - base, "Invalid engine address.");
+    return base + offset;
+}
+
+std::string Image::z(uint32_t offset) const {
+    require(offset < bytes.size(), "Invalid image string.");
+    const std::size_t left = bytes.size() - offset;
+    const std::size_t limit = left < maxString ? left : maxString;
+    const uint8_t* start = bytes.data() + offset;
+    for (std::size_t i = 0; i < limit; ++i)
+        if (start[i] == 0) return std::string(reinterpret_cast<const char*>(start), i);
+    throw std::runtime_error("Unterminated image string.");
+}
+
+uint32_t Image::branch(uint32_t offset) const {
+    require(offset < bytes.size() && (bytes[offset] == callRel32 || bytes[offset] == jmpRel32),
+            "Expected an x86 branch.");
+    const uint32_t from = address(offset);
+    // offset < length <= 2^32 - 1, so offset + 1 does not wrap.
+    const uint32_t displacement = read<uint32_t>(bytes, offset + 1);
+    return from + 5 + displacement; // modulo 2^32: a negative displacement branches backwards
+}
+
+bool Image::writable(uint32_t offset, uint32_t length) const {
+    const uint64_t end = uint64_t(offset) + length;
+    for (const Section& s : sections)
+        if ((s.characteristics & sectionWrite) && s.rva <= offset && end <= uint64_t(s.rva) + s.size)
+            return true;
+    return false;
+}
+
+} // namespace lkm

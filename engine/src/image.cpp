@@ -1,0 +1,91 @@
+// Validation of the mapped main module and the indexes built from it: the
+// section list and the map of import address table slots to imported names.
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "lkm/image.hpp"
+
+namespace lkm {
+
+namespace {
+
+constexpr uint16_t dosMagic = 0x5A4D;        // "MZ"
+constexpr uint32_t peSignature = 0x00004550; // "PE\0\0"
+constexpr uint16_t machineI386 = 0x014C;
+constexpr uint16_t pe32Magic = 0x010B;
+constexpr uint32_t maxSections = 96;
+constexpr uint32_t minOptionalHeader = 0x70; // still holds the import data directory
+constexpr uint32_t descriptorSize = 20;
+constexpr uint32_t maxDescriptors = 512; // the walk ends at directory + 10240
+constexpr uint32_t maxThunks = 8192;
+constexpr uint32_t ordinalFlag = 0x80000000;
+
+// A header position computed from fields of the image. Positions that do not fit
+// in 32 bits lie outside any image and fail like every other read past the end.
+uint32_t at(uint64_t position) {
+    require(position <= UINT32_MAX, "Invalid image range.");
+    return uint32_t(position);
+}
+
+} // namespace
+
+Image::Image(std::vector<uint8_t> bytes_, uint32_t base_) : bytes(std::move(bytes_)), base(base_) {
+    require(read<uint16_t>(bytes, 0) == dosMagic, "Not a PE image.");
+
+    const uint32_t e = read<uint32_t>(bytes, 0x3C);
+    require(read<uint32_t>(bytes, e) == peSignature &&
+                read<uint16_t>(bytes, at(e + uint64_t(4))) == machineI386,
+            "The plugin requires a 32-bit x86 PE image.");
+
+    const uint32_t sectionCount = read<uint16_t>(bytes, at(e + uint64_t(6)));
+    const uint32_t optionalSize = read<uint16_t>(bytes, at(e + uint64_t(0x14)));
+    require(sectionCount >= 1 && sectionCount <= maxSections && optionalSize >= minOptionalHeader &&
+                read<uint16_t>(bytes, at(e + uint64_t(0x18))) == pe32Magic,
+            "Unsupported PE header.");
+
+    require(read<uint32_t>(bytes, at(e + uint64_t(0x50))) == bytes.size(), "Mapped image size mismatch.");
+
+    const uint64_t table = e + uint64_t(0x18) + optionalSize;
+    for (uint32_t i = 0; i < sectionCount; ++i) {
+        const uint64_t entry = table + 40 * uint64_t(i);
+        const uint32_t rva = read<uint32_t>(bytes, at(entry + 12));
+        const uint32_t rawSize = read<uint32_t>(bytes, at(entry + 16));
+        const uint32_t virtualSize = read<uint32_t>(bytes, at(entry + 8));
+        const uint32_t characteristics = read<uint32_t>(bytes, at(entry + 36));
+        const uint32_t size = virtualSize > rawSize ? virtualSize : rawSize;
+        require(rva <= bytes.size() && bytes.size() - rva >= size, "Invalid mapped section.");
+        sections.push_back({rva, size, characteristics});
+    }
+
+    const uint32_t directory = read<uint32_t>(bytes, at(e + uint64_t(0x80)));
+    require(directory != 0, "No engine imports found.");
+
+    for (uint32_t d = 0; d < maxDescriptors; ++d) {
+        const uint64_t descriptor = directory + uint64_t(descriptorSize) * d;
+        const uint32_t nameTable = read<uint32_t>(bytes, at(descriptor + 0));
+        const uint32_t dllName = read<uint32_t>(bytes, at(descriptor + 12));
+        const uint32_t addressTable = read<uint32_t>(bytes, at(descriptor + 16));
+        if (nameTable == 0 && dllName == 0 && addressTable == 0) return;
+        // The loader has overwritten the address table with resolved addresses,
+        // so the names can only come from the name table.
+        require(nameTable != 0, "An import name table is required for engine recognition.");
+
+        const std::string dll = z(dllName);
+        for (uint32_t i = 0; i < maxThunks; ++i) {
+            const uint32_t thunk = read<uint32_t>(bytes, at(nameTable + 4 * uint64_t(i)));
+            if (thunk == 0) break;
+            if (thunk & ordinalFlag) continue; // by ordinal: no name, but it still owns its slot
+            // Hint/name record: a 2-byte hint, then the name.
+            std::string text = dll + "!" + z(thunk + 2);
+            // A slot past 2^32 - 1 is passed on as 2^32 - 1, which is never below a
+            // 32-bit image length, so it fails as a slot outside the image.
+            const uint64_t slot = addressTable + 4 * uint64_t(i);
+            const uint32_t key = address(slot <= UINT32_MAX ? uint32_t(slot) : UINT32_MAX);
+            imports[key] = std::move(text);
+        }
+    }
+}
+
+} // namespace lkm

@@ -1,0 +1,19 @@
+// The sentence that a std::runtime_error thrown by `f` carries, or "(none)".
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace lkmtest {
+
+template <class F>
+std::string messageOf(F&& f) {
+    try {
+        f();
+    } catch (const std::runtime_error& error) {
+        return error.what();
+    }
+    return "(none)";
+}
+
+} // namespace lkmtest
