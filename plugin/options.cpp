@@ -17,10 +17,10 @@ int parseOptionValue(const std::wstring& buffer, unsigned count, int defaultValu
     const long value = std::wcstol(start, &end, 10);
     // long is 64 bits wide on some platforms: the 32-bit range is the rule everywhere.
     const bool overflow = errno != 0 || value < INT_MIN || value > INT_MAX;
-    if (*end == L' ' || *end == L'\t') {
-        while (*end == L' ' || *end == L'\t') ++end;
-    }
-    if (overflow || end == start || *end != L'\0')
+    // Judged before the trailing blanks are skipped, so that blanks alone never read as 0.
+    const bool noDigits = end == start;
+    while (*end == L' ' || *end == L'\t') ++end;
+    if (overflow || noDigits || *end != L'\0')
         throw std::runtime_error("Invalid integer in the MAIN section of the INI.");
     return static_cast<int>(value);
 }
