@@ -1,0 +1,97 @@
+#include "enforce.hpp"
+
+#include <atomic>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include "globals.hpp"
+
+namespace lwf {
+
+namespace {
+
+static_assert(std::numeric_limits<float>::is_iec559 && std::numeric_limits<double>::is_iec559,
+              "CVar values are IEEE 754 floats");
+
+// One rounding of a double to float, as IEEE 754 rounds to nearest: a magnitude
+// from FLT_MAX + half an ulp on becomes an infinity (which the next set of the
+// CVar replaces by the default FOV). The cast itself sees only values in range.
+float roundToFloat(double value) {
+    constexpr float infinity = std::numeric_limits<float>::infinity();
+    constexpr double overflow = 0x1.ffffffp+127; // FLT_MAX + 2^103: this midpoint rounds to even, 2^128
+    if (std::fabs(value) >= overflow) return value > 0 ? infinity : -infinity;
+    return static_cast<float>(value);
+}
+
+float fieldOfView(float current) {
+    if (forcedBaseFov != 0) {
+        // BaseFOV is a 4:3 field of view: scale it by 4:3 over the target aspect.
+        const double targetAspect = double(resolutionX) / double(resolutionY);
+        return roundToFloat(double(forcedBaseFov) * (4.0 / 3.0) / targetAspect);
+    }
+    // The game's own value, scaled by its camera aspect over the target aspect.
+    const double game =
+        std::isfinite(current) && current > 0.0f ? double(current) : double(layout.defaultFocal);
+    return roundToFloat(game * focalFactor);
+}
+
+} // namespace
+
+Cvar enforcedCvar(uint32_t object) {
+    if (object == 0) return Cvar::none;
+    if (object == layout.xresCvar) return Cvar::xres;
+    if (object == layout.yresCvar) return Cvar::yres;
+    if (object == layout.fullscreenCvar) return Cvar::fullscreen;
+    if (object == layout.fovCvar) return Cvar::fov;
+    return Cvar::none;
+}
+
+float enforcedValue(Cvar cvar, float current) {
+    switch (cvar) {
+    case Cvar::xres:
+        return float(resolutionX);
+    case Cvar::yres:
+        return float(resolutionY);
+    case Cvar::fullscreen:
+        return windowed != 0 ? 0.0f : 1.0f;
+    case Cvar::fov:
+        return fieldOfView(current);
+    case Cvar::none:
+        break;
+    }
+    return current;
+}
+
+int32_t truncateSaturating(float value) {
+    if (std::isnan(value)) return 0;
+    // -2^31 and 2^31 are exact floats; everything strictly between truncates in range.
+    if (value >= 2147483648.0f) return std::numeric_limits<int32_t>::max();
+    if (value <= -2147483648.0f) return std::numeric_limits<int32_t>::min();
+    return static_cast<int32_t>(value);
+}
+
+void enforce(void* object) {
+    if (!active) return;
+    const uintptr_t pointer = reinterpret_cast<uintptr_t>(object);
+    const uint32_t address = static_cast<uint32_t>(pointer);
+    if (address != pointer) return; // beyond 32 bits: no game object
+    const Cvar cvar = enforcedCvar(address);
+    if (cvar == Cvar::none) return;
+
+    uint8_t* const fields = static_cast<uint8_t*>(object);
+    float current;
+    std::memcpy(&current, fields + cvarFloatField, sizeof current);
+    const float value = enforcedValue(cvar, current);
+    const int32_t integer = truncateSaturating(value);
+    const uint8_t truth = value != 0.0f ? 1 : 0;
+
+    // Three plain stores in this order; the fences keep the compiler from reordering them.
+    std::memcpy(fields + cvarFloatField, &value, sizeof value);
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    std::memcpy(fields + cvarIntField, &integer, sizeof integer);
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    fields[cvarBoolField] = truth;
+}
+
+} // namespace lwf

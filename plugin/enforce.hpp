@@ -1,0 +1,33 @@
+// Value enforcement: after every successful set of one of the four CVars the
+// plug-in controls, the configured width, height, fullscreen flag or field of
+// view is written back into the CVar object.
+#pragma once
+
+#include <cstdint>
+
+namespace lwf {
+
+// Engine CVar object: the value is held three times.
+inline constexpr uint32_t cvarFloatField = 20; // 32-bit float
+inline constexpr uint32_t cvarIntField = 24;   // 32-bit signed integer
+inline constexpr uint32_t cvarBoolField = 28;  // 8-bit bool
+
+enum class Cvar { none, xres, yres, fullscreen, fov };
+
+// Which of the four enforced CVars of `layout` lives at a game address;
+// `none` for any other address, and for 0 (a CVar that was never found).
+Cvar enforcedCvar(uint32_t object);
+
+// The configured value of `cvar` from the plug-in globals. `current` is the float
+// the object holds now; only the FOV without BaseFOV reads it. `none` keeps `current`.
+float enforcedValue(Cvar cvar, float current);
+
+// Truncation toward zero, defined for every float: beyond the int32 range the
+// result saturates at INT32_MIN or INT32_MAX, and NaN gives 0.
+int32_t truncateSaturating(float value);
+
+// Writes the configured value into `object` (float, then integer, then bool)
+// when `active` is set and the object is one of the four; otherwise does nothing.
+void enforce(void* object);
+
+} // namespace lwf
