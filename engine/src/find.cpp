@@ -1,0 +1,95 @@
+// Signature search over the executable sections of the image.
+//
+// The result is that of testing every position of every executable section in
+// turn. To get there quickly on tens of megabytes of code, the scan jumps with
+// memchr from one occurrence of the pattern's rarest literal byte to the next
+// and verifies the whole pattern only around those.
+#include <cstdint>
+#include <cstring>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "lkm/image.hpp"
+
+namespace lkm {
+
+namespace {
+
+constexpr int wildcard = -1;
+
+// The bytes most frequent in 32-bit x86 code, most frequent first: zero and
+// all-ones immediates, ModRM/SIB bytes of stack and frame accesses, common
+// opcodes. A fixed guess; any byte not listed counts as rarer than all of them.
+constexpr uint8_t commonBytes[] = {
+    0x00, 0xFF, 0x8B, 0x24, 0x89, 0x44, 0x04, 0xE8, 0x08, 0x45, 0x83, 0x0C, 0x4C, 0x10, 0xC4, 0x01,
+    0x50, 0x85, 0x74, 0x8D, 0x75, 0x0F, 0xC0, 0x14, 0x56, 0x6A, 0x68, 0x33, 0x5E, 0xC3, 0x55, 0xCC,
+    0x02, 0x40, 0x18, 0xEC, 0x4D, 0x1C, 0x57, 0x46, 0x03, 0x06, 0x20, 0xE9, 0xEB, 0x3B, 0xC7, 0x80,
+    0x84, 0x51, 0x52, 0x53, 0x5D, 0x5F, 0x90, 0xF8, 0xFC, 0x8A, 0x88, 0x54, 0x0D, 0x05, 0xA1, 0x48,
+};
+
+// Lower is rarer.
+std::size_t commonness(uint8_t byte) {
+    constexpr std::size_t count = sizeof commonBytes;
+    for (std::size_t i = 0; i < count; ++i)
+        if (commonBytes[i] == byte) return count - i;
+    return 0;
+}
+
+std::vector<int> parse(const std::string& signature) {
+    std::istringstream words(signature);
+    std::vector<int> pattern;
+    for (std::string word; words >> word;)
+        pattern.push_back(word == "??" ? wildcard : std::stoi(word, nullptr, 16));
+    require(!pattern.empty(), "Empty signature.");
+    return pattern;
+}
+
+bool matches(const std::vector<int>& pattern, const uint8_t* at) {
+    for (std::size_t i = 0; i < pattern.size(); ++i)
+        if (pattern[i] >= 0 && pattern[i] != at[i]) return false;
+    return true;
+}
+
+} // namespace
+
+std::vector<uint32_t> Image::find(const std::string& signature) const {
+    const std::vector<int> pattern = parse(signature);
+    const uint32_t n = uint32_t(pattern.size());
+
+    // Anchor on the rarest literal. A negative element matches any byte; a value
+    // above 0xFF matches none, so such a pattern occurs nowhere.
+    std::size_t anchor = n;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (pattern[i] > 0xFF) return {};
+        if (pattern[i] >= 0 &&
+            (anchor == n || commonness(uint8_t(pattern[i])) < commonness(uint8_t(pattern[anchor]))))
+            anchor = i;
+    }
+
+    std::vector<uint32_t> found;
+    for (const Section& s : sections) {
+        if (!(s.characteristics & sectionExecute)) continue;
+        if (s.size < n || uint32_t(s.rva + s.size - n) < s.rva) continue;
+        if (uint64_t(s.rva) + s.size > bytes.size()) continue; // never for a validated image
+        const uint8_t* data = bytes.data();
+        const uint32_t last = s.rva + s.size - n; // last position a match may start at
+
+        if (anchor == n) { // only wildcards: every position matches
+            for (uint64_t p = s.rva; p <= last; ++p) found.push_back(uint32_t(p));
+            continue;
+        }
+        const uint8_t* cursor = data + s.rva + anchor;
+        const uint8_t* end = data + last + anchor + 1;
+        while (cursor < end) {
+            const void* hit = std::memchr(cursor, pattern[anchor], std::size_t(end - cursor));
+            if (!hit) break;
+            const uint8_t* start = static_cast<const uint8_t*>(hit) - anchor;
+            if (matches(pattern, start)) found.push_back(uint32_t(start - data));
+            cursor = static_cast<const uint8_t*>(hit) + 1;
+        }
+    }
+    return found;
+}
+
+} // namespace lkm
