@@ -1,0 +1,160 @@
+// The patch plan over the synthetic engine, stock and earlier-patched: the
+// trampolines and redirections are decoded back from the planned bytes.
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "engine_image.hpp"
+#include "lkm/plan.hpp"
+
+namespace {
+
+using lkmtest::EngineImage;
+using lkmtest::makeEngineImage;
+
+uint32_t u32(const std::vector<uint8_t>& bytes, uint32_t offset) {
+    return lkm::read<uint32_t>(bytes, offset);
+}
+std::vector<uint8_t> run(const std::vector<uint8_t>& bytes, uint32_t offset, uint32_t length) {
+    return {bytes.begin() + offset, bytes.begin() + offset + length};
+}
+
+// Offsets at which two equally long byte vectors differ.
+std::set<uint32_t> changed(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
+    std::set<uint32_t> out;
+    for (uint32_t i = 0; i < a.size(); ++i)
+        if (a[i] != b[i]) out.insert(i);
+    return out;
+}
+
+// Absolute target of the E8/E9 rel32 at `offset`, decoded from the bytes.
+uint32_t target(const EngineImage& engine, const std::vector<uint8_t>& bytes, uint32_t offset) {
+    return engine.address(offset) + 5 + u32(bytes, offset + 1);
+}
+
+struct Canvas {
+    int x, y;
+    uint32_t aspect, width, height, widthReciprocal, heightReciprocal, horizontalOffset, verticalOffset;
+};
+
+const std::vector<Canvas> canvases{
+    {1920, 1080, 0x3FE38E39, 0x44AAAAAB, 0x44400000, 0x3A400000, 0x3AAAAAAB, 0x432AAAAB, 0x00000000},
+    {1280, 1024, 0x3FA00000, 0x44800000, 0x444CCCCD, 0x3A800000, 0x3AA00000, 0x00000000, 0x41CCCCCD},
+    {1024, 768, 0x3FAAAAAB, 0x44800000, 0x44400000, 0x3A800000, 0x3AAAAAAB, 0x00000000, 0x00000000},
+    {16384, 16384, 0x3F800000, 0x44800000, 0x44800000, 0x3A800000, 0x3A800000, 0x00000000, 0x43000000},
+};
+
+TEST(PlanEngineImage, StretchedUiChangesOnlyTheCameraAspect) {
+    const EngineImage engine = makeEngineImage();
+    const lkm::Layout layout = engine.expectedLayout();
+    const std::vector<uint8_t> plan = lkm::build(engine.image(), layout, 1920, 1080, false);
+    std::vector<uint8_t> expected = layout.normalized;
+    lkm::put(expected, layout.aspectOperand, 0x3FE38E39u);
+    EXPECT_EQ(changed(plan, expected), std::set<uint32_t>{});
+    EXPECT_EQ(u32(plan, layout.aspectOperand), 0x3FE38E39u);
+}
+
+TEST(PlanEngineImage, StretchedUiPutsTheStockGuiBackOverAnEarlierPatch) {
+    const EngineImage stock = makeEngineImage();
+    const EngineImage patched = stock.earlierPatched();
+    const lkm::Layout layout = patched.expectedLayout();
+    const std::vector<uint8_t> snapshot = patched.bytes();
+    const std::vector<uint8_t> plan = lkm::build(patched.image(), layout, 1920, 1080, false);
+
+    std::vector<uint8_t> expected = stock.bytes();
+    lkm::put(expected, layout.aspectOperand, 0x3FE38E39u);
+    EXPECT_EQ(changed(plan, expected), std::set<uint32_t>{});
+
+    // Each GUI place the earlier patch had changed is stock again in the plan.
+    const lkmtest::EnginePlaces& p = patched.places;
+    for (uint32_t place : {p.horizontalScale, p.mouseHorizontalScale, p.rootWidth}) {
+        EXPECT_NE(u32(snapshot, place), lkmtest::stockWidthBits);
+        EXPECT_EQ(u32(plan, place), lkmtest::stockWidthBits);
+    }
+    for (uint32_t reference : p.verticalReferences) {
+        EXPECT_EQ(u32(snapshot, reference), patched.address(p.reciprocalSpace));
+        EXPECT_EQ(u32(plan, reference), patched.address(p.verticalReciprocal));
+    }
+    for (uint32_t space : {p.horizontalSpace, p.verticalSpace, p.reciprocalSpace}) {
+        EXPECT_NE(run(snapshot, space, 15), std::vector<uint8_t>(15, 0xCC));
+        EXPECT_EQ(run(plan, space, 15), std::vector<uint8_t>(15, 0xCC));
+    }
+    EXPECT_EQ(target(patched, snapshot, p.rootInitializerCall), patched.address(p.horizontalSpace));
+    EXPECT_EQ(target(patched, plan, p.rootInitializerCall), layout.rootInitializer);
+}
+
+TEST(PlanEngineImage, ProportionalUiDecodesToTheCentredCanvas) {
+    const EngineImage engine = makeEngineImage();
+    const lkm::Layout layout = engine.expectedLayout();
+    const lkmtest::EnginePlaces& p = engine.places;
+    ASSERT_EQ(p.horizontalSpace, layout.horizontalForward + 17);
+    ASSERT_EQ(p.verticalSpace, layout.verticalForward + 17);
+    ASSERT_EQ(p.reciprocalSpace, layout.horizontalInverse + 17);
+
+    for (const Canvas& c : canvases) {
+        SCOPED_TRACE(std::to_string(c.x) + "x" + std::to_string(c.y));
+        const std::vector<uint8_t> plan = lkm::build(engine.image(), layout, c.x, c.y, true);
+        std::set<uint32_t> written;
+        const auto expect32 = [&](uint32_t offset, uint32_t value) {
+            EXPECT_EQ(u32(plan, offset), value) << "at " << offset;
+            for (uint32_t i = 0; i < 4; ++i) written.insert(offset + i);
+        };
+        const auto expectBytes = [&](uint32_t offset, const std::vector<uint8_t>& bytes) {
+            EXPECT_EQ(run(plan, offset, uint32_t(bytes.size())), bytes) << "at " << offset;
+            for (uint32_t i = 0; i < bytes.size(); ++i) written.insert(offset + i);
+        };
+
+        expect32(p.aspectOperand, c.aspect);
+        for (uint32_t place : {p.horizontalScale, p.mouseHorizontalScale, p.rootWidth})
+            expect32(place, c.width);
+        for (uint32_t place : {p.verticalScale, p.mouseVerticalScale, p.rootHeight})
+            expect32(place, c.height);
+        expect32(p.horizontalReciprocal, c.widthReciprocal);
+        expect32(p.reciprocalSpace, c.heightReciprocal);
+        for (uint32_t reference : p.verticalReferences)
+            expect32(reference, engine.address(p.reciprocalSpace));
+
+        // E8 rel32 at the root GUI constructor: call horizontal trampoline
+        expectBytes(p.rootInitializerCall, {0xE8});
+        EXPECT_EQ(target(engine, plan, p.rootInitializerCall), engine.address(p.horizontalSpace));
+        written.insert({p.rootInitializerCall + 1, p.rootInitializerCall + 2, p.rootInitializerCall + 3,
+                        p.rootInitializerCall + 4});
+        // C7 44 24 04 imm32: mov dword ptr [esp+4], horizontal offset; E9 rel32: jmp vertical trampoline
+        expectBytes(p.horizontalSpace, {0xC7, 0x44, 0x24, 0x04});
+        expect32(p.horizontalSpace + 4, c.horizontalOffset);
+        expectBytes(p.horizontalSpace + 8, {0xE9});
+        EXPECT_EQ(target(engine, plan, p.horizontalSpace + 8), engine.address(p.verticalSpace));
+        // C7 44 24 08 imm32: mov dword ptr [esp+8], vertical offset; E9 rel32: jmp root GUI initializer
+        expectBytes(p.verticalSpace, {0xC7, 0x44, 0x24, 0x08});
+        expect32(p.verticalSpace + 4, c.verticalOffset);
+        expectBytes(p.verticalSpace + 8, {0xE9});
+        EXPECT_EQ(target(engine, plan, p.verticalSpace + 8), layout.rootInitializer);
+        for (uint32_t space : {p.horizontalSpace, p.verticalSpace})
+            for (uint32_t i = 9; i < 13; ++i) written.insert(space + i);
+
+        // The rest of each space is still filler; the stock 1/768 and the code sharing it are untouched.
+        EXPECT_EQ(run(plan, p.horizontalSpace + 13, 2), std::vector<uint8_t>(2, 0xCC));
+        EXPECT_EQ(run(plan, p.verticalSpace + 13, 2), std::vector<uint8_t>(2, 0xCC));
+        EXPECT_EQ(run(plan, p.reciprocalSpace + 4, 11), std::vector<uint8_t>(11, 0xCC));
+        EXPECT_EQ(u32(plan, p.verticalReciprocal), lkmtest::stockHeightReciprocalBits);
+        EXPECT_EQ(u32(plan, p.sharedReference), engine.address(p.verticalReciprocal));
+
+        // Nothing else moved.
+        for (uint32_t offset : changed(plan, layout.normalized))
+            EXPECT_TRUE(written.count(offset)) << "unexpected change at " << offset;
+    }
+}
+
+TEST(PlanEngineImage, EarlierPatchedAndStockImagesGetTheSamePlan) {
+    const EngineImage stock = makeEngineImage();
+    const EngineImage patched = stock.earlierPatched();
+    for (bool keep : {false, true})
+        for (const Canvas& c : canvases)
+            EXPECT_EQ(lkm::build(patched.image(), patched.expectedLayout(), c.x, c.y, keep),
+                      lkm::build(stock.image(), stock.expectedLayout(), c.x, c.y, keep))
+                << c.x << "x" << c.y << " keep " << keep;
+}
+
+} // namespace
