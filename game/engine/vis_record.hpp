@@ -1,0 +1,26 @@
+// What the engine DLL's projection functions were handed, kept by the engine so
+// that the game can show it. Shared by LarkEngine.dll and the game.
+#pragma once
+
+#include <cstdint>
+
+struct VisProjectionRecord {
+    int32_t calls;      // number of calls so far
+    float fov;          // first argument: the field of view, in degrees
+    float aspect;       // last argument: the width-to-height ratio
+    float horizontal;   // angle written through the first pointer
+    float vertical;     // angle written through the second pointer
+    const void* object; // the object the call was made on (ECX)
+};
+
+struct VisEngineRecord {
+    VisProjectionRecord renderer; // VisRenderer_cl::PerspectiveToAngles
+    VisProjectionRecord camera;   // VisCamera_cl::PerspectiveToAngles
+};
+
+extern "C" {
+// Exports of LarkEngine.dll with C names.
+void* VisGetRenderer();
+void* VisGetShadowCamera();
+const VisEngineRecord* VisGetEngineRecord();
+}

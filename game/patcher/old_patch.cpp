@@ -1,0 +1,252 @@
+// old_patch: writes a copy of the stand-in game's executable as an old on-disk
+// widescreen patch left it, so that the plug-in can be tried on such a game.
+// The places are taken from the executable's symbols (the output of nm), not
+// searched for. The copy gets, for a target of W x H pixels:
+//   - the camera aspect W/H in the projection site's push imm32;
+//   - the GUI canvas vw x vh (the 1024 x 768 canvas scaled to the screen) in the
+//     inverse conversions' scales, the mouse scales and the root GUI pushes, and
+//     1/vw as the horizontal reciprocal;
+//   - 1/vh in the 15 int3 bytes after the horizontal inverse conversion (a float,
+//     then 11 CC), with every reference of the GUI code to the stock 1/768
+//     pointed at it;
+//   - C7 44 24 04 imm32 E9 rel32 CC CC after the horizontal forward conversion
+//     and C7 44 24 08 imm32 E9 rel32 CC CC after the vertical one: they set the
+//     initializer's x and y arguments to the centring offsets; the root GUI
+//     constructor calls the first, which jumps to the second, which jumps to the
+//     initializer stub.
+//
+//   old_patch NM STOCK.exe PATCHED.exe [WIDTHxHEIGHT]
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+struct Section {
+    uint32_t rva, virtualSize, rawSize, rawOffset;
+};
+
+struct Pe {
+    uint32_t base = 0;
+    std::vector<Section> sections;
+};
+
+uint32_t read32(const Bytes& bytes, size_t offset) {
+    if (offset > bytes.size() || bytes.size() - offset < 4)
+        throw std::runtime_error("The executable is truncated.");
+    return uint32_t(bytes[offset]) | uint32_t(bytes[offset + 1]) << 8 | uint32_t(bytes[offset + 2]) << 16 |
+           uint32_t(bytes[offset + 3]) << 24;
+}
+
+uint16_t read16(const Bytes& bytes, size_t offset) {
+    if (offset > bytes.size() || bytes.size() - offset < 2)
+        throw std::runtime_error("The executable is truncated.");
+    return uint16_t(bytes[offset] | bytes[offset + 1] << 8);
+}
+
+void put32(Bytes& bytes, size_t offset, uint32_t value) {
+    if (offset > bytes.size() || bytes.size() - offset < 4)
+        throw std::runtime_error("The executable is truncated.");
+    for (int i = 0; i < 4; ++i) bytes[offset + i] = uint8_t(value >> (8 * i));
+}
+
+uint32_t bitsOf(float value) {
+    uint32_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    return bits;
+}
+
+Pe parsePe(const Bytes& bytes) {
+    if (read16(bytes, 0) != 0x5A4D) throw std::runtime_error("Not a PE executable.");
+    const uint32_t e = read32(bytes, 0x3C);
+    if (read32(bytes, e) != 0x4550 || read16(bytes, e + 4) != 0x014C)
+        throw std::runtime_error("Not a 32-bit x86 PE executable.");
+    Pe pe;
+    pe.base = read32(bytes, e + 0x34);
+    const uint16_t count = read16(bytes, e + 6);
+    const uint32_t table = e + 0x18 + read16(bytes, e + 0x14);
+    for (uint32_t i = 0; i < count; ++i) {
+        const uint32_t s = table + 40 * i;
+        pe.sections.push_back(
+            {read32(bytes, s + 12), read32(bytes, s + 8), read32(bytes, s + 16), read32(bytes, s + 20)});
+    }
+    return pe;
+}
+
+// File offset of an address that lies in a section's raw data, room for n bytes.
+size_t fileOffset(const Pe& pe, uint32_t address, uint32_t n) {
+    if (address < pe.base) throw std::runtime_error("A symbol lies outside the executable.");
+    const uint32_t rva = address - pe.base;
+    for (const Section& s : pe.sections) {
+        if (rva >= s.rva && rva - s.rva < s.rawSize && s.rawSize - (rva - s.rva) >= n)
+            return size_t(s.rawOffset) + (rva - s.rva);
+    }
+    throw std::runtime_error("A symbol lies outside the executable's file data.");
+}
+
+std::map<std::string, uint32_t> readSymbols(const std::string& nm, const std::string& exe) {
+    const std::string command = "'" + nm + "' '" + exe + "'";
+    if (nm.find('\'') != std::string::npos || exe.find('\'') != std::string::npos)
+        throw std::runtime_error("Paths with quotes are not supported.");
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) throw std::runtime_error("Cannot run nm.");
+    std::map<std::string, uint32_t> symbols;
+    char line[1024];
+    while (std::fgets(line, sizeof line, pipe)) {
+        unsigned address = 0;
+        char type = 0;
+        char name[900];
+        if (std::sscanf(line, "%x %c %899s", &address, &type, name) == 3) symbols[name] = address;
+    }
+    if (pclose(pipe) != 0) throw std::runtime_error("nm failed on the executable.");
+    return symbols;
+}
+
+struct Target {
+    int width = 1920, height = 1080;
+};
+
+Target parseTarget(const std::string& text) {
+    Target t;
+    char tail = 0;
+    if (std::sscanf(text.c_str(), "%dx%d%c", &t.width, &t.height, &tail) != 2 || t.width < 320 ||
+        t.width > 16384 || t.height < 200 || t.height > 16384)
+        throw std::runtime_error("The resolution must be WIDTHxHEIGHT within 320x200 to 16384x16384.");
+    return t;
+}
+
+class Patcher {
+public:
+    Patcher(Bytes& bytes, const Pe& pe, const std::map<std::string, uint32_t>& symbols)
+        : bytes_(bytes), pe_(pe), symbols_(symbols) {}
+
+    uint32_t symbol(const std::string& name) const {
+        auto found = symbols_.find(name);
+        if (found == symbols_.end()) throw std::runtime_error("Missing symbol " + name + ".");
+        return found->second;
+    }
+    uint32_t at(uint32_t address) const { return read32(bytes_, fileOffset(pe_, address, 4)); }
+    void expect(uint32_t address, uint32_t value, const std::string& what) const {
+        if (at(address) != value) throw std::runtime_error("Not a stock executable: " + what + " differs.");
+    }
+    void expectFiller(uint32_t address) const {
+        const size_t o = fileOffset(pe_, address, 15);
+        for (size_t i = 0; i < 15; ++i)
+            if (bytes_[o + i] != 0xCC)
+                throw std::runtime_error("Not a stock executable: a patch space is in use.");
+    }
+    void put(uint32_t address, uint32_t value) { put32(bytes_, fileOffset(pe_, address, 4), value); }
+    void putFloat(uint32_t address, double value) { put(address, bitsOf(float(value))); }
+    // C7 44 24 d imm32 / E9 rel32, the two CC after it stay.
+    void trampoline(uint32_t address, uint8_t displacement, double offset, uint32_t target) {
+        const size_t o = fileOffset(pe_, address, 15);
+        bytes_[o] = 0xC7;
+        bytes_[o + 1] = 0x44;
+        bytes_[o + 2] = 0x24;
+        bytes_[o + 3] = displacement;
+        putFloat(address + 4, offset);
+        bytes_[o + 8] = 0xE9;
+        put(address + 9, target - (address + 13));
+    }
+    void call(uint32_t address, uint32_t target) {
+        bytes_[fileOffset(pe_, address, 5)] = 0xE8;
+        put(address + 1, target - (address + 5));
+    }
+
+private:
+    Bytes& bytes_;
+    const Pe& pe_;
+    const std::map<std::string, uint32_t>& symbols_;
+};
+
+void patch(Bytes& bytes, const std::map<std::string, uint32_t>& symbols, Target target) {
+    const Pe pe = parsePe(bytes);
+    Patcher p(bytes, pe, symbols);
+    const uint32_t aspect = p.symbol("_camera_aspect_operand");
+    const uint32_t hf = p.symbol("_gui_units_to_pixels_x");
+    const uint32_t vf = p.symbol("_gui_units_to_pixels_y");
+    const uint32_t hi = p.symbol("_gui_pixels_to_units_x");
+    const uint32_t scaleX = p.symbol("_gui_scale_x"), scaleY = p.symbol("_gui_scale_y");
+    const uint32_t inverseX = p.symbol("_gui_inv_scale_x"), inverseY = p.symbol("_gui_inv_scale_y");
+    const uint32_t mouseX = p.symbol("_gui_mouse_scale_x"), mouseY = p.symbol("_gui_mouse_scale_y");
+    const uint32_t rootWidth = p.symbol("_gui_root_width_operand");
+    const uint32_t rootHeight = p.symbol("_gui_root_height_operand");
+    const uint32_t rootCall = p.symbol("_gui_root_init_call");
+    const uint32_t stub = p.symbol("_GuiRoot_Initialize");
+    std::vector<uint32_t> references;
+    for (const auto& [name, address] : symbols)
+        if (name.rfind("_gui_vref_", 0) == 0) references.push_back(address);
+    if (references.size() < 2) throw std::runtime_error("Missing vertical GUI reference symbols.");
+
+    // Only a stock executable is patched.
+    p.expect(aspect, 0x3FAAAAAB, "the camera aspect");
+    p.expect(scaleX, 0x44800000, "the horizontal GUI scale");
+    p.expect(scaleY, 0x44400000, "the vertical GUI scale");
+    p.expect(inverseX, 0x3A800000, "the horizontal GUI reciprocal");
+    p.expect(inverseY, 0x3AAAAAAB, "the vertical GUI reciprocal");
+    p.expect(mouseX, 0x44800000, "the horizontal mouse scale");
+    p.expect(mouseY, 0x44400000, "the vertical mouse scale");
+    p.expect(rootWidth, 0x44800000, "the root GUI width");
+    p.expect(rootHeight, 0x44400000, "the root GUI height");
+    p.expect(rootCall + 1, stub - (rootCall + 5), "the root GUI initializer call");
+    for (uint32_t reference : references) p.expect(reference, inverseY, "a vertical GUI reference");
+    for (uint32_t space : {hf + 17, vf + 17, hi + 17}) p.expectFiller(space);
+
+    const double w = target.width, h = target.height;
+    const double scale = std::fmin(w / 1024.0, h / 768.0);
+    const double vw = w / scale, vh = h / scale;
+    const uint32_t reciprocalSpace = hi + 17, horizontal = hf + 17, vertical = vf + 17;
+
+    p.putFloat(aspect, w / h);
+    for (uint32_t place : {scaleX, mouseX, rootWidth}) p.putFloat(place, vw);
+    for (uint32_t place : {scaleY, mouseY, rootHeight}) p.putFloat(place, vh);
+    p.putFloat(inverseX, 1.0 / vw);
+    p.putFloat(reciprocalSpace, 1.0 / vh);
+    for (uint32_t reference : references) p.put(reference, reciprocalSpace);
+    p.trampoline(horizontal, 0x04, (vw - 1024.0) * 0.5, vertical);
+    p.trampoline(vertical, 0x08, (vh - 768.0) * 0.5, stub);
+    p.call(rootCall, horizontal);
+}
+
+Bytes readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw std::runtime_error("Cannot read " + path + ".");
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void writeFile(const std::string& path, const Bytes& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    if (!out.flush()) throw std::runtime_error("Cannot write " + path + ".");
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 4 && argc != 5) {
+        std::fprintf(stderr, "usage: old_patch NM STOCK.exe PATCHED.exe [WIDTHxHEIGHT]\n");
+        return 2;
+    }
+    try {
+        const std::string input = argv[2], output = argv[3];
+        if (input == output)
+            throw std::runtime_error("The patched copy must not replace the stock executable.");
+        const Target target = argc == 5 ? parseTarget(argv[4]) : Target{};
+        Bytes bytes = readFile(input);
+        patch(bytes, readSymbols(argv[1], input), target);
+        writeFile(output, bytes);
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "old_patch: %s\n", error.what());
+        return 1;
+    }
+    return 0;
+}
