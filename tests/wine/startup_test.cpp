@@ -1,0 +1,224 @@
+// The start-up of the plug-in as the ASI loader drives it, one fresh host
+// process per case: the exact bytes of the log and the debugger lines.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "host_run.hpp"
+#include "wine_paths.hpp"
+
+namespace {
+
+using lwftest::HostOutcome;
+using lwftest::HostSetup;
+using Lines = std::vector<std::string>;
+
+const std::string banner = "Larkmere Widescreen Fix ASI 1.0";
+const std::string disabled = "Disabled by the INI. No game memory changed.";
+
+std::string stopped(const std::string& message) {
+    return "Initialization stopped: " + message;
+}
+
+// The last line of a start-up with a valid configuration inside this host: the
+// settings passed and the host's own main module was captured; what follows
+// the snapshot decides this line.
+const std::string validConfigurationEnd = stopped("Engine recognition is not available in this build.");
+
+const std::string badPair = stopped("Set both ResX and ResY, or set both to 0 for automatic resolution.");
+const std::string badInteger = stopped("Invalid integer in the MAIN section of the INI.");
+const std::string tooLong = stopped("INI option is too long.");
+
+std::string ini(const std::string& body) {
+    return "[MAIN]\r\n" + body;
+}
+
+std::string shippedIni() {
+    std::ifstream in(lwftest::shippedIniPath().c_str(), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void expectRun(const HostOutcome& outcome, const Lines& lines) {
+    EXPECT_EQ(outcome.exitCode, 0);
+    EXPECT_EQ(outcome.debug, lines);
+    ASSERT_TRUE(outcome.log.has_value()) << "no log file";
+    EXPECT_EQ(*outcome.log, lwftest::logOf(lines));
+    EXPECT_EQ(outcome.found.count("log") ? outcome.found.at("log") : "", "closed");
+    EXPECT_EQ(outcome.otherFiles, Lines{});
+}
+
+HostSetup withIni(std::optional<std::string> text) {
+    HostSetup setup;
+    setup.ini = std::move(text);
+    return setup;
+}
+
+struct Case {
+    const char* name;
+    std::optional<std::string> ini;
+    Lines lines;
+};
+
+std::string padded(unsigned length, const std::string& digits) {
+    return std::string(length - digits.size(), '0') + digits;
+}
+
+TEST(Startup, ReadsAndJudgesTheSettings) {
+    const Case cases[] = {
+        {"no INI", std::nullopt, {banner, validConfigurationEnd}},
+        {"the shipped INI", shippedIni(), {banner, validConfigurationEnd}},
+        {"empty INI", std::string(), {banner, validConfigurationEnd}},
+        {"disabled, invalid BaseFOV not read", ini("Enabled=0\r\nBaseFOV=abc\r\n"), {banner, disabled}},
+        {"Enabled 2", ini("Enabled=2\r\n"), {banner, stopped("Enabled must be 0 or 1.")}},
+        {"Enabled invalid", ini("Enabled=yes\r\n"), {banner, badInteger}},
+        {"ResX without ResY", ini("ResX=1920\r\n"), {banner, badPair}},
+        {"ResY without ResX", ini("ResY=1080\r\n"), {banner, badPair}},
+        {"negative width", ini("ResX=-1920\r\nResY=1080\r\n"), {banner, badPair}},
+        {"ResX not an integer is first",
+         ini("ResX=abc\r\nKeepUIAspectRatio=2\r\nWindowed=2\r\nBaseFOV=10000\r\n"),
+         {banner, badInteger}},
+        {"KeepUIAspectRatio before Windowed and BaseFOV",
+         ini("ResX=1\r\nKeepUIAspectRatio=2\r\nWindowed=2\r\nBaseFOV=10000\r\n"),
+         {banner, stopped("KeepUIAspectRatio must be 0 or 1.")}},
+        {"Windowed before BaseFOV",
+         ini("ResX=1\r\nWindowed=2\r\nBaseFOV=10000\r\n"),
+         {banner, stopped("Windowed must be 0 or 1.")}},
+        {"BaseFOV before the resolution",
+         ini("ResX=1\r\nBaseFOV=10000\r\n"),
+         {banner, stopped("BaseFOV must be 0..9999.")}},
+        {"Windowed -1", ini("Windowed=-1\r\n"), {banner, stopped("Windowed must be 0 or 1.")}},
+        {"BaseFOV -1", ini("BaseFOV=-1\r\n"), {banner, stopped("BaseFOV must be 0..9999.")}},
+        {"every option valid",
+         ini("Enabled=1\r\nResX=1920\r\nResY=1080\r\nKeepUIAspectRatio=0\r\nWindowed=1\r\nBaseFOV=9999\r\n"),
+         {banner, validConfigurationEnd}},
+        {"blanks and tabs after", ini("ResX=1920 \t \r\nResY=1080\t\r\n"), {banner, validConfigurationEnd}},
+        {"blanks before", ini("ResX=   1920\r\nResY=\t1080\r\n"), {banner, validConfigurationEnd}},
+        {"plus sign", ini("ResX=1920\r\nResY=1080\r\nBaseFOV=+75\r\n"), {banner, validConfigurationEnd}},
+        {"1920px", ini("ResX=1920px\r\nResY=1080\r\n"), {banner, badInteger}},
+        {"0x780", ini("ResX=0x780\r\nResY=1080\r\n"), {banner, badInteger}},
+        {"19.20", ini("ResX=19.20\r\nResY=1080\r\n"), {banner, badInteger}},
+        {"empty value", ini("BaseFOV=\r\n"), {banner, badInteger}},
+        {"quoted blanks", ini("BaseFOV=\"   \"\r\n"), {banner, badInteger}},
+        {"eleven nines", ini("ResX=99999999999\r\nResY=1080\r\n"), {banner, badInteger}},
+        {"126 characters",
+         ini("ResX=" + padded(126, "1920") + "\r\nResY=1080\r\n"),
+         {banner, validConfigurationEnd}},
+        {"127 characters", ini("ResX=" + padded(127, "1920") + "\r\nResY=1080\r\n"), {banner, tooLong}},
+        {"300 characters", ini("BaseFOV=" + padded(300, "75") + "\r\n"), {banner, tooLong}},
+        {"<missing> is absent",
+         ini("Enabled=<missing>\r\nResX=1920\r\nResY=1080\r\nBaseFOV=<missing>\r\n"),
+         {banner, validConfigurationEnd}},
+        {"smallest resolution", ini("ResX=320\r\nResY=200\r\n"), {banner, validConfigurationEnd}},
+        {"largest resolution", ini("ResX=16384\r\nResY=16384\r\n"), {banner, validConfigurationEnd}},
+        {"width one below", ini("ResX=319\r\nResY=200\r\n"), {banner, badPair}},
+        {"height one below", ini("ResX=320\r\nResY=199\r\n"), {banner, badPair}},
+        {"width one past", ini("ResX=16385\r\nResY=16384\r\n"), {banner, badPair}},
+        {"height one past", ini("ResX=16384\r\nResY=16385\r\n"), {banner, badPair}},
+        {"other sections ignored",
+         "[OTHER]\r\nEnabled=0\r\n[MAIN]\r\nResX=1920\r\nResY=1080\r\n",
+         {banner, validConfigurationEnd}},
+    };
+    std::vector<HostSetup> setups;
+    for (const Case& c : cases) setups.push_back(withIni(c.ini));
+    const std::vector<HostOutcome> outcomes = lwftest::runHosts(setups);
+    for (std::size_t i = 0; i < setups.size(); ++i) {
+        SCOPED_TRACE(cases[i].name);
+        expectRun(outcomes[i], cases[i].lines);
+    }
+}
+
+TEST(Startup, RunsOnceAndKeepsTheLogOfTheFirstRun) {
+    HostSetup twice = withIni(ini("Enabled=2\r\n"));
+    twice.mode = "twice";
+    HostSetup threads = withIni(std::nullopt);
+    threads.mode = "threads";
+    HostSetup load = withIni(std::nullopt);
+    load.mode = "load";
+    HostSetup stale = withIni(ini("ResX=1920\r\n"));
+    stale.staleLog =
+        "Larkmere Widescreen Fix ASI 0.9\nan earlier start-up with many more lines than this one\n";
+    const std::vector<HostOutcome> outcomes = lwftest::runHosts({twice, threads, load, stale});
+
+    {
+        SCOPED_TRACE("two calls");
+        expectRun(outcomes[0], {banner, stopped("Enabled must be 0 or 1.")});
+        EXPECT_EQ(outcomes[0].found.at("second-call-log"), "unchanged");
+        EXPECT_EQ(outcomes[0].found.at("second-call-debug-lines"), "0");
+    }
+    {
+        SCOPED_TRACE("two threads at once: neither returns before the start-up has ended");
+        expectRun(outcomes[1], {banner, validConfigurationEnd});
+        EXPECT_EQ(outcomes[1].found.at("thread-0-lines-at-return"), "2");
+        EXPECT_EQ(outcomes[1].found.at("thread-1-lines-at-return"), "2");
+    }
+    {
+        SCOPED_TRACE("loaded but never started");
+        EXPECT_EQ(outcomes[2].exitCode, 0);
+        EXPECT_EQ(outcomes[2].debug, Lines{});
+        EXPECT_FALSE(outcomes[2].log.has_value());
+        EXPECT_EQ(outcomes[2].otherFiles, Lines{});
+    }
+    {
+        SCOPED_TRACE("the log of an earlier start-up is replaced");
+        expectRun(outcomes[3], {banner, badPair});
+    }
+}
+
+TEST(Startup, WithoutALogEveryLineStillReachesTheDebugger) {
+    HostSetup valid = withIni(ini("ResX=1920\r\nResY=1080\r\n"));
+    valid.logBlocked = true;
+    HostSetup disabledRun = withIni(ini("Enabled=0\r\n"));
+    disabledRun.logBlocked = true;
+    HostSetup failing = withIni(ini("Windowed=5\r\n"));
+    failing.logBlocked = true;
+    const std::vector<HostOutcome> outcomes = lwftest::runHosts({valid, disabledRun, failing});
+    const Lines expected[] = {
+        {banner, validConfigurationEnd}, {banner, disabled}, {banner, stopped("Windowed must be 0 or 1.")}};
+    for (std::size_t i = 0; i < outcomes.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(outcomes[i].exitCode, 0);
+        EXPECT_EQ(outcomes[i].debug, expected[i]);
+        EXPECT_FALSE(outcomes[i].log.has_value());
+        EXPECT_EQ(outcomes[i].found.at("log"), "folder");
+        EXPECT_EQ(outcomes[i].otherFiles, Lines{});
+    }
+}
+
+// A plug-in file whose name has no full stop, in a folder whose name has one:
+// the stop reaches only the debugger, and no file appears beside the folder.
+TEST(Startup, DottedFolderDoesNotMoveTheFilesOutOfThePluginFolder) {
+    HostSetup setup = withIni(std::nullopt);
+    setup.folder = "Lark.v2";
+    setup.pluginName = "LarkmereWidescreenFix";
+    setup.loadName = "LarkmereWidescreenFix."; // the trailing full stop: load without adding ".dll"
+    const std::vector<HostOutcome> outcomes = lwftest::runHosts({setup});
+    EXPECT_EQ(outcomes[0].exitCode, 0);
+    EXPECT_EQ(outcomes[0].debug, Lines{stopped("Invalid plugin filename.")});
+    EXPECT_EQ(outcomes[0].otherFiles, Lines{});
+}
+
+// Run inside xvfb-run by the display tests, which name the screen size in
+// LKM_DISPLAY ("2560x1440"); the automatic resolution then takes that mode and
+// judges it like a configured one.
+TEST(Display, AutomaticResolutionIsTheModeOfTheDisplay) {
+    const char* display = std::getenv("LKM_DISPLAY");
+    if (!display) GTEST_SKIP() << "runs only under xvfb-run, with LKM_DISPLAY set";
+    const std::string mode = display;
+    const int width = std::stoi(mode.substr(0, mode.find('x')));
+    const int height = std::stoi(mode.substr(mode.find('x') + 1));
+    const bool inRange = width >= 320 && width <= 16384 && height >= 200 && height <= 16384;
+
+    HostSetup automatic = withIni(std::nullopt);
+    HostSetup zeros = withIni(ini("ResX=0\r\nResY=0\r\n"));
+    const std::vector<HostOutcome> outcomes = lwftest::runHosts({automatic, zeros});
+    for (const HostOutcome& outcome : outcomes) {
+        EXPECT_EQ(outcome.found.count("display") ? outcome.found.at("display") : "", mode);
+        expectRun(outcome, {banner, inRange ? validConfigurationEnd : badPair});
+    }
+}
+
+} // namespace
