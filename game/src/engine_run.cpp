@@ -13,6 +13,12 @@ std::string number(float value) {
     return buffer;
 }
 
+// The report's name of a CVar: the options menu's copy shares its name.
+std::string label(const CVar& cvar) {
+    if (&cvar == &menu_r_xres) return "menu_r_xres";
+    return cvar.name ? cvar.name : "?";
+}
+
 class Setters {
 public:
     void setInt(CVar& cvar, int32_t value) {
@@ -28,7 +34,7 @@ public:
         add(cvar, "SetString", text, CVar_SetString(&cvar, text));
     }
     void setFrom(CVar& cvar, const CVar& source) {
-        add(cvar, "SetFromCVar", source.name, CVar_SetFromCVar(&cvar, &source));
+        add(cvar, "SetFromCVar", label(source), CVar_SetFromCVar(&cvar, &source));
     }
     void setVolume(SoundVar& var, float volume) {
         calls.push_back({var.name, "SetVolume", number(volume), SoundVar_SetVolume(&var, volume)});
@@ -37,7 +43,7 @@ public:
 
 private:
     void add(const CVar& cvar, const char* setter, const std::string& argument, bool result) {
-        calls.push_back({cvar.name ? cvar.name : "?", setter, argument, result});
+        calls.push_back({label(cvar), setter, argument, result});
     }
 };
 
