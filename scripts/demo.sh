@@ -26,9 +26,10 @@ done
 bash scripts/install-deps.sh
 
 build=${LKM_DEMO_BUILD:-build/win32}   # the Windows tree
+mkdir -p "$build"
 echo "=== building the plug-in and the stand-in game in $build"
 cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  >"$build.configure.log" 2>&1 || { cat "$build.configure.log"; exit 1; }
+  >"$build/configure.log" 2>&1 || { cat "$build/configure.log"; exit 1; }
 cmake --build "$build" -j "$(nproc)" --target lkm_plugin lark_engine larkmere_game larkmere_game_old_patch
 
 export WINEPREFIX="$root/$build/wineprefix" WINEDEBUG=-all
