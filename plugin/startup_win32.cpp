@@ -1,4 +1,6 @@
+#include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <exception>
 #include <stdexcept>
 #include <string>
@@ -7,12 +9,21 @@
 
 #include "capture.hpp"
 #include "display.hpp"
+#include "enforce.hpp"
+#include "gateways.hpp"
 #include "globals.hpp"
+#include "hooks.hpp"
 #include "lkm/image.hpp"
+#include "lkm/inspect.hpp"
+#include "lkm/plan.hpp"
 #include "log.hpp"
+#include "memory_services.hpp"
 #include "options.hpp"
 #include "paths.hpp"
+#include "pin.hpp"
+#include "plan_patches.hpp"
 #include "startup.hpp"
+#include "transaction.hpp"
 
 namespace lwf {
 
@@ -77,6 +88,51 @@ lkm::Image snapshotGame() {
     return lkm::Image(std::move(bytes), gameBase);
 }
 
+// The live module: inside the game its load address is the pointer itself.
+uint8_t* liveGame() {
+    return reinterpret_cast<uint8_t*>(static_cast<uintptr_t>(gameBase));
+}
+
+// Recognition, plan, gateways and the one commit that makes every change live.
+// The transaction is destroyed on the way out, so a protection it could not give
+// back is logged before the start-up's stop line.
+void patchGame(Startup& startup, const lkm::Image& image) {
+    layout = lkm::inspect(image);
+    focalFactor = double(layout.aspect) / (double(resolutionX) / double(resolutionY));
+    const std::vector<uint8_t> plan =
+        lkm::build(image, layout, resolutionX, resolutionY, startup.keepUiAspectRatio == 1);
+
+    MemoryServices& memory = windowsMemory();
+    Transaction transaction(memory, logLine);
+    addPlanPatches(transaction, liveGame(), image.bytes, plan);
+    prepareGateways(memory, transaction, {image.bytes, gameBase, liveGame()}, layout.setters, hookAddresses(),
+                    startup.gatewayPage);
+    pinModule();
+    transaction.commit();
+    startup.committed = transaction.committed;
+}
+
+// Arms enforcement and applies the configured values once, in a fixed order.
+void applyConfiguredValues() {
+    active = true;
+    for (uint32_t cvar : {layout.xresCvar, layout.yresCvar, layout.fovCvar, layout.fullscreenCvar})
+        enforce(reinterpret_cast<void*>(static_cast<uintptr_t>(cvar)));
+}
+
+void reportApplied(const Startup& startup) {
+    char summary[256];
+    std::snprintf(summary, sizeof summary,
+                  "Applied: %dx%d; windowed=%d; proportional menu/HUD=%d; FOV source=%s; 5 CVar hooks.",
+                  int(resolutionX), int(resolutionY), int(windowed), startup.keepUiAspectRatio,
+                  forcedBaseFov != 0 ? "INI BaseFOV" : "game configuration");
+    logLine(summary);
+    if (std::fabs(float(double(layout.aspect) - 4.0 / 3.0)) > 0.00001f)
+        logLine("A previous executable patch was normalized in memory. Restore the previous on-disk patch "
+                "for a clean migration.");
+    logLine("The plugin does not write the game executable or configuration. Restart the game after editing "
+            "the INI.");
+}
+
 } // namespace
 
 void initialize() {
@@ -92,14 +148,13 @@ void initialize() {
         }
         settleResolution();
         const lkm::Image image = snapshotGame();
-
-        // ---- Recognition, plan, transaction, gateways, commit, enforcement and
-        // ---- the summary continue here, from `image` and `startup`.
-        throw std::runtime_error("Engine recognition is not available in this build.");
+        patchGame(startup, image);
+        applyConfiguredValues();
+        reportApplied(startup);
     } catch (const std::exception& error) {
         logLine((std::string("Initialization stopped: ") + error.what()).c_str());
         // A page that never went live is the plug-in's to give back.
-        if (startup.gatewayPage && !startup.committed) VirtualFree(startup.gatewayPage, 0, MEM_RELEASE);
+        if (startup.gatewayPage && !startup.committed) windowsMemory().release(startup.gatewayPage);
     }
     closeLog();
 }

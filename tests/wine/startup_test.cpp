@@ -25,9 +25,10 @@ std::string stopped(const std::string& message) {
 }
 
 // The last line of a start-up with a valid configuration inside this host: the
-// settings passed and the host's own main module was captured; what follows
-// the snapshot decides this line.
-const std::string validConfigurationEnd = stopped("Engine recognition is not available in this build.");
+// settings passed, the host's own main module was captured, and recognition
+// finds no engine in it. The stand-in game's tests cover the rest.
+const std::string validConfigurationEnd =
+    stopped("Engine recognition failed: main camera projection has 0 matches.");
 
 const std::string badPair = stopped("Set both ResX and ResY, or set both to 0 for automatic resolution.");
 const std::string badInteger = stopped("Invalid integer in the MAIN section of the INI.");
