@@ -33,7 +33,8 @@ int main(int argc, char** argv) {
         } else if (arg == "--resolution" && i + 1 < argc && parseResolution(argv[i + 1], width, height)) {
             options.resolution = std::make_pair(width, height);
             ++i;
-        } else if (arg == "--keep-ui" && i + 1 < argc && (!std::strcmp(argv[i + 1], "0") || !std::strcmp(argv[i + 1], "1"))) {
+        } else if (arg == "--keep-ui" && i + 1 < argc &&
+                   (!std::strcmp(argv[i + 1], "0") || !std::strcmp(argv[i + 1], "1"))) {
             options.keepUi = argv[++i][0] == '1';
         } else if (options.path.empty() && !arg.empty() && arg[0] != '-') {
             options.path = arg;

@@ -1,3 +1,4 @@
+#include <cmath>
 #include <cstdio>
 #include <string>
 
@@ -24,7 +25,17 @@ std::string quoted(const std::string& text) {
     return out + "\"";
 }
 
-std::string field(const char* name, const std::string& value) { return quoted(name) + ": " + value; }
+// JSON has no NaN or infinity.
+std::string number(float value) {
+    if (!std::isfinite(value)) return "null";
+    char text[40];
+    std::snprintf(text, sizeof text, "%.9g", double(value));
+    return text;
+}
+
+std::string field(const char* name, const std::string& value) {
+    return quoted(name) + ": " + value;
+}
 
 std::string places(const std::vector<Place>& list) {
     std::string out = "[";
@@ -32,7 +43,8 @@ std::string places(const std::vector<Place>& list) {
         const Place& p = list[i];
         out += std::string(i ? ",\n    " : "\n    ") + "{" + field("name", quoted(p.name)) + ", " +
                field("address", std::to_string(p.address)) + ", " + field("section", quoted(p.section));
-        if (!p.value.empty()) out += ", " + field("value", p.value);
+        if (p.value) out += ", " + field("value", number(*p.value));
+        if (p.valueField) out += ", " + field("valueField", std::to_string(*p.valueField));
         out += "}";
     }
     return out + (list.empty() ? "]" : "\n  ]");
@@ -42,8 +54,8 @@ std::string changes(const std::vector<Change>& list) {
     std::string out = "[";
     for (std::size_t i = 0; i < list.size(); ++i) {
         const Change& c = list[i];
-        out += std::string(i ? ",\n    " : "\n    ") + "{" + field("address", std::to_string(c.address)) + ", " +
-               field("section", quoted(c.section)) + ", " +
+        out += std::string(i ? ",\n    " : "\n    ") + "{" + field("address", std::to_string(c.address)) +
+               ", " + field("section", quoted(c.section)) + ", " +
                field("fileOffset", c.fileOffset ? std::to_string(*c.fileOffset) : "null") + ", " +
                field("what", quoted(c.what)) + ", " + field("before", quoted(c.before)) + ", " +
                field("after", quoted(c.after)) + "}";
@@ -57,16 +69,17 @@ std::string renderJson(const Report& r) {
     std::string out = "{\n  " + field("file", quoted(r.file)) + ",\n  " +
                       field("supported", r.supported ? "true" : "false");
     if (!r.supported) return out + ",\n  " + field("failure", quoted(r.failure)) + "\n}\n";
-    char aspect[64];
-    std::snprintf(aspect, sizeof aspect, "%.9g", double(r.aspect));
-    out += ",\n  " + field("aspect", aspect) + ",\n  " + field("earlierPatch", r.earlierPatch ? "true" : "false") +
-           ",\n  " + field("normalization", changes(r.normalization)) + ",\n  " +
-           field("places", places(r.places)) + ",\n  " + field("cvars", places(r.cvars)) + ",\n  " +
-           field("defaultFocal", std::to_string(r.defaultFocal)) + ",\n  " + field("setters", places(r.setters));
+    out += ",\n  " + field("aspect", number(r.aspect)) + ",\n  " +
+           field("earlierPatch", r.earlierPatch ? "true" : "false") + ",\n  " +
+           field("normalization", changes(r.normalization)) + ",\n  " + field("places", places(r.places)) +
+           ",\n  " + field("cvars", places(r.cvars)) + ",\n  " +
+           field("defaultFocal", std::to_string(r.defaultFocal)) + ",\n  " +
+           field("setters", places(r.setters));
     if (r.planned) {
-        out += ",\n  " + field("plan", "{" + field("resolutionX", std::to_string(r.resolutionX)) + ", " +
-                                            field("resolutionY", std::to_string(r.resolutionY)) + ", " +
-                                            field("keepUiAspect", r.keepUi ? "true" : "false") + "}") +
+        out += ",\n  " +
+               field("plan", "{" + field("resolutionX", std::to_string(r.resolutionX)) + ", " +
+                                 field("resolutionY", std::to_string(r.resolutionY)) + ", " +
+                                 field("keepUiAspect", r.keepUi ? "true" : "false") + "}") +
                ",\n  " + field("patches", changes(r.patches)) + ",\n  " +
                field("redirections", changes(r.redirections));
     }

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -13,7 +14,9 @@ std::string address(uint32_t value) {
     return text;
 }
 
-void line(std::string& out, const std::string& text) { out += text + "\n"; }
+void line(std::string& out, const std::string& text) {
+    out += text + "\n";
+}
 
 void places(std::string& out, const char* title, const std::vector<Place>& list) {
     line(out, title);
@@ -21,7 +24,12 @@ void places(std::string& out, const char* title, const std::vector<Place>& list)
         std::string row = "  " + address(p.address) + "  " + p.section;
         row.resize(std::max<std::size_t>(row.size(), 22), ' ');
         row += "  " + p.name;
-        if (!p.value.empty()) row += " = " + p.value;
+        if (p.value) {
+            char text[40];
+            std::snprintf(text, sizeof text, " = %.9g", double(*p.value));
+            row += text;
+        }
+        if (p.valueField) row += " (value at " + address(*p.valueField) + ")";
         line(out, row);
     }
 }
@@ -62,8 +70,9 @@ std::string renderText(const Report& r) {
     places(out, "CVar setters:", r.setters);
     if (r.planned) {
         line(out, "Patches for " + std::to_string(r.resolutionX) + "x" + std::to_string(r.resolutionY) +
-                      ", proportional menu/HUD=" + (r.keepUi ? "1" : "0") + ": " + std::to_string(r.patches.size()) +
-                      " runs, plus " + std::to_string(r.redirections.size()) + " setter redirections");
+                      ", proportional menu/HUD=" + (r.keepUi ? "1" : "0") + ": " +
+                      std::to_string(r.patches.size()) + " runs, plus " +
+                      std::to_string(r.redirections.size()) + " setter redirections");
         changes(out, r.patches);
         changes(out, r.redirections);
     }

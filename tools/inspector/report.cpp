@@ -15,10 +15,14 @@ namespace lkmtool {
 
 namespace {
 
+// What the bytes of a recognised place mean, for showing a change as values.
+enum class Holds { code, floatValue, address };
+
 struct Span {
     std::string name;
     uint32_t offset;
     uint32_t length;
+    Holds holds;
 };
 
 std::string hex(const std::vector<uint8_t>& bytes, uint32_t offset, uint32_t length) {
@@ -31,49 +35,69 @@ std::string hex(const std::vector<uint8_t>& bytes, uint32_t offset, uint32_t len
     return out;
 }
 
-std::string number(float value) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%.9g", double(value));
-    return text;
-}
-
 // Every recognised place the plan may write, for naming the runs it changes.
 std::vector<Span> spans(const lkm::Layout& layout) {
     std::vector<Span> out = {
-        {"camera aspect", layout.aspectOperand, 4},
-        {"GUI horizontal scale", layout.horizontalScale, 4},
-        {"GUI vertical scale", layout.verticalScale, 4},
-        {"GUI horizontal reciprocal", layout.horizontalReciprocal, 4},
-        {"GUI vertical reciprocal", layout.verticalReciprocal, 4},
-        {"mouse horizontal scale", layout.mouseHorizontalScale, 4},
-        {"mouse vertical scale", layout.mouseVerticalScale, 4},
-        {"root GUI width", layout.rootWidth, 4},
-        {"root GUI height", layout.rootHeight, 4},
-        {"root GUI initializer call", layout.rootInitializerCall, 5},
-        {"horizontal centring trampoline", layout.horizontalForward + 17, 15},
-        {"vertical centring trampoline", layout.verticalForward + 17, 15},
-        {"vertical reciprocal space", layout.horizontalInverse + 17, 15},
+        {"camera aspect", layout.aspectOperand, 4, Holds::floatValue},
+        {"GUI horizontal scale", layout.horizontalScale, 4, Holds::floatValue},
+        {"GUI vertical scale", layout.verticalScale, 4, Holds::floatValue},
+        {"GUI horizontal reciprocal", layout.horizontalReciprocal, 4, Holds::floatValue},
+        {"GUI vertical reciprocal", layout.verticalReciprocal, 4, Holds::floatValue},
+        {"mouse horizontal scale", layout.mouseHorizontalScale, 4, Holds::floatValue},
+        {"mouse vertical scale", layout.mouseVerticalScale, 4, Holds::floatValue},
+        {"root GUI width", layout.rootWidth, 4, Holds::floatValue},
+        {"root GUI height", layout.rootHeight, 4, Holds::floatValue},
+        {"root GUI initializer call", layout.rootInitializerCall, 5, Holds::code},
+        {"horizontal centring trampoline", layout.horizontalForward + 17, 15, Holds::code},
+        {"vertical centring trampoline", layout.verticalForward + 17, 15, Holds::code},
+        {"vertical reciprocal space", layout.horizontalInverse + 17, 15, Holds::code},
     };
-    for (uint32_t reference : layout.verticalReferences) out.push_back({"vertical GUI reference", reference, 4});
+    for (uint32_t reference : layout.verticalReferences)
+        out.push_back({"vertical GUI reference", reference, 4, Holds::address});
     return out;
 }
 
-std::string describe(const std::vector<Span>& known, uint32_t offset, uint32_t length) {
+std::string describe(const std::vector<Span>& known, uint32_t offset, uint32_t length,
+                     const std::vector<uint8_t>& before, const std::vector<uint8_t>& after) {
     std::string what;
+    const Span* only = nullptr;
+    int overlapping = 0;
     for (const Span& span : known) {
-        const bool overlaps = offset < span.offset + uint64_t(span.length) && span.offset < offset + uint64_t(length);
-        if (!overlaps || what.find(span.name) != std::string::npos) continue;
-        what += (what.empty() ? "" : ", ") + span.name;
+        const bool overlaps =
+            offset < span.offset + uint64_t(span.length) && span.offset < offset + uint64_t(length);
+        if (!overlaps) continue;
+        only = &span;
+        ++overlapping;
+        if (what.find(span.name) == std::string::npos) what += (what.empty() ? "" : ", ") + span.name;
     }
-    return what.empty() ? "unrecognised bytes" : what;
+    if (what.empty()) return "unrecognised bytes";
+    if (overlapping == 1 && only->holds != Holds::code) {
+        // A 4-byte value: show it whole, before and after.
+        const auto show = [&](const std::vector<uint8_t>& bytes) {
+            char text[32];
+            if (only->holds == Holds::floatValue)
+                std::snprintf(text, sizeof text, "%.9g", double(lkm::read<float>(bytes, only->offset)));
+            else
+                std::snprintf(text, sizeof text, "0x%08X",
+                              unsigned(lkm::read<uint32_t>(bytes, only->offset)));
+            return std::string(text);
+        };
+        what += ": " + show(before) + " -> " + show(after);
+    }
+    return what;
 }
 
-std::vector<Change> changes(const MappedFile& mapped, const lkm::Image& image, const std::vector<uint8_t>& before,
-                            const std::vector<uint8_t>& after, const std::vector<Span>& known) {
+std::vector<Change> changes(const MappedFile& mapped, const lkm::Image& image,
+                            const std::vector<uint8_t>& before, const std::vector<uint8_t>& after,
+                            const std::vector<Span>& known) {
     std::vector<Change> out;
     for (const lkm::Run& run : lkm::differingRuns(before, after)) {
-        Change change{image.base + run.offset, sectionOf(mapped, run.offset), hex(before, run.offset, run.length),
-                      hex(after, run.offset, run.length), describe(known, run.offset, run.length), std::nullopt};
+        Change change{image.base + run.offset,
+                      sectionOf(mapped, run.offset),
+                      hex(before, run.offset, run.length),
+                      hex(after, run.offset, run.length),
+                      describe(known, run.offset, run.length, before, after),
+                      std::nullopt};
         uint32_t fileOffset;
         if (fileOffsetOf(mapped, run.offset, fileOffset)) change.fileOffset = fileOffset;
         out.push_back(change);
@@ -83,12 +107,13 @@ std::vector<Change> changes(const MappedFile& mapped, const lkm::Image& image, c
 
 Place offsetPlace(const MappedFile& mapped, const lkm::Image& image, const char* name, uint32_t offset,
                   bool holdsFloat) {
-    return {name, image.base + offset, sectionOf(mapped, offset),
-            holdsFloat ? number(lkm::read<float>(image.bytes, offset)) : std::string()};
+    Place place{name, image.base + offset, sectionOf(mapped, offset), std::nullopt, std::nullopt};
+    if (holdsFloat) place.value = lkm::read<float>(image.bytes, offset);
+    return place;
 }
 
 Place addressPlace(const MappedFile& mapped, const lkm::Image& image, const char* name, uint32_t address) {
-    return {name, address, sectionOf(mapped, image.offset(address)), std::string()};
+    return {name, address, sectionOf(mapped, image.offset(address)), std::nullopt, std::nullopt};
 }
 
 void describeLayout(Report& report, const MappedFile& mapped, const lkm::Image& image, const lkm::Layout& l) {
@@ -119,10 +144,7 @@ void describeLayout(Report& report, const MappedFile& mapped, const lkm::Image& 
     report.cvars.push_back(addressPlace(mapped, image, "r_yres", l.yresCvar));
     report.cvars.push_back(addressPlace(mapped, image, "r_fov", l.fovCvar));
     report.cvars.push_back(addressPlace(mapped, image, "r_fullscreen", l.fullscreenCvar));
-    for (Place& cvar : report.cvars) {
-        const uint32_t value = image.offset(cvar.address) + 20;
-        cvar.value = number(lkm::read<float>(image.bytes, value));
-    }
+    for (Place& cvar : report.cvars) cvar.valueField = cvar.address + 20;
     report.defaultFocal = l.defaultFocal;
     for (std::size_t k = 0; k < l.setters.size(); ++k) {
         const std::string name = "CVar setter " + std::to_string(k);
@@ -152,8 +174,8 @@ Report inspectFile(const Options& options) {
     report.aspect = layout.aspect;
     const std::vector<Span> known = spans(layout);
     report.normalization = changes(mapped, image, image.bytes, layout.normalized, known);
-    report.earlierPatch = std::fabs(float(double(layout.aspect) - 4.0 / 3.0)) > 0.00001f ||
-                          !report.normalization.empty();
+    report.earlierPatch =
+        std::fabs(float(double(layout.aspect) - 4.0 / 3.0)) > 0.00001f || !report.normalization.empty();
     describeLayout(report, mapped, image, layout);
 
     if (options.resolution) {
@@ -169,8 +191,12 @@ Report inspectFile(const Options& options) {
             // E9 rel32 90: jmp to the plug-in's setter replacement k, whose address
             // only the running process knows.
             const uint32_t length = std::min<uint32_t>(6, uint32_t(image.bytes.size()) - setter);
-            Change jump{image.base + setter, sectionOf(mapped, setter), hex(image.bytes, setter, length),
-                        "E9 ?? ?? ?? ?? 90", "CVar setter " + std::to_string(k) + " redirection", std::nullopt};
+            Change jump{image.base + setter,
+                        sectionOf(mapped, setter),
+                        hex(image.bytes, setter, length),
+                        "E9 ?? ?? ?? ?? 90",
+                        "CVar setter " + std::to_string(k) + " redirection",
+                        std::nullopt};
             uint32_t fileOffset;
             if (fileOffsetOf(mapped, setter, fileOffset)) jump.fileOffset = fileOffset;
             report.redirections.push_back(jump);

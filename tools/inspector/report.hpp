@@ -13,15 +13,16 @@ namespace lkmtool {
 struct Options {
     std::string path;
     std::optional<std::pair<int, int>> resolution; // --resolution WxH
-    bool keepUi = true;                             // --keep-ui 0|1
-    bool json = false;                              // --json
+    bool keepUi = true;                            // --keep-ui 0|1
+    bool json = false;                             // --json
 };
 
 struct Place {
     std::string name;
     uint32_t address;
     std::string section;
-    std::string value; // formatted constant, empty when the place holds code
+    std::optional<float> value;         // the constant stored there, for float places
+    std::optional<uint32_t> valueField; // the value field's address, for CVar objects
 };
 
 struct Change {
