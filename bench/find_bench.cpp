@@ -1,0 +1,130 @@
+// Times Image::find for each engine signature over a 32 MiB executable section
+// of code-like filler, and a plain memchr pass that counts the signature's lead
+// byte over the same bytes. The ratio of the two totals is printed at the end.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "code_filler.hpp"
+#include "lkm/image.hpp"
+#include "lkm/signatures.hpp"
+#include "pe_builder.hpp"
+
+namespace {
+
+constexpr uint32_t code = 0x1000;
+constexpr uint32_t codeSize = 32u << 20;
+
+struct Signature {
+    const char* name;
+    const char* text;
+};
+
+constexpr Signature signatures[] = {
+    {"cameraProjection", lkm::signature::cameraProjection},
+    {"rootGuiConstructor", lkm::signature::rootGuiConstructor},
+    {"forwardConversion", lkm::signature::forwardConversion},
+    {"inverseConversion", lkm::signature::inverseConversion},
+    {"mouseMapping", lkm::signature::mouseMapping},
+    {"intCvarConstruction", lkm::signature::intCvarConstruction},
+    {"boolCvarConstruction", lkm::signature::boolCvarConstruction},
+    {"exceptionPrologue", lkm::signature::exceptionPrologue},
+};
+
+lkm::Image makeImage(const std::vector<uint8_t>& filler) {
+    lkmtest::PeBuilder pe(code + codeSize + 0x1000);
+    pe.section(".text", code, codeSize, lkmtest::codeSection)
+        .section(".idata", code + codeSize, 0x1000, lkmtest::rdataSection);
+    pe.imports(code + codeSize, {{"KERNEL32.dll", {"Sleep"}}});
+    pe.bytes(code, filler);
+    return pe.image();
+}
+
+void find(benchmark::State& state, const lkm::Image* image, const char* text) {
+    std::size_t matches = 0;
+    for (auto _ : state) {
+        const std::vector<uint32_t> found = image->find(text);
+        matches = found.size();
+        benchmark::DoNotOptimize(found.data());
+    }
+    state.counters["matches"] = double(matches);
+    state.SetBytesProcessed(int64_t(state.iterations()) * codeSize);
+}
+
+void memchrLead(benchmark::State& state, const lkm::Image* image, const char* text) {
+    const int lead = int(std::stoul(std::string(text, 2), nullptr, 16));
+    const uint8_t* begin = image->bytes.data() + code;
+    const uint8_t* end = begin + codeSize;
+    std::size_t hits = 0;
+    for (auto _ : state) {
+        hits = 0;
+        for (const uint8_t* p = begin; p < end; ++p) {
+            p = static_cast<const uint8_t*>(std::memchr(p, lead, std::size_t(end - p)));
+            if (!p) break;
+            ++hits;
+        }
+        benchmark::DoNotOptimize(hits);
+    }
+    state.counters["hits"] = double(hits);
+    state.SetBytesProcessed(int64_t(state.iterations()) * codeSize);
+}
+
+// Console output as usual, plus the sums of the per-iteration times of both kinds.
+class TotalsReporter : public benchmark::ConsoleReporter {
+public:
+    double findTotal = 0, memchrTotal = 0;       // real time, ms
+    double findCpuTotal = 0, memchrCpuTotal = 0; // CPU time, ms
+
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const Run& run : runs) {
+            if (run.run_type != Run::RT_Iteration) continue;
+            const double toMs = 1e3 / benchmark::GetTimeUnitMultiplier(run.time_unit);
+            const double real = run.GetAdjustedRealTime() * toMs, cpu = run.GetAdjustedCPUTime() * toMs;
+            const std::string name = run.benchmark_name();
+            if (name.rfind("find/", 0) == 0) {
+                findTotal += real;
+                findCpuTotal += cpu;
+            } else if (name.rfind("memchr/", 0) == 0) {
+                memchrTotal += real;
+                memchrCpuTotal += cpu;
+            }
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+
+    const std::vector<uint8_t> filler = lkmbench::codeFiller(codeSize);
+    if (!lkmbench::fillerWindowHolds(filler)) {
+        std::fprintf(stderr, "filler lacks a signature lead byte in some 100-byte window\n");
+        return 1;
+    }
+    const lkm::Image image = makeImage(filler);
+
+    for (const Signature& s : signatures)
+        benchmark::RegisterBenchmark((std::string("find/") + s.name).c_str(), find, &image, s.text)
+            ->Unit(benchmark::kMillisecond);
+    for (const Signature& s : signatures)
+        benchmark::RegisterBenchmark((std::string("memchr/") + s.name).c_str(), memchrLead, &image, s.text)
+            ->Unit(benchmark::kMillisecond);
+
+    TotalsReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    if (reporter.findTotal > 0 && reporter.memchrTotal > 0) {
+        std::printf("real time: find total %.3f ms, memchr total %.3f ms, ratio %.3f\n", reporter.findTotal,
+                    reporter.memchrTotal, reporter.findTotal / reporter.memchrTotal);
+        std::printf("CPU time:  find total %.3f ms, memchr total %.3f ms, ratio %.3f\n",
+                    reporter.findCpuTotal, reporter.memchrCpuTotal,
+                    reporter.findCpuTotal / reporter.memchrCpuTotal);
+    }
+    benchmark::Shutdown();
+    return 0;
+}
