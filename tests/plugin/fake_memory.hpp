@@ -24,10 +24,11 @@ public:
     std::vector<std::string> calls;
     std::map<uintptr_t, uint32_t> pages; // current protection of every page ever touched
     uint32_t initialProtection = lwf::pageExecuteRead;
-    std::set<int> failingProtects; // 1-based numbers of protect calls that fail
-    int throwingProtect = 0;       // number of the protect call that throws std::bad_alloc
-    std::set<int> failingFlushes;  // 1-based numbers of flush calls that fail
-    std::function<void()> onFlush; // runs inside every flush, before its result
+    std::set<int> failingProtects;          // 1-based numbers of protect calls that fail
+    int throwingProtect = 0;                // number of the protect call that throws std::bad_alloc
+    std::set<int> failingFlushes;           // 1-based numbers of flush calls that fail
+    std::function<void()> onFlush;          // runs inside every flush, before its result
+    std::vector<uintptr_t> refusedRestores; // pages of failed calls that were to give a protection back
 
     uint32_t pageSize() override {
         calls.push_back("pageSize");
@@ -41,7 +42,11 @@ public:
                       unsigned(protection));
         calls.push_back(line);
         if (number == throwingProtect) throw std::bad_alloc();
-        if (failingProtects.count(number)) return false;
+        if (failingProtects.count(number)) {
+            if (protection != lwf::pageExecuteReadWrite)
+                refusedRestores.push_back(reinterpret_cast<uintptr_t>(address));
+            return false;
+        }
         const auto key = reinterpret_cast<uintptr_t>(address);
         const auto entry = pages.emplace(key, initialOf(key)).first;
         *previous = entry->second;
