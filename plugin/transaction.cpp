@@ -50,10 +50,12 @@ void Transaction::add(uint8_t* target, const uint8_t* expected, const uint8_t* r
 void Transaction::commit() {
     const uint32_t pageSize = memory_.pageSize();
 
+    // Every patch against live memory before anything changes.
     for (const Patch& patch : patches)
         if (std::memcmp(patch.target, patch.expected.data(), patch.expected.size()) != 0)
             throw std::runtime_error("Game code changed during initialization; no patches applied.");
 
+    // Each touched page once, in patch order; a refusal gives back what was changed.
     if (!patches.empty() && pageSize == 0)
         throw std::runtime_error("Cannot make the game patch pages writable.");
     for (const Patch& patch : patches) {
@@ -81,12 +83,14 @@ void Transaction::commit() {
     for (const Patch& patch : patches)
         std::memcpy(patch.target, patch.replacement.data(), patch.replacement.size());
 
+    // The whole process: a null base and size 0.
     if (memory_.flushInstructionCache(memory_.currentProcess(), nullptr, 0)) {
         committed = true;
         restoreProtections(pageSize);
         return;
     }
 
+    // The new code may not be what the processor runs: put the old bytes back.
     for (const Patch& patch : patches)
         std::memcpy(patch.target, patch.expected.data(), patch.expected.size());
     memory_.flushInstructionCache(memory_.currentProcess(), nullptr, 0);
@@ -94,6 +98,7 @@ void Transaction::commit() {
     throw std::runtime_error("Instruction cache flush failed; memory patches rolled back.");
 }
 
+// Last changed first; every entry goes, and one warning covers the whole pass.
 void Transaction::restoreProtections(uint32_t pageSize) {
     bool failed = false;
     while (!protections.empty()) {
