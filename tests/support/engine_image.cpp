@@ -1,5 +1,7 @@
 #include "engine_image.hpp"
 
+#include "lkm/inspect.hpp"
+
 #include <algorithm>
 #include <cstring>
 #include <stdexcept>
@@ -361,8 +363,9 @@ void Layouter::cvars() {
     ic.hex("8B 44 24 10 89 46 08");                               // mov eax, [esp+10h]; mov [esi+8], eax
     ic.branch(0xE8, address(k + 0x200));                          // call register
     ic.hex("FF 74 24 0C 8B CE");                                  // push dword ptr [esp+0Ch]; mov ecx, esi
-    ic.branch(0xE8, address(integerSetter));                      // call integer setter
-    ic.hex("8B C6 5E C2 10 00");                                  // mov eax, esi; pop esi; ret 10h
+    p_.integerSetterCall = ic.here();
+    ic.branch(0xE8, address(integerSetter)); // call integer setter
+    ic.hex("8B C6 5E C2 10 00");             // mov eax, esi; pop esi; ret 10h
     add(ic.padTo(0x100));
 
     Code bc = at(booleanConstructor);
@@ -370,6 +373,7 @@ void Layouter::cvars() {
     bc.hex("8A 44 24 0C 88 46 1C");          // mov al, [esp+0Ch]; mov [esi+1Ch], al
     bc.branch(0xE8, address(k + 0x200));     // call register
     bc.hex("0F B6 44 24 0C 50 8B CE");       // movzx eax, byte ptr [esp+0Ch]; push eax; mov ecx, esi
+    p_.booleanSetterCall = bc.here();
     bc.branch(0xE8, address(booleanSetter)); // call boolean setter
     bc.hex("8B C6 5E C2 10 00");             // mov eax, esi; pop esi; ret 10h
     add(bc.padTo(0x100));
@@ -497,7 +501,6 @@ void Layouter::thunks() {
     add(c);
 }
 
-const char* const perspectiveImport = "?PerspectiveToAngles@VisRenderer_cl@@QBEXMMAAM0@Z";
 const char* const viewportImport = "?SetViewport@VisRenderer_cl@@QAEXHHHH@Z";
 
 } // namespace
@@ -544,9 +547,9 @@ EngineImage makeEngineImage(const EngineConfig& config) {
         .section(".rdata", p.rdata, 0x1000, rdataSection)
         .section(".data", p.data, 0x1000, dataSection, 0x400)
         .section(".idata", p.idata, 0x1000, dataSection);
-    pe.imports(p.idata, {{"LarkRender.dll", {perspectiveImport, viewportImport, "#12"}},
+    pe.imports(p.idata, {{"LarkRender.dll", {config.perspectiveImport, viewportImport, "#12"}},
                          {"KERNEL32.dll", {"Sleep", "GetTickCount"}}});
-    p.perspectiveSlot = pe.slot("LarkRender.dll", perspectiveImport);
+    p.perspectiveSlot = pe.slot("LarkRender.dll", config.perspectiveImport);
     p.otherSlot = pe.slot("LarkRender.dll", viewportImport);
     p.perspectiveThunk = p.codeEnd - 0x100;
     p.otherThunk = p.perspectiveThunk + 8;
@@ -687,6 +690,53 @@ EngineImage EngineImage::earlierPatched(const EarlierPatch& earlier) const {
     out.earlierPatch = true;
     out.patch = earlier;
     return out;
+}
+
+std::string layoutDifferences(const lkm::Layout& a, const lkm::Layout& b) {
+    std::string out;
+    auto check = [&](bool same, const char* name) {
+        if (same) return;
+        if (!out.empty()) out += ", ";
+        out += name;
+    };
+#define LKM_CHECK(member) check(a.member == b.member, #member)
+    LKM_CHECK(normalized);
+    LKM_CHECK(aspectOperand);
+    LKM_CHECK(horizontalForward);
+    LKM_CHECK(verticalForward);
+    LKM_CHECK(horizontalInverse);
+    LKM_CHECK(verticalInverse);
+    LKM_CHECK(horizontalScale);
+    LKM_CHECK(verticalScale);
+    LKM_CHECK(horizontalReciprocal);
+    LKM_CHECK(verticalReciprocal);
+    LKM_CHECK(mouseHorizontalScale);
+    LKM_CHECK(mouseVerticalScale);
+    LKM_CHECK(rootWidth);
+    LKM_CHECK(rootHeight);
+    LKM_CHECK(rootInitializerCall);
+    LKM_CHECK(rootInitializer);
+    LKM_CHECK(xresValue);
+    LKM_CHECK(yresValue);
+    LKM_CHECK(fovCvar);
+    LKM_CHECK(xresCvar);
+    LKM_CHECK(yresCvar);
+    LKM_CHECK(fullscreenCvar);
+    LKM_CHECK(defaultFocal);
+    LKM_CHECK(verticalReferences);
+    LKM_CHECK(setters);
+#undef LKM_CHECK
+    check(bitsOfFloat(a.aspect) == bitsOfFloat(b.aspect), "aspect");
+    return out;
+}
+
+std::string inspectFailure(const lkm::Image& image) {
+    try {
+        lkm::inspect(image);
+        return "";
+    } catch (const std::exception& e) {
+        return e.what();
+    }
 }
 
 } // namespace lkmtest

@@ -54,6 +54,7 @@ struct SetterSpec {
 
 struct EngineConfig {
     uint32_t base = 0x00400000;
+    std::string perspectiveImport = "?PerspectiveToAngles@VisRenderer_cl@@QBEXMMAAM0@Z"; // in LarkRender.dll
     uint32_t codeSize = 0x20000; // .text at 0x1000; a multiple of 0x1000
     uint32_t seed = 0x5EED1234;  // of the filler code
 
@@ -139,6 +140,7 @@ struct EnginePlaces {
     uint32_t longerNameSite = 0;  // "r_xres2" with the r_xres object
     uint32_t outsideNameSite = 0; // name pointer outside the module
     uint32_t integerConstructor = 0, booleanConstructor = 0;
+    uint32_t integerSetterCall = 0, booleanSetterCall = 0; // the E8 in each constructor
     uint32_t xresObject = 0, yresObject = 0, fovObject = 0, fullscreenObject = 0; // offsets
     uint32_t xresName = 0, yresName = 0, fovName = 0, fullscreenName = 0;         // offsets
     std::vector<uint32_t> setters;                                                // ascending
@@ -192,6 +194,12 @@ struct EngineImage {
 };
 
 EngineImage makeEngineImage(const EngineConfig& config = EngineConfig{});
+
+// The names of the members in which two layouts differ, comma-separated; empty when they agree.
+std::string layoutDifferences(const lkm::Layout& actual, const lkm::Layout& expected);
+
+// The message with which lkm::inspect refuses the image, or "" when it succeeds.
+std::string inspectFailure(const lkm::Image& image);
 
 // Fills [begin, end) of `pe` with code-like filler: functions with frames,
 // moves, pushes, calls, x87 and SSE arithmetic, some with exception prologues
