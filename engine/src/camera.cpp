@@ -1,0 +1,41 @@
+// Step 1: the camera projection call site, found through the engine's
+// perspective import, and the aspect ratio it pushes.
+#include <string>
+#include <vector>
+
+#include "lkm/signatures.hpp"
+#include "recognition.hpp"
+
+namespace lkm::recognition {
+
+namespace {
+
+constexpr char perspectiveImport[] = "PerspectiveToAngles@VisRenderer_cl";
+
+// True when the call at m + 27 reaches an FF 25 thunk (jmp dword ptr [slot])
+// whose slot belongs to the perspective import.
+bool callsPerspective(const Image& image, uint32_t m) {
+    const uint32_t thunk = image.offset(image.branch(m + 27));
+    if (!bytesAre(image.bytes, thunk, {0xFF, 0x25})) return false;
+    const auto import = image.imports.find(read32(image, plus(thunk, 2)));
+    return import != image.imports.end() && import->second.find(perspectiveImport) != std::string::npos;
+}
+
+} // namespace
+
+void findCamera(const Image& image, Layout& layout, Handover& handover) {
+    std::vector<uint32_t> candidates;
+    for (uint32_t m : image.find(signature::cameraProjection)) {
+        try {
+            if (callsPerspective(image, m)) candidates.push_back(m);
+        } catch (const std::exception&) {
+            // a call or slot outside the image: not this match
+        }
+    }
+    handover.cameraSite = one(candidates, "main camera projection");
+    layout.aspectOperand = handover.cameraSite + 6; // push imm32 at +5
+    layout.aspect = floatAt(image, layout.aspectOperand);
+    require(finite(layout.aspect) && layout.aspect > 0.0f, "Invalid camera aspect.");
+}
+
+} // namespace lkm::recognition

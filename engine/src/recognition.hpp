@@ -1,0 +1,96 @@
+// Internal steps of lkm::inspect and the small bounded readers they share.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+#include <initializer_list>
+#include <limits>
+#include <vector>
+
+#include "lkm/image.hpp"
+#include "lkm/layout.hpp"
+
+namespace lkm::recognition {
+
+// Values one step finds and a later step needs, which the layout does not keep.
+struct Handover {
+    uint32_t cameraSite = 0;              // offset of the camera projection call site (step 1 -> 7)
+    uint32_t initializerBody = 0;         // offset of the root GUI initializer body (step 2 -> 3, 5)
+    uint32_t currentReciprocal = 0;       // address the vertical forward conversion multiplies by (3 -> 5)
+    uint32_t currentReciprocalOffset = 0; // its offset
+    uint32_t xresSite = 0;                // offset of the r_xres construction site (7 -> 8)
+};
+
+// The little-endian 32-bit value at an image offset ("Invalid image range.").
+inline uint32_t read32(const Image& image, uint32_t offset) {
+    return read<uint32_t>(image.bytes, offset);
+}
+inline float floatAt(const Image& image, uint32_t offset) {
+    return read<float>(image.bytes, offset);
+}
+
+// True when at least as many bytes as `expected` holds remain at `offset` and they equal it.
+inline bool bytesAre(const std::vector<uint8_t>& bytes, uint64_t offset,
+                     std::initializer_list<uint8_t> expected) {
+    if (offset > bytes.size() || bytes.size() - offset < expected.size()) return false;
+    const uint8_t* at = bytes.data() + offset;
+    for (uint8_t value : expected)
+        if (*at++ != value) return false;
+    return true;
+}
+
+// True when `count` bytes remain at `offset` and all of them are `value`.
+inline bool runOf(const std::vector<uint8_t>& bytes, uint64_t offset, uint32_t count, uint8_t value) {
+    if (offset > bytes.size() || bytes.size() - offset < count) return false;
+    for (uint32_t i = 0; i < count; ++i)
+        if (bytes[offset + i] != value) return false;
+    return true;
+}
+
+// An offset plus a small distance; a sum past 32 bits is refused like a read past the image.
+inline uint32_t plus(uint32_t offset, uint32_t distance) {
+    require(offset <= std::numeric_limits<uint32_t>::max() - distance, "Invalid image range.");
+    return offset + distance;
+}
+
+// Neither NaN nor of magnitude above the largest finite float.
+inline bool finite(float value) {
+    return std::fabs(value) <= std::numeric_limits<float>::max();
+}
+
+// |x|, rounded to single precision, below `limit`.
+inline bool near(double difference, double limit) {
+    return double(float(std::fabs(difference))) < limit;
+}
+
+// Targets t of the E8 bytes in [from, from + 256) for which accept(t) holds.
+// Every E8 byte counts, whether or not an instruction starts there; one whose
+// branch or target fails is passed over.
+template <class Accept>
+std::vector<uint32_t> setterCalls(const Image& image, uint32_t from, Accept&& accept) {
+    constexpr uint64_t window = 256;
+    std::vector<uint32_t> found;
+    if (uint64_t(from) + window > uint64_t(std::numeric_limits<uint32_t>::max()) + 1) return found;
+    for (uint64_t p = from; p < from + window && p < image.bytes.size(); ++p) {
+        if (image.bytes[p] != 0xE8) continue;
+        try {
+            const uint32_t t = image.offset(image.branch(uint32_t(p)));
+            if (accept(t)) found.push_back(t);
+        } catch (const std::exception&) {
+            // an E8 byte inside another instruction, or a call out of the module
+        }
+    }
+    return found;
+}
+
+void findCamera(const Image& image, Layout& layout, Handover& handover);             // step 1
+void findRootGui(const Image& image, Layout& layout, Handover& handover);            // step 2
+void findGuiFamily(const Image& image, Layout& layout, Handover& handover);          // step 3
+void findMouseMapping(const Image& image, Layout& layout);                           // step 4
+void checkPatchSpaces(const Image& image, Layout& layout, const Handover& handover); // step 5
+void normalize(const Image& image, Layout& layout);                                  // step 6
+void findIntegerCvars(const Image& image, Layout& layout, Handover& handover);       // step 7
+void findSetterFamily(const Image& image, Layout& layout, const Handover& handover); // step 8
+void findFullscreenCvar(const Image& image, Layout& layout);                         // step 9
+
+} // namespace lkm::recognition
