@@ -1,0 +1,48 @@
+// CVar construction sites and step 7: the r_xres, r_yres and r_fov objects and
+// the default focal parameter.
+//   68 imm32; 6A 02; 68 default; 68 name; B9 object; E8 constructor
+#include <string>
+#include <vector>
+
+#include "lkm/inspect.hpp"
+#include "lkm/signatures.hpp"
+#include "recognition.hpp"
+
+namespace lkm {
+
+uint32_t cvarConstructor(const Image& image, const char* name, unsigned value) {
+    std::vector<uint32_t> candidates;
+    for (uint32_t m : image.find(signature::intCvarConstruction)) {
+        try {
+            const std::string found = image.z(image.offset(recognition::read32(image, m + 13)));
+            if (found == name && recognition::read32(image, m + 18) + 20 == value) candidates.push_back(m);
+        } catch (const std::exception&) {
+            // a name outside the module or without a terminator: not this site
+        }
+    }
+    return one(candidates, name);
+}
+
+namespace recognition {
+
+void findIntegerCvars(const Image& image, Layout& layout, Handover& handover) {
+    const uint32_t cx = cvarConstructor(image, "r_xres", layout.xresValue);
+    const uint32_t cy = cvarConstructor(image, "r_yres", layout.yresValue);
+    // The camera projection loads the r_fov value with its first instruction (A1 addr).
+    const uint32_t cf = cvarConstructor(image, "r_fov", read32(image, plus(handover.cameraSite, 1)));
+    handover.xresSite = cx;
+    const uint32_t constructor = image.branch(cx + 22);
+    require(constructor == image.branch(cy + 22) && constructor == image.branch(cf + 22),
+            "CVar constructors disagree.");
+
+    layout.xresCvar = read32(image, cx + 18);
+    layout.yresCvar = read32(image, cy + 18);
+    layout.fovCvar = read32(image, cf + 18);
+    layout.defaultFocal = int32_t(read32(image, cf + 8));
+    require(layout.defaultFocal >= 1 && layout.defaultFocal <= 9999, "Invalid default focal parameter.");
+    for (uint32_t object : {layout.xresCvar, layout.yresCvar, layout.fovCvar})
+        require(image.writable(image.offset(object), 112), "CVar object is outside writable game data.");
+}
+
+} // namespace recognition
+} // namespace lkm
