@@ -187,10 +187,11 @@ TEST_F(TransactionTest, AddRefusesEmptyAndOverlappingPatchesAndKeepsAdjacentOnes
     add(transaction, 10, 5); // [10, 15)
     add(transaction, 15, 1); // adjacent after
     add(transaction, 8, 2);  // adjacent before
-    for (const auto& [offset, length] : std::vector<std::pair<std::size_t, unsigned>>{
+    for (const auto& range : std::vector<std::pair<std::size_t, unsigned>>{
              {10, 5}, {14, 1}, {12, 1}, {9, 2}, {5, 20}, {13, 10}, {7, 2}})
-        EXPECT_EQ(failure([&] { add(transaction, offset, length); }), "Overlapping memory patches.")
-            << offset << "+" << length;
+        EXPECT_EQ(failure([&] { add(transaction, range.first, range.second); }),
+                  "Overlapping memory patches.")
+            << range.first << "+" << range.second;
     ASSERT_EQ(transaction.patches.size(), 3u);
     EXPECT_EQ(transaction.patches[0].target, at(10));
     EXPECT_EQ(transaction.patches[0].expected, std::vector<uint8_t>(at(10), at(15)));
