@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine_image.hpp"
+#include "lkm/inspect.hpp"
 #include "lkm/plan.hpp"
 
 namespace {
@@ -155,6 +156,18 @@ TEST(PlanEngineImage, EarlierPatchedAndStockImagesGetTheSamePlan) {
             EXPECT_EQ(lkm::build(patched.image(), patched.expectedLayout(), c.x, c.y, keep),
                       lkm::build(stock.image(), stock.expectedLayout(), c.x, c.y, keep))
                 << c.x << "x" << c.y << " keep " << keep;
+}
+
+TEST(PlanEngineImage, RecognisedLayoutPlansLikeTheKnownOne) {
+    const EngineImage stock = makeEngineImage();
+    for (const EngineImage& engine : {stock, stock.earlierPatched()}) {
+        const lkm::Image image = engine.image();
+        const lkm::Layout recognised = lkm::inspect(image);
+        for (bool keep : {false, true})
+            EXPECT_EQ(lkm::build(image, recognised, 1920, 1080, keep),
+                      lkm::build(image, engine.expectedLayout(), 1920, 1080, keep))
+                << "earlier patch " << engine.earlierPatch << " keep " << keep;
+    }
 }
 
 } // namespace
