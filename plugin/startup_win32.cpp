@@ -10,7 +10,6 @@
 #include "capture.hpp"
 #include "display.hpp"
 #include "enforce.hpp"
-#include "gateways.hpp"
 #include "globals.hpp"
 #include "hooks.hpp"
 #include "lkm/image.hpp"
@@ -19,11 +18,10 @@
 #include "log.hpp"
 #include "memory_services.hpp"
 #include "options.hpp"
+#include "patch_game.hpp"
 #include "paths.hpp"
 #include "pin.hpp"
-#include "plan_patches.hpp"
 #include "startup.hpp"
-#include "transaction.hpp"
 
 namespace lwf {
 
@@ -93,23 +91,16 @@ uint8_t* liveGame() {
     return reinterpret_cast<uint8_t*>(static_cast<uintptr_t>(gameBase));
 }
 
-// Recognition, plan, gateways and the one commit that makes every change live.
-// The transaction is destroyed on the way out, so a protection it could not give
-// back is logged before the start-up's stop line.
-void patchGame(Startup& startup, const lkm::Image& image) {
+// Recognition and plan, then the gateways and the one commit that makes every
+// change live. The transaction inside patchGame is destroyed on the way out, so
+// a protection it could not give back is logged before the start-up's stop line.
+void recognizeAndPatch(Startup& startup, const lkm::Image& image) {
     layout = lkm::inspect(image);
     focalFactor = double(layout.aspect) / (double(resolutionX) / double(resolutionY));
     const std::vector<uint8_t> plan =
         lkm::build(image, layout, resolutionX, resolutionY, startup.keepUiAspectRatio == 1);
-
-    MemoryServices& memory = windowsMemory();
-    Transaction transaction(memory, logLine);
-    addPlanPatches(transaction, liveGame(), image.bytes, plan);
-    prepareGateways(memory, transaction, {image.bytes, gameBase, liveGame()}, layout.setters, hookAddresses(),
-                    startup.gatewayPage);
-    pinModule();
-    transaction.commit();
-    startup.committed = transaction.committed;
+    patchGame(windowsMemory(), {image, liveGame(), plan, layout.setters, hookAddresses()}, pinModule, logLine,
+              startup.gatewayPage, startup.committed);
 }
 
 // Arms enforcement and applies the configured values once, in a fixed order.
@@ -148,13 +139,13 @@ void initialize() {
         }
         settleResolution();
         const lkm::Image image = snapshotGame();
-        patchGame(startup, image);
+        recognizeAndPatch(startup, image);
         applyConfiguredValues();
         reportApplied(startup);
     } catch (const std::exception& error) {
         logLine((std::string("Initialization stopped: ") + error.what()).c_str());
         // A page that never went live is the plug-in's to give back.
-        if (startup.gatewayPage && !startup.committed) windowsMemory().release(startup.gatewayPage);
+        releaseGatewayPage(windowsMemory(), startup.gatewayPage, startup.committed);
     }
     closeLog();
 }
