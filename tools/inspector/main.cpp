@@ -12,6 +12,11 @@
 #include "mapped_file.hpp"
 #include "report.hpp"
 
+#if defined(_WIN32)
+#include <fcntl.h>
+#include <io.h>
+#endif
+
 namespace {
 
 const char usage[] = "usage: lkm-inspect GAME.exe [--resolution WxH] [--keep-ui 0|1] [--json]\n";
@@ -24,6 +29,11 @@ bool parseResolution(const char* text, int& width, int& height) {
 } // namespace
 
 int main(int argc, char** argv) {
+#if defined(_WIN32)
+    // The same bytes on every platform: line feeds only.
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
+#endif
     lkmtool::Options options;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];

@@ -1,0 +1,272 @@
+// The offline inspector over synthetic executables: file mapping and its
+// refusals, the verdict, the earlier-patch report, the patch list against the
+// plan, the golden text and JSON output, and the command's exit status.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "engine_files.hpp"
+#include "lkm/diff.hpp"
+#include "lkm/inspect.hpp"
+#include "lkm/plan.hpp"
+#include "mapped_file.hpp"
+#include "report.hpp"
+
+#if !defined(_WIN32)
+#include <sys/wait.h>
+#endif
+
+namespace {
+
+using lkmtest::EngineImage;
+
+std::string scratch(const std::string& name) {
+    return std::string(LKM_INSPECTOR_SCRATCH) + "/" + name;
+}
+
+std::string written(const std::string& name, const std::vector<uint8_t>& bytes) {
+    const std::string path = scratch(name);
+    lkmtest::writeFile(path, bytes);
+    return path;
+}
+
+const EngineImage& stockEngine() {
+    static const EngineImage engine = lkmtest::makeEngineImage();
+    return engine;
+}
+
+const EngineImage& patchedEngine() {
+    static const EngineImage engine = stockEngine().earlierPatched();
+    return engine;
+}
+
+lkmtool::Report inspect(const std::string& path, int width = 0, int height = 0, bool keepUi = true) {
+    lkmtool::Options options;
+    options.path = path;
+    if (width) options.resolution = std::make_pair(width, height);
+    options.keepUi = keepUi;
+    return lkmtool::inspectFile(options);
+}
+
+void put16(std::vector<uint8_t>& file, uint32_t offset, uint16_t value) {
+    file[offset] = uint8_t(value);
+    file[offset + 1] = uint8_t(value >> 8);
+}
+
+TEST(InspectorMapping, MapsTheFileBackToTheImage) {
+    const std::vector<uint8_t> file = lkmtest::engineFile(stockEngine());
+    const lkmtool::MappedFile mapped = lkmtool::mapFile(file);
+    EXPECT_EQ(mapped.base, stockEngine().config.base);
+    // The file holds every section at its own address, so the mapping is the file itself.
+    EXPECT_TRUE(mapped.image == file) << "the mapping moved or lost bytes";
+    const std::vector<uint8_t> image = stockEngine().bytes();
+    EXPECT_TRUE(std::equal(mapped.image.begin() + 0x1000, mapped.image.end(), image.begin() + 0x1000));
+    ASSERT_FALSE(mapped.sections.empty());
+    EXPECT_EQ(mapped.sections[0].name, ".text");
+    EXPECT_EQ(lkmtool::sectionOf(mapped, stockEngine().places.aspectOperand), ".text");
+    uint32_t fileOffset = 0;
+    ASSERT_TRUE(lkmtool::fileOffsetOf(mapped, stockEngine().places.aspectOperand, fileOffset));
+    EXPECT_EQ(fileOffset, stockEngine().places.aspectOperand);
+}
+
+TEST(InspectorMapping, RefusesMalformedFiles) {
+    const std::vector<uint8_t> good = lkmtest::engineFile(stockEngine());
+    const uint32_t pe = lkmtest::peHeader;
+    const uint32_t text = lkmtest::sectionTable; // first section-table entry: .text at 0x1000
+    struct Case {
+        const char* name;
+        std::vector<uint8_t> file;
+        const char* message;
+    };
+    auto edited = [&](auto edit) {
+        std::vector<uint8_t> file = good;
+        edit(file);
+        return file;
+    };
+    const Case cases[] = {
+        {"empty", {}, "truncated file: the DOS header lies past the end of the file"},
+        {"no MZ", edited([](auto& f) { f[0] = 'X'; }), "not a PE file: no MZ header"},
+        {"e_lfanew past the end", edited([](auto& f) { f[0x3C] = 0xF0, f[0x3D] = f[0x3E] = f[0x3F] = 0xFF; }),
+         "truncated file: the PE header lies past the end of the file"},
+        {"no PE signature", edited([&](auto& f) { f[pe] = 'Q'; }), "not a PE file: no PE signature"},
+        {"x64 machine", edited([&](auto& f) { put16(f, pe + 4, 0x8664); }),
+         "not a 32-bit x86 executable: wrong machine type"},
+        {"PE32+ optional header", edited([&](auto& f) { put16(f, pe + 0x18, 0x020B); }),
+         "not a 32-bit x86 executable: the optional header is not PE32"},
+        {"no sections", edited([&](auto& f) { put16(f, pe + 6, 0); }), "unsupported number of sections"},
+        {"section table cut off", std::vector<uint8_t>(good.begin(), good.begin() + text + 20),
+         "truncated file: the section table lies past the end of the file"},
+        {"section past the end of the file", std::vector<uint8_t>(good.begin(), good.begin() + 0x1800),
+         "section .text lies past the end of the file"},
+        {"section past the end of the image",
+         edited([&](auto& f) { f[text + 12] = 0, f[text + 13] = 0, f[text + 14] = 0, f[text + 15] = 0x10; }),
+         "section .text lies past the end of the image"},
+    };
+    for (const Case& c : cases) {
+        try {
+            lkmtool::mapFile(c.file);
+            ADD_FAILURE() << c.name << ": mapped";
+        } catch (const lkmtool::FileError& error) {
+            EXPECT_STREQ(error.what(), c.message) << c.name;
+        }
+    }
+}
+
+TEST(InspectorReport, StockExecutable) {
+    const lkmtool::Report report = inspect(written("stock.exe", lkmtest::engineFile(stockEngine())));
+    ASSERT_TRUE(report.supported) << report.failure;
+    EXPECT_FALSE(report.earlierPatch);
+    EXPECT_TRUE(report.normalization.empty());
+    EXPECT_FLOAT_EQ(report.aspect, 4.0f / 3.0f);
+    ASSERT_EQ(report.setters.size(), 5u);
+    EXPECT_EQ(report.setters[0].address, stockEngine().address(stockEngine().places.setters[0]));
+    ASSERT_EQ(report.cvars.size(), 4u);
+    EXPECT_EQ(report.cvars[0].name, "r_xres");
+    EXPECT_EQ(report.cvars[0].valueField, stockEngine().address(stockEngine().places.xresObject) + 20);
+    EXPECT_EQ(report.defaultFocal, 90);
+    EXPECT_FALSE(report.planned);
+}
+
+// The listed patches are exactly the runs the plug-in commits: the plan against the image.
+TEST(InspectorReport, PatchListIsThePlanAgainstTheImage) {
+    for (const EngineImage* engine : {&stockEngine(), &patchedEngine()}) {
+        for (bool keepUi : {true, false}) {
+            const lkmtool::Report report =
+                inspect(written("plan.exe", lkmtest::engineFile(*engine)), 1920, 1080, keepUi);
+            ASSERT_TRUE(report.supported) << report.failure;
+            const lkm::Image image = engine->image();
+            const std::vector<uint8_t> plan = lkm::build(image, lkm::inspect(image), 1920, 1080, keepUi);
+            const std::vector<lkm::Run> runs = lkm::differingRuns(image.bytes, plan);
+            ASSERT_EQ(report.patches.size(), runs.size());
+            for (std::size_t i = 0; i < runs.size(); ++i) {
+                EXPECT_EQ(report.patches[i].address, image.base + runs[i].offset);
+                EXPECT_EQ(report.patches[i].after.size(), runs[i].length * 3 - 1);
+                EXPECT_NE(report.patches[i].what, "unrecognised bytes") << report.patches[i].address;
+            }
+            ASSERT_EQ(report.redirections.size(), 5u);
+            for (const lkmtool::Change& jump : report.redirections) {
+                EXPECT_EQ(jump.before, "64 A1 00 00 00 00");
+                EXPECT_EQ(jump.after, "E9 ?? ?? ?? ?? 90");
+            }
+        }
+    }
+}
+
+TEST(InspectorReport, EarlierPatchIsReportedWithItsStockBytes) {
+    const lkmtool::Report report = inspect(written("old.exe", lkmtest::engineFile(patchedEngine())));
+    ASSERT_TRUE(report.supported) << report.failure;
+    EXPECT_TRUE(report.earlierPatch);
+    EXPECT_FLOAT_EQ(report.aspect, 16.0f / 9.0f);
+    ASSERT_FALSE(report.normalization.empty());
+    // Every changed run goes back to what the stock executable holds there.
+    const std::vector<uint8_t> stock = stockEngine().bytes();
+    const std::vector<uint8_t> old = patchedEngine().bytes();
+    const std::vector<lkm::Run> runs = lkm::differingRuns(old, stock);
+    ASSERT_EQ(report.normalization.size(), runs.size());
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        EXPECT_EQ(report.normalization[i].address, stockEngine().config.base + runs[i].offset);
+        ASSERT_TRUE(report.normalization[i].fileOffset.has_value());
+        EXPECT_EQ(*report.normalization[i].fileOffset, runs[i].offset);
+    }
+    EXPECT_EQ(report.normalization.front().what, "camera aspect: 1.77777779 -> 1.33333337");
+}
+
+TEST(InspectorReport, RecognitionFailureIsTheVerdict) {
+    lkmtest::EngineConfig config;
+    config.setters.push_back({0xD00, 0x20}); // a sixth setter-shaped function
+    const lkmtool::Report report =
+        inspect(written("refused.exe", lkmtest::engineFile(lkmtest::makeEngineImage(config))));
+    EXPECT_FALSE(report.supported);
+    EXPECT_EQ(report.failure, "Incomplete CVar setter family.");
+    EXPECT_EQ(lkmtool::renderText(report),
+              "File: " + report.file + "\nVerdict: not supported\nReason: Incomplete CVar setter family.\n");
+}
+
+// Golden output: refresh with LKM_UPDATE_GOLDEN=1 after an intended change.
+void expectGolden(const std::string& name, const std::string& actual) {
+    const std::string path = std::string(LKM_INSPECTOR_GOLDEN) + "/" + name;
+    if (std::getenv("LKM_UPDATE_GOLDEN")) {
+        std::ofstream(path, std::ios::binary) << actual;
+        return;
+    }
+    std::ifstream in(path, std::ios::binary);
+    ASSERT_TRUE(in) << "missing golden file " << path << " (run with LKM_UPDATE_GOLDEN=1)";
+    std::stringstream expected;
+    expected << in.rdbuf();
+    EXPECT_EQ(actual, expected.str()) << "output differs from " << path;
+}
+
+TEST(InspectorOutput, MatchesGoldenFiles) {
+    struct Case {
+        const char* golden;
+        const EngineImage* engine;
+        bool keepUi;
+        bool json;
+    };
+    const Case cases[] = {
+        {"stock-1920x1080.txt", &stockEngine(), true, false},
+        {"stock-1920x1080.json", &stockEngine(), true, true},
+        {"old-1920x1080-keep-ui-0.txt", &patchedEngine(), false, false},
+        {"old-1920x1080-keep-ui-0.json", &patchedEngine(), false, true},
+    };
+    for (const Case& c : cases) {
+        lkmtool::Report report =
+            inspect(written("golden.exe", lkmtest::engineFile(*c.engine)), 1920, 1080, c.keepUi);
+        report.file = "GAME.exe"; // the scratch folder differs between trees
+        expectGolden(c.golden, c.json ? lkmtool::renderJson(report) : lkmtool::renderText(report));
+    }
+}
+
+int run(const std::string& arguments) {
+    const std::string command = std::string("\"") + LKM_INSPECTOR_EXE + "\" " + arguments + " > \"" +
+                                scratch("out.txt") + "\" 2> \"" + scratch("err.txt") + "\"";
+#if defined(_WIN32)
+    // cmd /c drops the outermost pair of quotes of a command that starts with one.
+    return std::system(("\"" + command + "\"").c_str());
+#else
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+#endif
+}
+
+std::string contents(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+TEST(InspectorCommand, ExitStatusTellsTheVerdict) {
+    const std::string stock = written("cli-stock.exe", lkmtest::engineFile(stockEngine()));
+    lkmtest::EngineConfig refusedConfig;
+    refusedConfig.setters.push_back({0xD00, 0x20});
+    const std::string refused =
+        written("cli-refused.exe", lkmtest::engineFile(lkmtest::makeEngineImage(refusedConfig)));
+    std::vector<uint8_t> cut = lkmtest::engineFile(stockEngine());
+    cut.resize(0x1800);
+    const std::string truncated = written("cli-truncated.exe", cut);
+
+    EXPECT_EQ(run("\"" + stock + "\""), 0);
+    EXPECT_NE(contents(scratch("out.txt")).find("Verdict: supported\n"), std::string::npos);
+    EXPECT_EQ(run("\"" + stock + "\" --resolution 2560x1080 --keep-ui 1 --json"), 0);
+    EXPECT_NE(contents(scratch("out.txt")).find("\"resolutionX\": 2560"), std::string::npos);
+    EXPECT_EQ(run("\"" + refused + "\""), 1);
+    EXPECT_NE(contents(scratch("out.txt")).find("Reason: Incomplete CVar setter family."), std::string::npos);
+    EXPECT_EQ(run("\"" + truncated + "\""), 2);
+    EXPECT_EQ(contents(scratch("err.txt")),
+              "lkm-inspect: " + truncated + ": section .text lies past the end of the file\n");
+    EXPECT_EQ(run("\"" + stock + "\" --resolution 319x768"), 2);
+    EXPECT_NE(contents(scratch("err.txt")).find("Resolution is outside supported input limits."),
+              std::string::npos);
+    EXPECT_EQ(run("\"" + stock + "\" --resolution wide"), 2);
+    EXPECT_EQ(run("\"" + scratch("absent.exe") + "\""), 2);
+    EXPECT_EQ(run(""), 2);
+}
+
+} // namespace
