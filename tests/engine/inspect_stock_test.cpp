@@ -3,6 +3,8 @@
 // and corrupted bytes at every recognised place.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "engine_image.hpp"
 #include "lkm/inspect.hpp"
 
@@ -64,10 +66,25 @@ INSTANTIATE_TEST_SUITE_P(Resolutions, InspectEarlierPatch,
                          [](const testing::TestParamInfo<EarlierCase>& info) { return info.param.name; });
 
 TEST(InspectStock, EngineInsideALargeCodeSection) {
-    const EngineImage engine = makeEngineImage(largeEngineConfig(8u << 20));
+    const EngineImage engine = makeEngineImage(largeEngineConfig(4u << 20));
     EXPECT_EQ("", layoutDifferences(lkm::inspect(engine.image()), engine.expectedLayout()));
     const EngineImage patched = engine.earlierPatched();
     EXPECT_EQ(engine.bytes(), lkm::inspect(patched.image()).normalized);
+}
+
+TEST(InspectStock, EngineEmbeddedInCallerCode) {
+    const EngineConfig config = largeEngineConfig(1u << 20);
+    std::vector<uint8_t> code(config.codeSize);
+    uint32_t state = 0x2545F491;
+    for (uint8_t& byte : code) {
+        state ^= state << 13, state ^= state >> 17, state ^= state << 5;
+        byte = uint8_t(state);
+    }
+    const EngineImage engine = makeEngineImage(config, code);
+    const std::vector<uint8_t> bytes = engine.bytes();
+    // The caller's bytes stay wherever no shape lies, e.g. at the start of .text.
+    EXPECT_TRUE(std::equal(code.begin(), code.begin() + 0x1000, bytes.begin() + engine.places.code));
+    EXPECT_EQ("", layoutDifferences(lkm::inspect(engine.image()), engine.expectedLayout()));
 }
 
 // Every byte of every recognised shape, set to 00 and to FF in turn: recognition

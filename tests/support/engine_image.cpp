@@ -32,9 +32,17 @@ public:
         bytes_.insert(bytes_.end(), values);
         return *this;
     }
-    Code& hex(const std::string& text) {
-        const std::vector<uint8_t> values = hexBytes(text);
-        bytes_.insert(bytes_.end(), values.begin(), values.end());
+    // "AB CD": pairs of hexadecimal digits separated by blanks (no wildcards).
+    Code& hex(const char* text) {
+        auto digit = [](char c) { return c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10; };
+        for (const char* c = text; *c;) {
+            if (*c == ' ') {
+                ++c;
+                continue;
+            }
+            bytes_.push_back(uint8_t(digit(c[0]) << 4 | digit(c[1])));
+            c += 2;
+        }
         return *this;
     }
     Code& u32(uint32_t value) {
@@ -530,7 +538,10 @@ EngineConfig largeEngineConfig(uint32_t codeSize) {
     return config;
 }
 
-EngineImage makeEngineImage(const EngineConfig& config) {
+namespace {
+
+// Lays the engine out; the gaps between the shapes are `code` when given, else filler.
+EngineImage layEngine(const EngineConfig& config, const std::vector<uint8_t>* code) {
     if (config.codeSize % 0x1000 || config.codeSize < 0x20000)
         throw std::logic_error("engine image: code size must be a multiple of 4 KiB, at least 128 KiB");
     EnginePlaces p;
@@ -591,6 +602,11 @@ EngineImage makeEngineImage(const EngineConfig& config) {
     layouter.gui();
     layouter.thunks();
 
+    if (code) {
+        if (code->size() != config.codeSize)
+            throw std::logic_error("engine image: code bytes differ from codeSize");
+        pe.bytes(p.code, *code);
+    }
     std::vector<Piece>& pieces = layouter.pieces;
     std::sort(pieces.begin(), pieces.end(),
               [](const Piece& a, const Piece& b) { return a.offset < b.offset; });
@@ -600,19 +616,29 @@ EngineImage makeEngineImage(const EngineConfig& config) {
         if (piece.offset < cursor || uint64_t(piece.offset) + piece.bytes.size() > p.codeEnd)
             throw std::logic_error("engine image: overlapping or misplaced code at " +
                                    std::to_string(piece.offset));
-        fillCode(pe, cursor, piece.offset, config.seed, range);
+        if (!code) fillCode(pe, cursor, piece.offset, config.seed, range);
         pe.bytes(piece.offset, piece.bytes);
         cursor = piece.offset + uint32_t(piece.bytes.size());
     }
-    fillCode(pe, cursor, p.codeEnd, config.seed, range);
+    if (!code) fillCode(pe, cursor, p.codeEnd, config.seed, range);
 
-    return EngineImage{config, p, std::move(pe), false, {}};
+    return EngineImage{config, p, std::move(pe), false, {}, {}};
+}
+
+} // namespace
+
+EngineImage makeEngineImage(const EngineConfig& config) {
+    return layEngine(config, nullptr);
+}
+
+EngineImage makeEngineImage(const EngineConfig& config, const std::vector<uint8_t>& code) {
+    return layEngine(config, &code);
 }
 
 lkm::Layout EngineImage::expectedLayout() const {
     const EnginePlaces& p = places;
     lkm::Layout l;
-    l.normalized = earlierPatch ? makeEngineImage(config).bytes() : bytes();
+    l.normalized = earlierPatch ? stock : bytes();
     l.aspectOperand = p.aspectOperand;
     l.horizontalForward = p.horizontalForward;
     l.verticalForward = p.verticalForward;
@@ -666,6 +692,7 @@ void EngineImage::reference(uint32_t operand, const std::string& prefixHex, uint
 
 EngineImage EngineImage::earlierPatched(const EarlierPatch& earlier) const {
     EngineImage out = *this;
+    out.stock = bytes();
     const EnginePlaces& p = places;
     PeBuilder& pe = out.pe;
     pe.f32(p.aspectOperand, earlier.aspect);

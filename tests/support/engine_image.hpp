@@ -163,15 +163,15 @@ struct EngineImage {
     EnginePlaces places;
     PeBuilder pe;
     bool earlierPatch = false;
-    EarlierPatch patch; // meaningful when earlierPatch is set
+    EarlierPatch patch;         // meaningful when earlierPatch is set
+    std::vector<uint8_t> stock; // the bytes before the earlier patch, when earlierPatch is set
 
     std::vector<uint8_t> bytes() const { return pe.build(); }
     lkm::Image image() const { return pe.image(); }
     uint32_t address(uint32_t offset) const { return config.base + offset; }
 
     // What lkm::inspect must return. `normalized` is the current bytes for a
-    // stock image and the stock build of the same configuration for an
-    // earlier-patched one.
+    // stock image and the bytes before the patch for an earlier-patched one.
     lkm::Layout expectedLayout() const;
 
     // Copies `length` bytes from one offset to another (a second match of a shape).
@@ -194,6 +194,10 @@ struct EngineImage {
 };
 
 EngineImage makeEngineImage(const EngineConfig& config = EngineConfig{});
+// The engine shapes embedded in caller-supplied code: `code` (config.codeSize
+// bytes) becomes .text, and the shapes overwrite it at their places; nothing
+// else of it changes. For benchmarks over their own code-like filler.
+EngineImage makeEngineImage(const EngineConfig& config, const std::vector<uint8_t>& code);
 
 // The names of the members in which two layouts differ, comma-separated; empty when they agree.
 std::string layoutDifferences(const lkm::Layout& actual, const lkm::Layout& expected);

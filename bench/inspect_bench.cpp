@@ -1,0 +1,208 @@
+// Times lkm::inspect over a synthetic engine whose code section is 32 MiB of
+// code-like filler with the engine shapes embedded, against one memchr pass per
+// Image::find call that inspect makes (each pass counts the signature's first
+// byte over the code section). Prints the ratio of the two, and inspect's peak
+// heap use relative to the image size, measured by counting operator new.
+#include <benchmark/benchmark.h>
+#include <malloc.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "code_filler.hpp"
+#include "engine_image.hpp"
+#include "lkm/inspect.hpp"
+#include "lkm/signatures.hpp"
+
+namespace {
+
+std::atomic<std::size_t> liveBytes{0}, peakBytes{0};
+
+void* allocate(std::size_t size) {
+    void* p = std::malloc(size ? size : 1);
+    if (!p) throw std::bad_alloc();
+    const std::size_t live = liveBytes += malloc_usable_size(p);
+    for (std::size_t peak = peakBytes; live > peak && !peakBytes.compare_exchange_weak(peak, live);) {
+    }
+    return p;
+}
+
+void release(void* p) noexcept {
+    if (!p) return;
+    liveBytes -= malloc_usable_size(p);
+    std::free(p);
+}
+
+} // namespace
+
+void* operator new(std::size_t size) {
+    return allocate(size);
+}
+void* operator new[](std::size_t size) {
+    return allocate(size);
+}
+void operator delete(void* p) noexcept {
+    release(p);
+}
+void operator delete[](void* p) noexcept {
+    release(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    release(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+    release(p);
+}
+
+namespace {
+
+constexpr uint32_t codeSize = 32u << 20;
+
+// The signature of every Image::find call of lkm::inspect, in the order it makes
+// them: steps 1 to 4, lkm::cvarConstructor for r_xres, r_yres and r_fov, the
+// setter prologues, the fullscreen construction site.
+struct Search {
+    const char* name;
+    const char* signature;
+};
+constexpr Search searches[] = {
+    {"cameraProjection", lkm::signature::cameraProjection},
+    {"rootGuiConstructor", lkm::signature::rootGuiConstructor},
+    {"forwardConversion", lkm::signature::forwardConversion},
+    {"inverseConversion", lkm::signature::inverseConversion},
+    {"mouseMapping", lkm::signature::mouseMapping},
+    {"intCvarConstruction/r_xres", lkm::signature::intCvarConstruction},
+    {"intCvarConstruction/r_yres", lkm::signature::intCvarConstruction},
+    {"intCvarConstruction/r_fov", lkm::signature::intCvarConstruction},
+    {"exceptionPrologue", lkm::signature::exceptionPrologue},
+    {"boolCvarConstruction", lkm::signature::boolCvarConstruction},
+};
+
+void inspect(benchmark::State& state, const lkm::Image* image) {
+    for (auto _ : state) {
+        lkm::Layout layout = lkm::inspect(*image);
+        benchmark::DoNotOptimize(layout.normalized.data());
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * codeSize);
+}
+
+// The one copy of image size that inspect must make (the normalised bytes), into a fresh vector.
+void copyImage(benchmark::State& state, const lkm::Image* image) {
+    for (auto _ : state) {
+        std::vector<uint8_t> copy = image->bytes;
+        benchmark::DoNotOptimize(copy.data());
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(image->bytes.size()));
+}
+
+void memchrLead(benchmark::State& state, const lkm::Image* image, uint32_t code, const char* signature) {
+    const int lead = int(std::stoul(std::string(signature, 2), nullptr, 16));
+    const uint8_t* begin = image->bytes.data() + code;
+    const uint8_t* end = begin + codeSize;
+    std::size_t hits = 0;
+    for (auto _ : state) {
+        hits = 0;
+        for (const uint8_t* p = begin; p < end; ++p) {
+            p = static_cast<const uint8_t*>(std::memchr(p, lead, std::size_t(end - p)));
+            if (!p) break;
+            ++hits;
+        }
+        benchmark::DoNotOptimize(hits);
+    }
+    state.counters["hits"] = double(hits);
+    state.SetBytesProcessed(int64_t(state.iterations()) * codeSize);
+}
+
+// Console output as usual, plus the per-iteration times (ms) summed by kind.
+struct Times {
+    double real = 0, cpu = 0;
+};
+
+class TotalsReporter : public benchmark::ConsoleReporter {
+public:
+    Times inspectStock, inspectPatched, copy, memchrTotal;
+
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const Run& run : runs) {
+            if (run.run_type != Run::RT_Iteration) continue;
+            const double toMs = 1e3 / benchmark::GetTimeUnitMultiplier(run.time_unit);
+            const std::string name = run.benchmark_name();
+            Times* kind = name == "inspect/stock"            ? &inspectStock
+                          : name == "inspect/earlierPatched" ? &inspectPatched
+                          : name == "copy/image"             ? &copy
+                          : name.rfind("memchr/", 0) == 0    ? &memchrTotal
+                                                             : nullptr;
+            if (!kind) continue;
+            kind->real += run.GetAdjustedRealTime() * toMs;
+            kind->cpu += run.GetAdjustedCPUTime() * toMs;
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+};
+
+// Heap bytes held at the peak of one lkm::inspect call, beyond what was live before it.
+std::size_t inspectPeak(const lkm::Image& image) {
+    const std::size_t before = liveBytes;
+    peakBytes = before;
+    {
+        const lkm::Layout layout = lkm::inspect(image);
+        benchmark::DoNotOptimize(layout.normalized.data());
+    }
+    return peakBytes - before;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+
+    const lkmtest::EngineImage engine =
+        lkmtest::makeEngineImage(lkmtest::largeEngineConfig(codeSize), lkmbench::codeFiller(codeSize));
+    const lkm::Image stock = engine.image();
+    const lkm::Image patched = engine.earlierPatched().image();
+    const std::string failure = lkmtest::layoutDifferences(lkm::inspect(stock), engine.expectedLayout());
+    if (!failure.empty()) {
+        std::fprintf(stderr, "inspect found another layout: %s\n", failure.c_str());
+        return 1;
+    }
+    const uint32_t code = engine.places.code;
+
+    benchmark::RegisterBenchmark("inspect/stock", inspect, &stock)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("inspect/earlierPatched", inspect, &patched)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("copy/image", copyImage, &stock)->Unit(benchmark::kMillisecond);
+    for (const Search& s : searches)
+        benchmark::RegisterBenchmark((std::string("memchr/") + s.name).c_str(), memchrLead, &stock, code,
+                                     s.signature)
+            ->Unit(benchmark::kMillisecond);
+
+    TotalsReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    const auto& r = reporter;
+    if (r.memchrTotal.real > 0 && r.memchrTotal.cpu > 0) {
+        const std::size_t passes = sizeof searches / sizeof *searches;
+        const std::pair<const char*, double Times::*> kinds[] = {{"real", &Times::real},
+                                                                 {"CPU ", &Times::cpu}};
+        for (const auto& [label, time] : kinds) {
+            const double base = r.memchrTotal.*time;
+            std::printf("%s time: inspect stock %.3f ms, earlier-patched %.3f ms, image copy %.3f ms; "
+                        "%zu memchr passes %.3f ms\n",
+                        label, r.inspectStock.*time, r.inspectPatched.*time, r.copy.*time, passes, base);
+            std::printf("%s ratio: stock %.3f, earlier-patched %.3f (target at most 0.6); "
+                        "stock without the normalised copy %.3f\n",
+                        label, r.inspectStock.*time / base, r.inspectPatched.*time / base,
+                        (r.inspectStock.*time - r.copy.*time) / base);
+        }
+    }
+    const double size = double(stock.bytes.size());
+    std::printf("peak heap of inspect beyond the image: stock %.3f x image size, earlier-patched %.3f x "
+                "(image %.1f MiB)\n",
+                double(inspectPeak(stock)) / size, double(inspectPeak(patched)) / size, size / (1 << 20));
+    benchmark::Shutdown();
+    return 0;
+}
