@@ -2,6 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <iterator>
+#include <map>
+#include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -140,7 +144,7 @@ TEST(ImageConstruct, KeepsBytesBaseAndSectionsInTableOrder) {
         .section(".text", 0x1000, 0x0, lkmtest::codeSection, 0x200)  // VirtualSize 0, raw 0x200
         .section(".bss", 0x2800, 0x300, lkmtest::dataSection, 0x200) // VirtualSize larger
         .section(".end", length, 0, 0x12345678);                     // at the image end, empty
-    pe.imports(0x400, {{"a.dll", {"f"}}}); // past the four table entries
+    pe.imports(0x400, {{"a.dll", {"f"}}});                           // past the four table entries
     const Bytes bytes = pe.build();
     const lkm::Image image(bytes, 0x10000000);
     EXPECT_EQ(image.bytes, bytes);
@@ -352,6 +356,44 @@ TEST(ImageConstruct, NameTableWalkStopsAfter8192Entries) {
     const lkm::Image image(bytes, base);
     EXPECT_EQ(image.imports.size(), 8192u);
     EXPECT_EQ(image.imports.rbegin()->first, base + addressTable + 4 * 8191);
+}
+
+} // namespace
+
+namespace {
+
+// Random corruption of the headers, the section table and the import tables:
+// every outcome is a constructed image or one of the construction sentences.
+TEST(ImageConstruct, CorruptedImagesEndInAConstructionSentence) {
+    const std::set<std::string> sentences = {"(none)",
+                                             "Invalid image range.",
+                                             "Not a PE image.",
+                                             "The plugin requires a 32-bit x86 PE image.",
+                                             "Unsupported PE header.",
+                                             "Mapped image size mismatch.",
+                                             "Invalid mapped section.",
+                                             "No engine imports found.",
+                                             "An import name table is required for engine recognition.",
+                                             "Invalid image string.",
+                                             "Unterminated image string.",
+                                             "Invalid engine address."};
+    const Bytes good =
+        basic(0x200, {{"KERNEL32.dll", {"Sleep", "#3", "GetTickCount"}}, {"b.dll", {"g"}}}).build();
+    const uint32_t values[] = {0,          1,      2,          0x70,       0x80,       0x200,     length - 4,
+                               length - 1, length, 0x7FFFFFFF, 0x80000000, 0xFFFFFFFC, 0xFFFFFFFF};
+    std::mt19937 random(7);
+    std::map<std::string, int> seen;
+    for (int round = 0; round < 3000; ++round) {
+        Bytes bytes = good;
+        for (int k = 1 + int(random() % 3); k > 0; --k) {
+            const uint32_t at = uint32_t(random() % (0x300 - 3));
+            w32(bytes, at, random() % 2 ? values[random() % std::size(values)] : uint32_t(random()));
+        }
+        const std::string message = constructFailure(bytes);
+        ASSERT_EQ(sentences.count(message), 1u) << message;
+        ++seen[message];
+    }
+    EXPECT_GE(seen.size(), 10u); // the corruptions reach most of the checks
 }
 
 } // namespace
