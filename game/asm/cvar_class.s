@@ -268,3 +268,27 @@ _CVar_SetString:
 4:  pop edi
 1:  xor eax, eax
 2:  SEH_EPILOGUE 0xA0, 4
+
+.ifdef LKM_SIXTH_SETTER
+# bool CVar::SetToDefault(), in the variant built with LKM_SIXTH_SETTER: a sixth
+# member compiled with the setters' frame code (20h), as a later engine build
+# could have it. The game never calls it.
+.globl _CVar_SetToDefault
+.p2align 4, 0xCC
+_CVar_SetToDefault:
+    SEH_PROLOGUE _cvar_seh_handler
+    sub esp, 0x20                       # 83 EC 20
+    SETTER_BODY_START
+    jnz 1f
+    mov eax, dword ptr [esi + CVAR_DEFAULT]
+    cvtsi2ss xmm0, eax
+    movss dword ptr [esi + CVAR_FLOAT], xmm0
+    mov dword ptr [esi + CVAR_INT], eax
+    test eax, eax
+    setne byte ptr [esi + CVAR_BOOL]
+    inc dword ptr [esi + CVAR_CHANGES]
+    mov eax, 1
+    jmp 2f
+1:  xor eax, eax
+2:  SEH_EPILOGUE 0x20, 0
+.endif

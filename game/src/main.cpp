@@ -1,6 +1,7 @@
 // Larkmere.exe, the stand-in game: it registers its engine's console
 // variables, starts every ASI module in its folder like an ASI loader, runs its
-// engine code once and prints a JSON report of what the engine received.
+// engine code once and prints a JSON report of what the engine received and of
+// what the ASI modules changed in the game's memory.
 //
 //   Larkmere.exe [--twice | --threads | --no-asi] [--dump-image FILE]
 //
@@ -15,6 +16,7 @@
 #include "debug_capture.hpp"
 #include "engine_run.hpp"
 #include "image_dump.hpp"
+#include "memory_watch.hpp"
 #include "report.hpp"
 
 int main(int argc, char** argv) {
@@ -38,13 +40,15 @@ int main(int argc, char** argv) {
 
     startDebugCapture();
     startEngine();
+    const MemoryWatch watch;
     const AsiReport asi = loadAsiModules(mode);
+    const MemoryChanges memory = watch.changes();
     if (dumpPath && !dumpMainModule(dumpPath)) {
         std::fprintf(stderr, "Larkmere.exe: cannot write %s\n", dumpPath);
         return 1;
     }
     const EngineRun run = runEngine();
-    const std::string report = buildReport(asi, run, capturedDebugLines());
+    const std::string report = buildReport(asi, memory, run, capturedDebugLines());
     std::fwrite(report.data(), 1, report.size(), stdout);
     std::fflush(stdout);
     return 0;

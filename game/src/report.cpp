@@ -1,5 +1,7 @@
 #include "report.hpp"
 
+#include <cstdio>
+
 #include "../engine/vis_record.hpp"
 #include "engine_abi.hpp"
 #include "json_writer.hpp"
@@ -17,6 +19,26 @@ void writeAsi(JsonWriter& json, const AsiReport& asi) {
         json.key("loaded").value(module.loaded);
         json.key("initializeASI").value(module.hasEntry);
         json.key("error").value(int64_t(module.error));
+        json.endObject();
+    }
+    json.endArray();
+    json.endObject();
+}
+
+// What the ASI modules changed: bytes of the read-only sections, page
+// protections of the module, new private executable memory (size, PAGE_* in hex).
+void writeMemory(JsonWriter& json, const MemoryChanges& memory) {
+    json.key("memory").beginObject();
+    json.key("changedBytes").value(int64_t(memory.changedBytes));
+    json.key("changedRuns").value(int64_t(memory.changedRuns));
+    json.key("changedProtections").value(int64_t(memory.changedPages));
+    json.key("newExecutable").beginArray();
+    for (const NewExecutableRegion& region : memory.newExecutable) {
+        char protection[16];
+        std::snprintf(protection, sizeof protection, "%02X", unsigned(region.protection));
+        json.beginInlineObject();
+        json.key("size").value(int64_t(region.size));
+        json.key("protection").value(protection);
         json.endObject();
     }
     json.endArray();
@@ -125,11 +147,12 @@ void writeConversions(JsonWriter& json, const EngineRun& run) {
 
 } // namespace
 
-std::string buildReport(const AsiReport& asi, const EngineRun& run,
+std::string buildReport(const AsiReport& asi, const MemoryChanges& memory, const EngineRun& run,
                         const std::vector<std::string>& debugLines) {
     JsonWriter json;
     json.beginObject();
     writeAsi(json, asi);
+    writeMemory(json, memory);
     writeSetters(json, run.setters);
     writeCvars(json);
     const VisEngineRecord* record = VisGetEngineRecord();

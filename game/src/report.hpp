@@ -7,6 +7,7 @@
 
 #include "asi_loader.hpp"
 #include "engine_run.hpp"
+#include "memory_watch.hpp"
 
-std::string buildReport(const AsiReport& asi, const EngineRun& run,
+std::string buildReport(const AsiReport& asi, const MemoryChanges& memory, const EngineRun& run,
                         const std::vector<std::string>& debugLines);
