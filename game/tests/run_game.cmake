@@ -1,14 +1,19 @@
 # Runs the stand-in game once under Wine in a fresh folder and checks its JSON
 # report (and the plug-in's log) against expectation files.
 #   cmake -DWINE=wine -DGAME=Larkmere.exe -DENGINE=LarkEngine.dll [-DPLUGIN=x.asi -DINI=x.ini]
-#         -DWORK=folder -DEXPECT=file|file [-DEXTRA=expectation|...] [-DARGS=--twice] -P run_game.cmake
+#         -DWORK=folder -DEXPECT=file|file [-DEXTRA=expectation|...] [-DARGS=--twice]
+#         [-DXVFB_RUN=xvfb-run -DSCREEN=WxH -DPREFIX=folder] -P run_game.cmake
+# Without XVFB_RUN the game runs in the caller's Wine prefix with no display, so
+# the desktop is Wine's default 1024x768. With it the game runs on a virtual
+# display of SCREEN in the prefix PREFIX, with a wineserver of its own that is
+# stopped before and after (Wine settles the display mode when a session starts).
 # An expectation line is one of
 #   path = text             the value at path (booleans true/false, null) is text
 #   path # n                the array or object at path has n members
 #   path in low high        the number at path lies in low..high
 #   path count n text       n elements of the array at path equal text
 # A path is dot-separated with array indices as numbers; "log.N" is line N of the
-# plug-in's log file. Lines starting with # are comments.
+# plug-in's log file, "logFile.bytes" its size, "logFile.exists" true or false. Lines starting with # are comments.
 cmake_minimum_required(VERSION 3.25)
 
 foreach(required WINE GAME ENGINE WORK EXPECT)
@@ -33,10 +38,23 @@ if(DEFINED PLUGIN AND NOT PLUGIN STREQUAL "")
 endif()
 
 string(REPLACE "|" ";" game_args "${ARGS}")
-execute_process(COMMAND "${WINE}" Larkmere.exe ${game_args}
+set(launcher "")
+if(DEFINED XVFB_RUN AND NOT XVFB_RUN STREQUAL "")
+  set(ENV{WINEPREFIX} "${PREFIX}")
+  set(ENV{WINEDEBUG} "-all")
+  execute_process(COMMAND wineserver -k ERROR_QUIET OUTPUT_QUIET)
+  set(launcher "${XVFB_RUN}" -a -s "-screen 0 ${SCREEN}x24")
+else()
+  unset(ENV{DISPLAY})
+  unset(ENV{WAYLAND_DISPLAY})
+endif()
+execute_process(COMMAND ${launcher} "${WINE}" Larkmere.exe ${game_args}
   WORKING_DIRECTORY "${WORK}"
   OUTPUT_VARIABLE report ERROR_VARIABLE errors RESULT_VARIABLE status
   TIMEOUT 240)
+if(launcher)
+  execute_process(COMMAND wineserver -k ERROR_QUIET OUTPUT_QUIET)
+endif()
 file(WRITE "${WORK}/report.json" "${report}")
 if(NOT status EQUAL 0)
   message(FATAL_ERROR "Larkmere.exe failed (${status}):\n${errors}\n${report}")
@@ -47,14 +65,34 @@ if(bad OR NOT kind STREQUAL "OBJECT")
 endif()
 
 set(log_lines "")
+set(log_bytes "")
 if(log_file AND EXISTS "${log_file}")
   file(STRINGS "${log_file}" log_lines)
+  file(SIZE "${log_file}" log_bytes)
 endif()
 
 # Value at a dot path: sets <out> to the text and <out>_type to the JSON type.
 function(report_value path out)
   string(REPLACE "." ";" parts "${path}")
   list(GET parts 0 root)
+  if(path STREQUAL "logFile.exists")
+    if(log_bytes STREQUAL "")
+      set(${out} false PARENT_SCOPE)
+    else()
+      set(${out} true PARENT_SCOPE)
+    endif()
+    set(${out}_type BOOLEAN PARENT_SCOPE)
+    return()
+  endif()
+  if(path STREQUAL "logFile.bytes")
+    if(log_bytes STREQUAL "")
+      set(${out}_type MISSING PARENT_SCOPE)
+    else()
+      set(${out} "${log_bytes}" PARENT_SCOPE)
+      set(${out}_type NUMBER PARENT_SCOPE)
+    endif()
+    return()
+  endif()
   if(root STREQUAL "log")
     list(LENGTH parts depth)
     list(LENGTH log_lines count)
@@ -105,9 +143,10 @@ endmacro()
 
 string(REPLACE "|" ";" expect_files "${EXPECT}")
 set(expectations "")
+# Quoted, so that a semicolon inside a line stays part of it.
 foreach(file IN LISTS expect_files)
   file(STRINGS "${file}" lines)
-  list(APPEND expectations ${lines})
+  list(APPEND expectations "${lines}")
 endforeach()
 if(DEFINED EXTRA)
   string(REPLACE "|" ";" extra "${EXTRA}")
