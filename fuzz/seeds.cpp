@@ -7,6 +7,7 @@
 // option/   INI values at the edges of the option rules (option_input.hpp)
 // Every file the fuzzers found worth keeping is committed beside these seeds
 // under a name that says what it pins.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -66,6 +67,17 @@ void imageSeeds() {
     Bytes noImports = smallImage(0x00400000);
     lkm::put<uint32_t>(noImports, lkmtest::importDirectoryField, 0);
     write("image", "no-imports", withBase(0x00400000, noImports));
+    // a string that runs into the image end without a terminator
+    Bytes tail = smallImage(0x00400000);
+    std::fill(tail.end() - 16, tail.end(), uint8_t('A'));
+    write("image", "unterminated-tail", withBase(0x00400000, tail));
+    // an ordinal first, then a name whose slot lies past 2^32 - 1
+    lkmtest::PeBuilder pe(0x600, 0x00400000);
+    pe.section(".text", 0x200, 0x100, lkmtest::codeSection)
+        .section(".idata", 0x400, 0x200, lkmtest::dataSection);
+    pe.imports(0x400, {{"KERNEL32.dll", {"#1", "Sleep"}}});
+    pe.u32(0x400 + 16, 0xFFFFFFFC);
+    write("image", "slot-past-top", withBase(0x00400000, pe.build()));
 }
 
 void inspectSeeds() {
