@@ -42,6 +42,8 @@ set(launcher "")
 if(DEFINED XVFB_RUN AND NOT XVFB_RUN STREQUAL "")
   set(ENV{WINEPREFIX} "${PREFIX}")
   set(ENV{WINEDEBUG} "-all")
+  # A prefix made here on a display would offer to install .NET and HTML support.
+  set(ENV{WINEDLLOVERRIDES} "mscoree,mshtml=")
   execute_process(COMMAND wineserver -k ERROR_QUIET OUTPUT_QUIET)
   set(launcher "${XVFB_RUN}" -a -s "-screen 0 ${SCREEN}x24")
 else()
