@@ -11,9 +11,14 @@ namespace {
 
 constexpr uint32_t maxImageSize = 0x0FFFFFFF; // the plug-in refuses larger images too
 
-uint32_t field(const std::vector<uint8_t>& file, uint64_t offset, unsigned width, const char* what) {
+void need(const std::vector<uint8_t>& file, uint64_t offset, uint64_t width, const char* what) {
     if (offset > file.size() || file.size() - offset < width)
         throw FileError(std::string("truncated file: ") + what + " lies past the end of the file");
+}
+
+// A little-endian field of 1 to 4 bytes.
+uint32_t field(const std::vector<uint8_t>& file, uint64_t offset, unsigned width, const char* what) {
+    need(file, offset, width, what);
     uint32_t value = 0;
     for (unsigned i = 0; i < width; ++i) value |= uint32_t(file[offset + i]) << (8 * i);
     return value;
@@ -53,7 +58,7 @@ MappedFile mapFile(const std::vector<uint8_t>& file) {
     const uint64_t table = optional + optionalSize;
     for (uint32_t i = 0; i < sectionCount; ++i) {
         const uint64_t entry = table + 40ull * i;
-        field(file, entry, 40, "the section table");
+        need(file, entry, 40, "the section table");
         char name[9] = {};
         std::memcpy(name, file.data() + entry, 8);
         const uint32_t virtualSize = field(file, entry + 8, 4, "the section table");
