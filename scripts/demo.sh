@@ -30,7 +30,8 @@ mkdir -p "$build"
 echo "=== building the plug-in and the stand-in game in $build"
 cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   >"$build/configure.log" 2>&1 || { cat "$build/configure.log"; exit 1; }
-cmake --build "$build" -j "$(nproc)" --target lkm_plugin lark_engine larkmere_game larkmere_game_old_patch
+cmake --build "$build" -j "$(nproc)" --target lkm_plugin lark_engine larkmere_game larkmere_game_old_patch \
+  release_package
 
 export WINEPREFIX="$root/$build/wineprefix" WINEDEBUG=-all
 # No installer dialogs for .NET and HTML support in a new prefix.
@@ -77,3 +78,4 @@ echo "=== the game's report (* marks a difference; floats with their bit pattern
 cmake -DBEFORE="$demo/without/report.json" -DAFTER="$demo/with/report.json" -P game/tools/report_table.cmake
 echo
 echo "The full reports: $demo/without/report.json and $demo/with/report.json"
+echo "The player's package: $build/package/Larkmere.WidescreenFix-1.0.zip"
