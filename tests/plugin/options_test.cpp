@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "message_of.hpp"
 #include "paths.hpp"
 
 namespace {
@@ -14,16 +15,6 @@ constexpr const char* invalidInteger = "Invalid integer in the MAIN section of t
 constexpr const char* tooLong = "INI option is too long.";
 constexpr const char* invalidFilename = "Invalid plugin filename.";
 constexpr int defaultValue = 7;
-
-template <class F>
-std::string failure(F&& action) {
-    try {
-        action();
-    } catch (const std::runtime_error& error) {
-        return error.what();
-    }
-    return "(none)";
-}
 
 struct ValueCase {
     const char* name;
@@ -70,7 +61,8 @@ TEST(ParseOptionValue, JudgesEveryValueShape) {
         if (c.error.empty()) {
             EXPECT_EQ(lwf::parseOptionValue(c.text, count, defaultValue), c.value);
         } else {
-            EXPECT_EQ(failure([&] { lwf::parseOptionValue(c.text, count, defaultValue); }), c.error);
+            EXPECT_EQ(lkmtest::messageOf([&] { lwf::parseOptionValue(c.text, count, defaultValue); }),
+                      c.error);
         }
     }
 }
@@ -78,21 +70,21 @@ TEST(ParseOptionValue, JudgesEveryValueShape) {
 // Skipping the trailing blanks before the no-digits test would read a value of
 // blanks alone (as a quoted value can deliver it) as 0.
 TEST(ParseOptionValue, BlanksAloneAreNotReadAsZero) {
-    EXPECT_EQ(failure([] { lwf::parseOptionValue(L"   ", 3, 1); }), invalidInteger);
-    EXPECT_EQ(failure([] { lwf::parseOptionValue(L" \t", 2, 1); }), invalidInteger);
+    EXPECT_EQ(lkmtest::messageOf([] { lwf::parseOptionValue(L"   ", 3, 1); }), invalidInteger);
+    EXPECT_EQ(lkmtest::messageOf([] { lwf::parseOptionValue(L" \t", 2, 1); }), invalidInteger);
 }
 
 // On LP64 systems wcstol reads 2147483648 without setting errno; the 32-bit
 // range must still be the rule, as on Windows.
 TEST(ParseOptionValue, ValueBeyondInt32IsRejectedWhereLongIsWider) {
-    EXPECT_EQ(failure([] { lwf::parseOptionValue(L"4294967296", 10, 0); }), invalidInteger);
-    EXPECT_EQ(failure([] { lwf::parseOptionValue(L"-4294967297", 11, 0); }), invalidInteger);
+    EXPECT_EQ(lkmtest::messageOf([] { lwf::parseOptionValue(L"4294967296", 10, 0); }), invalidInteger);
+    EXPECT_EQ(lkmtest::messageOf([] { lwf::parseOptionValue(L"-4294967297", 11, 0); }), invalidInteger);
 }
 
 // The profile call returns 127 for every value it had to cut; the length test
 // comes from that count, and an absent key is recognised before it.
 TEST(ParseOptionValue, CountDecidesTheLengthTest) {
-    EXPECT_EQ(failure([] { lwf::parseOptionValue(L"5", 127, 0); }), tooLong);
+    EXPECT_EQ(lkmtest::messageOf([] { lwf::parseOptionValue(L"5", 127, 0); }), tooLong);
     EXPECT_EQ(lwf::parseOptionValue(L"5", 126, 0), 5);
     EXPECT_EQ(lwf::parseOptionValue(L"<missing>", 127, defaultValue), defaultValue);
 }
@@ -140,15 +132,17 @@ TEST(Sibling, ReplacesTheExtensionOfTheFileName) {
 }
 
 TEST(Sibling, PathWithoutFullStopIsRejected) {
-    EXPECT_EQ(failure([] { lwf::sibling(L"C:\\Games\\Larkmere\\plugin", L".ini"); }), invalidFilename);
-    EXPECT_EQ(failure([] { lwf::sibling(L"", L".log"); }), invalidFilename);
+    EXPECT_EQ(lkmtest::messageOf([] { lwf::sibling(L"C:\\Games\\Larkmere\\plugin", L".ini"); }),
+              invalidFilename);
+    EXPECT_EQ(lkmtest::messageOf([] { lwf::sibling(L"", L".log"); }), invalidFilename);
 }
 
 // Cutting at a folder's full stop would put the INI and the log beside the
 // folder, where "wb" would truncate whatever file of that name lies there.
 TEST(Sibling, DottedFolderDoesNotMoveTheFilesOutOfThePluginFolder) {
-    EXPECT_EQ(failure([] { lwf::sibling(L"C:\\Games\\Lark.v2\\plugin", L".log"); }), invalidFilename);
-    EXPECT_EQ(failure([] { lwf::sibling(L"C:/Games/Lark.v2/plugin", L".ini"); }), invalidFilename);
+    EXPECT_EQ(lkmtest::messageOf([] { lwf::sibling(L"C:\\Games\\Lark.v2\\plugin", L".log"); }),
+              invalidFilename);
+    EXPECT_EQ(lkmtest::messageOf([] { lwf::sibling(L"C:/Games/Lark.v2/plugin", L".ini"); }), invalidFilename);
 }
 
 } // namespace

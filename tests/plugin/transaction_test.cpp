@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "fake_memory.hpp"
+#include "message_of.hpp"
 
 namespace {
 
@@ -22,16 +23,6 @@ constexpr uint32_t page = 64;
 struct alignas(page) Pages {
     std::array<uint8_t, 4 * page> bytes;
 };
-
-template <class F>
-std::string failure(F&& action) {
-    try {
-        action();
-    } catch (const std::runtime_error& error) {
-        return error.what();
-    }
-    return "no exception";
-}
 
 class TransactionTest : public ::testing::Test {
 protected:
@@ -83,7 +74,7 @@ TEST_F(TransactionTest, MismatchInTheLastByteOfAPatchStopsBeforeAnyChange) {
     const std::vector<uint8_t> replacement(4, 0xBB);
     transaction.add(at(100), expected.data(), replacement.data(), 4);
 
-    EXPECT_EQ(failure([&] { transaction.commit(); }),
+    EXPECT_EQ(lkmtest::messageOf([&] { transaction.commit(); }),
               "Game code changed during initialization; no patches applied.");
     EXPECT_EQ(fake.calls, Calls{"pageSize"});
     EXPECT_TRUE(unchanged());
@@ -95,7 +86,8 @@ TEST_F(TransactionTest, RefusedSecondOfThreePagesRestoresTheFirstAndWritesNothin
     Transaction transaction(fake, lwftest::collectWarning);
     add(transaction, 60, 80); // pages 0, 1 and 2
 
-    EXPECT_EQ(failure([&] { transaction.commit(); }), "Cannot make the game patch pages writable.");
+    EXPECT_EQ(lkmtest::messageOf([&] { transaction.commit(); }),
+              "Cannot make the game patch pages writable.");
     EXPECT_EQ(fake.calls, (Calls{"pageSize", "protect +0 64 40", "protect +64 64 40", "protect +0 64 20"}));
     EXPECT_TRUE(unchanged());
     EXPECT_TRUE(fake.changedPages().empty());
@@ -112,7 +104,7 @@ TEST_F(TransactionTest, FailedFlushWritesTheExpectedBytesBackFlushesAgainAndRest
     add(transaction, 5, 3, 0x11);
     add(transaction, 130, 4, 0x22);
 
-    EXPECT_EQ(failure([&] { transaction.commit(); }),
+    EXPECT_EQ(lkmtest::messageOf([&] { transaction.commit(); }),
               "Instruction cache flush failed; memory patches rolled back.");
     EXPECT_EQ(fake.calls, (Calls{"pageSize", "protect +0 64 40", "protect +128 64 40", "currentProcess",
                                  "flush process null 0", "currentProcess", "flush process null 0",
@@ -183,13 +175,13 @@ TEST_F(TransactionTest, EmptyCommitOnlyAsksThePageSizeAndFlushes) {
 
 TEST_F(TransactionTest, AddRefusesEmptyAndOverlappingPatchesAndKeepsAdjacentOnes) {
     Transaction transaction(fake, lwftest::collectWarning);
-    EXPECT_EQ(failure([&] { add(transaction, 10, 0); }), "Empty memory patch.");
+    EXPECT_EQ(lkmtest::messageOf([&] { add(transaction, 10, 0); }), "Empty memory patch.");
     add(transaction, 10, 5); // [10, 15)
     add(transaction, 15, 1); // adjacent after
     add(transaction, 8, 2);  // adjacent before
     for (const auto& range : std::vector<std::pair<std::size_t, unsigned>>{
              {10, 5}, {14, 1}, {12, 1}, {9, 2}, {5, 20}, {13, 10}, {7, 2}})
-        EXPECT_EQ(failure([&] { add(transaction, range.first, range.second); }),
+        EXPECT_EQ(lkmtest::messageOf([&] { add(transaction, range.first, range.second); }),
                   "Overlapping memory patches.")
             << range.first << "+" << range.second;
     ASSERT_EQ(transaction.patches.size(), 3u);
@@ -206,27 +198,31 @@ TEST_F(TransactionTest, OverlapAtTheTopOfTheAddressSpaceIsNotHiddenByWrapping) {
     const uintptr_t top = std::numeric_limits<uintptr_t>::max();
     transaction.add(reinterpret_cast<uint8_t*>(top - 3), bytes.data(), bytes.data(),
                     4); // ends on the last byte
-    EXPECT_EQ(
-        failure([&] { transaction.add(reinterpret_cast<uint8_t*>(top - 1), bytes.data(), bytes.data(), 1); }),
-        "Overlapping memory patches.");
-    EXPECT_EQ(
-        failure([&] { transaction.add(reinterpret_cast<uint8_t*>(16), bytes.data(), bytes.data(), 4); }),
-        "no exception");
-    EXPECT_EQ(
-        failure([&] { transaction.add(reinterpret_cast<uint8_t*>(top - 8), bytes.data(), bytes.data(), 4); }),
-        "no exception");
-    EXPECT_EQ(
-        failure([&] { transaction.add(reinterpret_cast<uint8_t*>(top - 5), bytes.data(), bytes.data(), 4); }),
-        "Overlapping memory patches.");
+    EXPECT_EQ(lkmtest::messageOf([&] {
+                  transaction.add(reinterpret_cast<uint8_t*>(top - 1), bytes.data(), bytes.data(), 1);
+              }),
+              "Overlapping memory patches.");
+    EXPECT_EQ(lkmtest::messageOf(
+                  [&] { transaction.add(reinterpret_cast<uint8_t*>(16), bytes.data(), bytes.data(), 4); }),
+              "(none)");
+    EXPECT_EQ(lkmtest::messageOf([&] {
+                  transaction.add(reinterpret_cast<uint8_t*>(top - 8), bytes.data(), bytes.data(), 4);
+              }),
+              "(none)");
+    EXPECT_EQ(lkmtest::messageOf([&] {
+                  transaction.add(reinterpret_cast<uint8_t*>(top - 5), bytes.data(), bytes.data(), 4);
+              }),
+              "Overlapping memory patches.");
 }
 
 TEST_F(TransactionTest, PatchRunningPastTheTopOfTheAddressSpaceIsRefused) {
     Transaction transaction(fake, lwftest::collectWarning);
     const std::array<uint8_t, 4> bytes{1, 2, 3, 4};
     const uintptr_t top = std::numeric_limits<uintptr_t>::max();
-    EXPECT_EQ(
-        failure([&] { transaction.add(reinterpret_cast<uint8_t*>(top - 2), bytes.data(), bytes.data(), 4); }),
-        "Invalid patch range.");
+    EXPECT_EQ(lkmtest::messageOf([&] {
+                  transaction.add(reinterpret_cast<uint8_t*>(top - 2), bytes.data(), bytes.data(), 4);
+              }),
+              "Invalid patch range.");
     EXPECT_TRUE(transaction.patches.empty());
 }
 

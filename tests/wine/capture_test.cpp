@@ -13,20 +13,11 @@
 
 #include "globals.hpp"
 #include "lkm/image.hpp"
+#include "message_of.hpp"
 
 namespace {
 
 constexpr uint32_t pageSize = 0x1000;
-
-template <class F>
-std::string failure(F&& action) {
-    try {
-        action();
-    } catch (const std::runtime_error& error) {
-        return error.what();
-    }
-    return "(none)";
-}
 
 // A reserved block whose pages are committed one by one.
 class Block {
@@ -105,7 +96,8 @@ TEST(CopyMappedRegions, WalkStartingInsideARegionCopiesFromThere) {
 }
 
 TEST(CopyMappedRegions, AddressOutsideTheProcessCannotBeQueried) {
-    EXPECT_EQ(failure([] { lwf::copyMappedRegions(0xFFFF0000u, pageSize); }), "Cannot query the game image.");
+    EXPECT_EQ(lkmtest::messageOf([] { lwf::copyMappedRegions(0xFFFF0000u, pageSize); }),
+              "Cannot query the game image.");
 }
 
 // A fake module in a reserved block of which the first two pages are committed.
@@ -123,7 +115,7 @@ struct FakeModule {
     void put16(uint32_t offset, uint16_t value) { std::memcpy(block.page(0) + offset, &value, 2); }
     void put32(uint32_t offset, uint32_t value) { std::memcpy(block.page(0) + offset, &value, 4); }
     std::string capture() const {
-        return failure([&] { lwf::captureModule(block.address()); });
+        return lkmtest::messageOf([&] { lwf::captureModule(block.address()); });
     }
 };
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "memory_services.hpp"
+#include "message_of.hpp"
 #include "transaction.hpp"
 
 namespace {
@@ -17,16 +18,6 @@ namespace {
 std::vector<std::string> warnings;
 void collect(const char* line) {
     warnings.emplace_back(line);
-}
-
-template <class F>
-std::string failure(F&& action) {
-    try {
-        action();
-    } catch (const std::runtime_error& error) {
-        return error.what();
-    }
-    return "no exception";
 }
 
 uint32_t protectionOf(const void* address) {
@@ -113,7 +104,7 @@ TEST(WindowsCommit, VerificationFailureChangesNothing) {
     lwf::Transaction transaction(lwf::windowsMemory(), collect);
     transaction.add(pages.base + 1, pages.base + 1, immediate, 4);
     transaction.add(pages.base + 2 * pages.size, stale.data(), replacement.data(), 8);
-    EXPECT_EQ(failure([&] { transaction.commit(); }),
+    EXPECT_EQ(lkmtest::messageOf([&] { transaction.commit(); }),
               "Game code changed during initialization; no patches applied.");
 
     EXPECT_FALSE(transaction.committed);
@@ -137,7 +128,8 @@ TEST(WindowsCommit, PageThatCannotBecomeWritableLeavesEverythingAsItWas) {
     lwf::Transaction transaction(lwf::windowsMemory(), collect);
     transaction.add(pages.base + 1, pages.base + 1, immediate, 4);
     transaction.add(view + 16, zeros.data(), replacement.data(), 4);
-    EXPECT_EQ(failure([&] { transaction.commit(); }), "Cannot make the game patch pages writable.");
+    EXPECT_EQ(lkmtest::messageOf([&] { transaction.commit(); }),
+              "Cannot make the game patch pages writable.");
 
     EXPECT_TRUE(transaction.protections.empty());
     EXPECT_TRUE(pages.unchanged());
