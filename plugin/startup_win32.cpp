@@ -57,6 +57,7 @@ void locateFiles(Startup& startup) {
 // Enabled is read.
 bool readSettings(Startup& startup) {
     const std::wstring& ini = startup.iniPath;
+    requireReadableIni(ini);
     const int enabled = readOption(L"Enabled", 1, ini);
     if (!within(enabled, 0, 1)) throw std::runtime_error("Enabled must be 0 or 1.");
     if (enabled == 0) return false;

@@ -1,7 +1,7 @@
 #include "asi_loader.hpp"
 
-#include <algorithm>
-#include <cwctype>
+#include "asi_setup.hpp"
+
 #include <windows.h>
 
 namespace {
@@ -16,37 +16,6 @@ std::string utf8(const std::wstring& text) {
     if (size > 0)
         WideCharToMultiByte(CP_UTF8, 0, text.c_str(), int(text.size()), &out[0], size, nullptr, nullptr);
     return out;
-}
-
-std::wstring gameFolder() {
-    std::wstring path(32768, L'\0');
-    const DWORD length = GetModuleFileNameW(nullptr, &path[0], DWORD(path.size()));
-    if (length == 0 || length >= path.size()) return L".";
-    path.resize(length);
-    const size_t slash = path.find_last_of(L"\\/");
-    return slash == std::wstring::npos ? L"." : path.substr(0, slash);
-}
-
-// FindFirstFileW also matches longer extensions through short names.
-bool isAsi(const std::wstring& name) {
-    if (name.size() < 4) return false;
-    std::wstring tail = name.substr(name.size() - 4);
-    for (auto& c : tail) c = wchar_t(std::towlower(c));
-    return tail == L".asi";
-}
-
-std::vector<std::wstring> asiFiles(const std::wstring& folder) {
-    std::vector<std::wstring> names;
-    WIN32_FIND_DATAW data{};
-    HANDLE find = FindFirstFileW((folder + L"\\*.asi").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) return names;
-    do {
-        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && isAsi(data.cFileName))
-            names.emplace_back(data.cFileName);
-    } while (FindNextFileW(find, &data));
-    FindClose(find);
-    std::sort(names.begin(), names.end());
-    return names;
 }
 
 struct Racer {

@@ -33,4 +33,5 @@ struct EngineRun {
 
 // Before the ASI modules: the engine's objects and console variables.
 void startEngine();
-EngineRun runEngine();
+// `fovReadBacks` times at the end, the options menu reads r_fov and sets it again.
+EngineRun runEngine(int fovReadBacks = 0);

@@ -4,15 +4,22 @@
 // what the ASI modules changed in the game's memory.
 //
 //   Larkmere.exe [--twice | --threads | --no-asi] [--dump-image FILE]
+//                [--ini-folder] [--lock-ini] [--copy-asi NAME] [--fov-read-backs N]
 //
 // --dump-image writes the main module's memory to FILE once the ASI modules
-// have started, before the engine runs.
+// have started, before the engine runs. --ini-folder puts a folder where each
+// module's INI would be, --lock-ini holds each module's INI open without
+// sharing while the modules start, --copy-asi copies the first module to
+// NAME.asi first. --fov-read-backs makes the engine set r_fov N times more
+// from its own current value.
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <io.h>
 
 #include "asi_loader.hpp"
+#include "asi_setup.hpp"
 #include "debug_capture.hpp"
 #include "engine_run.hpp"
 #include "image_dump.hpp"
@@ -22,6 +29,8 @@
 int main(int argc, char** argv) {
     AsiMode mode = AsiMode::once;
     const char* dumpPath = nullptr;
+    AsiSetup setup;
+    int fovReadBacks = 0;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--twice") == 0) {
             mode = AsiMode::twice;
@@ -31,8 +40,18 @@ int main(int argc, char** argv) {
             mode = AsiMode::none;
         } else if (std::strcmp(argv[i], "--dump-image") == 0 && i + 1 < argc) {
             dumpPath = argv[++i];
+        } else if (std::strcmp(argv[i], "--ini-folder") == 0) {
+            setup.iniFolder = true;
+        } else if (std::strcmp(argv[i], "--lock-ini") == 0) {
+            setup.lockIni = true;
+        } else if (std::strcmp(argv[i], "--copy-asi") == 0 && i + 1 < argc) {
+            setup.copyAs = argv[++i];
+        } else if (std::strcmp(argv[i], "--fov-read-backs") == 0 && i + 1 < argc) {
+            fovReadBacks = std::atoi(argv[++i]);
         } else {
-            std::fprintf(stderr, "usage: Larkmere.exe [--twice | --threads | --no-asi] [--dump-image FILE]\n");
+            std::fprintf(stderr, "usage: Larkmere.exe [--twice | --threads | --no-asi] [--dump-image FILE]\n"
+                                 "                    [--ini-folder] [--lock-ini] [--copy-asi NAME]"
+                                 " [--fov-read-backs N]\n");
             return 2;
         }
     }
@@ -41,13 +60,17 @@ int main(int argc, char** argv) {
     startDebugCapture();
     startEngine();
     const MemoryWatch watch;
-    const AsiReport asi = loadAsiModules(mode);
+    AsiReport asi;
+    {
+        const AsiFolder folder(setup);
+        asi = loadAsiModules(mode);
+    }
     const MemoryChanges memory = watch.changes();
     if (dumpPath && !dumpMainModule(dumpPath)) {
         std::fprintf(stderr, "Larkmere.exe: cannot write %s\n", dumpPath);
         return 1;
     }
-    const EngineRun run = runEngine();
+    const EngineRun run = runEngine(fovReadBacks);
     const std::string report = buildReport(asi, memory, run, capturedDebugLines());
     std::fwrite(report.data(), 1, report.size(), stdout);
     std::fflush(stdout);
