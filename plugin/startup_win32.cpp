@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "capture.hpp"
+#include "claim.hpp"
 #include "display.hpp"
 #include "enforce.hpp"
 #include "globals.hpp"
@@ -139,6 +140,7 @@ void initialize() {
             return;
         }
         settleResolution();
+        claimProcess(startup.modulePath);
         const lkm::Image image = snapshotGame();
         recognizeAndPatch(startup, image);
         applyConfiguredValues();
