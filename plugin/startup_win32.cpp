@@ -101,6 +101,7 @@ void recognizeAndPatch(Startup& startup, const lkm::Image& image) {
     focalFactor = double(layout.aspect) / (double(resolutionX) / double(resolutionY));
     const std::vector<uint8_t> plan =
         lkm::build(image, layout, resolutionX, resolutionY, startup.keepUiAspectRatio == 1);
+    std::vector<uint8_t>().swap(layout.normalized); // the plan holds all it was needed for
     patchGame(windowsMemory(), {image, liveGame(), plan, layout.setters, hookAddresses()}, pinModule, logLine,
               startup.gatewayPage, startup.committed);
 }
@@ -126,6 +127,14 @@ void reportApplied(const Startup& startup) {
             "the INI.");
 }
 
+// Recognition's byte copy and lists serve only the plan; enforce reads the
+// scalar members, which stay.
+void releaseStartupBuffers() {
+    std::vector<uint8_t>().swap(layout.normalized);
+    std::vector<uint32_t>().swap(layout.verticalReferences);
+    std::vector<uint32_t>().swap(layout.setters);
+}
+
 } // namespace
 
 void initialize() {
@@ -146,10 +155,14 @@ void initialize() {
         applyConfiguredValues();
         reportApplied(startup);
     } catch (const std::exception& error) {
-        logLine((std::string("Initialization stopped: ") + error.what()).c_str());
+        // Formed without allocating: the failure may be the memory running out.
+        char line[2048];
+        std::snprintf(line, sizeof line, "Initialization stopped: %s", error.what());
+        logLine(line);
         // A page that never went live is the plug-in's to give back.
         releaseGatewayPage(windowsMemory(), startup.gatewayPage, startup.committed);
     }
+    releaseStartupBuffers();
     closeLog();
 }
 
