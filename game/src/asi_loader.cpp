@@ -1,7 +1,9 @@
 #include "asi_loader.hpp"
 
 #include "asi_setup.hpp"
+#include "process_cost.hpp"
 
+#include <optional>
 #include <windows.h>
 
 namespace {
@@ -65,7 +67,24 @@ const char* asiModeName(AsiMode mode) {
     return "?";
 }
 
-AsiReport loadAsiModules(AsiMode mode) {
+namespace {
+
+// One call, timed when measuring.
+void call(Entry entry, AsiModule& module, const AsiOptions& options) {
+    const int64_t start = clockTicks();
+    if (options.lowMemory) {
+        const FullAddressSpace full;
+        entry();
+    } else {
+        entry();
+    }
+    if (options.cost) module.callMs.push_back(millisecondsBetween(start, clockTicks()));
+}
+
+} // namespace
+
+AsiReport loadAsiModules(const AsiOptions& options) {
+    const AsiMode mode = options.mode;
     AsiReport report;
     report.mode = mode;
     if (mode == AsiMode::none) return report;
@@ -84,14 +103,18 @@ AsiReport loadAsiModules(AsiMode mode) {
             reinterpret_cast<Entry>(reinterpret_cast<void*>(GetProcAddress(handle, "InitializeASI")));
         module.hasEntry = entry != nullptr;
         if (entry) {
+            // The sampler's thread comes first: its stack is then in both readings.
+            std::optional<CommitSampler> sampler;
+            if (options.cost) sampler.emplace();
+            if (options.cost) module.before = processMemory();
             switch (mode) {
             case AsiMode::once:
-                entry();
+                call(entry, module, options);
                 report.calls += 1;
                 break;
             case AsiMode::twice:
-                entry();
-                entry();
+                call(entry, module, options);
+                call(entry, module, options);
                 report.calls += 2;
                 break;
             case AsiMode::threads:
@@ -99,6 +122,10 @@ AsiReport loadAsiModules(AsiMode mode) {
                 break;
             case AsiMode::none:
                 break;
+            }
+            if (sampler) {
+                module.after = processMemory();
+                module.sampledPeakCommit = sampler->finish();
             }
         }
         report.modules.push_back(module);

@@ -75,3 +75,15 @@ AsiFolder::AsiFolder(const AsiSetup& setup) {
 AsiFolder::~AsiFolder() {
     for (HANDLE file : locks_) CloseHandle(file);
 }
+
+FullAddressSpace::FullAddressSpace() {
+    // Ever smaller blocks until not even one page is left to reserve.
+    for (SIZE_T size = SIZE_T(1) << 30; size >= 0x1000; size /= 2)
+        while (count_ < maxBlocks &&
+               (blocks_[count_] = VirtualAlloc(nullptr, size, MEM_RESERVE, PAGE_NOACCESS)))
+            ++count_;
+}
+
+FullAddressSpace::~FullAddressSpace() {
+    for (int i = 0; i < count_; ++i) VirtualFree(blocks_[i], 0, MEM_RELEASE);
+}

@@ -26,6 +26,21 @@ private:
     std::vector<HANDLE> locks_;
 };
 
+// While it lives, every free block of the process's address space is reserved,
+// so that no allocation larger than what the heaps hold free can succeed.
+class FullAddressSpace {
+public:
+    FullAddressSpace();
+    ~FullAddressSpace();
+    FullAddressSpace(const FullAddressSpace&) = delete;
+    FullAddressSpace& operator=(const FullAddressSpace&) = delete;
+
+private:
+    static constexpr int maxBlocks = 4096;
+    void* blocks_[maxBlocks] = {}; // no allocation of its own
+    int count_ = 0;
+};
+
 // The folder of the game's executable, without a trailing separator.
 std::wstring gameFolder();
 // The *.asi files in `folder`, in file-name order.

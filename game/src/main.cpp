@@ -5,13 +5,16 @@
 //
 //   Larkmere.exe [--twice | --threads | --no-asi] [--dump-image FILE]
 //                [--ini-folder] [--lock-ini] [--copy-asi NAME] [--fov-read-backs N]
+//                [--low-memory] [--cost]
 //
 // --dump-image writes the main module's memory to FILE once the ASI modules
 // have started, before the engine runs. --ini-folder puts a folder where each
 // module's INI would be, --lock-ini holds each module's INI open without
 // sharing while the modules start, --copy-asi copies the first module to
 // NAME.asi first. --fov-read-backs makes the engine set r_fov N times more
-// from its own current value.
+// from its own current value. --low-memory fills the address space while each
+// InitializeASI runs. --cost reports the time of each InitializeASI call, the
+// process's memory around them and the time of one cold memcpy of the image.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -27,7 +30,8 @@
 #include "report.hpp"
 
 int main(int argc, char** argv) {
-    AsiMode mode = AsiMode::once;
+    AsiOptions options;
+    AsiMode& mode = options.mode;
     const char* dumpPath = nullptr;
     AsiSetup setup;
     int fovReadBacks = 0;
@@ -46,12 +50,17 @@ int main(int argc, char** argv) {
             setup.lockIni = true;
         } else if (std::strcmp(argv[i], "--copy-asi") == 0 && i + 1 < argc) {
             setup.copyAs = argv[++i];
+        } else if (std::strcmp(argv[i], "--low-memory") == 0) {
+            options.lowMemory = true;
+        } else if (std::strcmp(argv[i], "--cost") == 0) {
+            options.cost = true;
         } else if (std::strcmp(argv[i], "--fov-read-backs") == 0 && i + 1 < argc) {
             fovReadBacks = std::atoi(argv[++i]);
         } else {
             std::fprintf(stderr, "usage: Larkmere.exe [--twice | --threads | --no-asi] [--dump-image FILE]\n"
                                  "                    [--ini-folder] [--lock-ini] [--copy-asi NAME]"
-                                 " [--fov-read-backs N]\n");
+                                 " [--fov-read-backs N]\n"
+                                 "                    [--low-memory] [--cost]\n");
             return 2;
         }
     }
@@ -63,9 +72,14 @@ int main(int argc, char** argv) {
     AsiReport asi;
     {
         const AsiFolder folder(setup);
-        asi = loadAsiModules(mode);
+        asi = loadAsiModules(options);
     }
     const MemoryChanges memory = watch.changes();
+    if (options.cost) {
+        // After the modules and their memory readings: the copy's pages come and go before the report.
+        asi.cost = true;
+        asi.coldCopyMs = coldImageCopyMs(asi.imageSize);
+    }
     if (dumpPath && !dumpMainModule(dumpPath)) {
         std::fprintf(stderr, "Larkmere.exe: cannot write %s\n", dumpPath);
         return 1;
