@@ -23,7 +23,7 @@ void writeAsi(JsonWriter& json, const AsiReport& asi) {
     json.key("calls").value(int64_t(asi.calls));
     if (asi.cost) {
         json.key("imageSize").value(int64_t(asi.imageSize));
-        json.key("coldCopyMs").value(float(asi.coldCopyMs));
+        json.key("coldCopyUs").value(int64_t(asi.coldCopyMs * 1000.0 + 0.5));
     }
     json.key("modules").beginArray();
     for (const AsiModule& module : asi.modules) {
@@ -33,8 +33,8 @@ void writeAsi(JsonWriter& json, const AsiReport& asi) {
         json.key("initializeASI").value(module.hasEntry);
         json.key("error").value(int64_t(module.error));
         if (asi.cost) {
-            json.key("callMs").beginInlineArray();
-            for (double ms : module.callMs) json.value(float(ms));
+            json.key("callUs").beginInlineArray();
+            for (double ms : module.callMs) json.value(int64_t(ms * 1000.0 + 0.5));
             json.endArray();
             writeProcessMemory(json, "before", module.before);
             writeProcessMemory(json, "after", module.after);
