@@ -49,7 +49,7 @@ picture() {
   echo "  $out/$name.png"
 }
 
-echo "=== pictures of the game's frame"
+echo "=== the pictures of README.md, the frame the game shows, written to $out/:"
 picture 4x3-stock 1920x1440 without 1
 picture 21x9-stretched 2560x1080 without 1
 picture 21x9-plugin 2560x1080 with 1
