@@ -1,6 +1,7 @@
 #include "game_frame.hpp"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 
 #include "../engine/vis_record.hpp"
@@ -41,6 +42,8 @@ std::string writeGameFrame(const FrameRequest& request, const AsiReport& asi) {
     if (!(x >= 1.0f && x <= 16384.0f && y >= 1.0f && y <= 16384.0f))
         return "The engine's resolution is outside 1 to 16384 pixels.";
     const int width = int(x), height = int(y);
+    if (int64_t(width) * height > 40'000'000)
+        return "The frame is too large to render (over 40 million pixels).";
     Frame frame(width, height);
     drawScene(frame, g_camera_view.horizontal, g_camera_view.vertical);
     drawHud(frame);
