@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the plug-in and the stand-in game (build/win32) and runs the game under
 # Wine twice: without the plug-in and with it beside the game. Shows the
-# plug-in's log and the two reports of the game side by side.
+# plug-in's log and the two reports of the game side by side, and builds the two
+# release archives.
 #   bash scripts/demo.sh                  the plug-in's default INI
 #   bash scripts/demo.sh 2560x1080        the INI with that resolution
 #   bash scripts/demo.sh --old-patch      the game as an old on-disk patch left it
@@ -78,4 +79,5 @@ echo "=== the game's report (* marks a difference; floats with their bit pattern
 cmake -DBEFORE="$demo/without/report.json" -DAFTER="$demo/with/report.json" -P game/tools/report_table.cmake
 echo
 echo "The full reports: $demo/without/report.json and $demo/with/report.json"
-echo "The player's package: $build/package/Larkmere.WidescreenFix-1.0.zip"
+echo "The player's archive: $build/package/Larkmere.WidescreenFix-1.0.zip"
+echo "The tools archive:    $build/package/Larkmere.WidescreenFix-1.0-tools.zip"
