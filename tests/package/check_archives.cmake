@@ -1,31 +1,22 @@
-# Fails unless the release archives hold exactly the files named below, their
-# texts end every line in CR LF, the plug-in fits its size limit, and Windows
-# reads the expected version resource from the plug-in, which loads and exports
-# InitializeASI.
+# Fails unless each release archive holds exactly the files named below, every
+# text in them ends its lines in CR LF, the plug-in keeps to its size limit, and
+# Windows reads the expected version resource from it (it loads and exports
+# InitializeASI).
 #   cmake -DPLAYER=<zip> -DTOOLS=<zip> -DWORK=<folder> -DPROJECT_VERSION=<1.0>
 #         -DREADER=<version_fields.exe> -DEMULATOR=<wine> -P check_archives.cmake
 cmake_minimum_required(VERSION 3.25)
 
-# Windows shows four numbers: 1.0 reads 1.0.0.0.
-set(VERSION ${PROJECT_VERSION})
-while(NOT VERSION MATCHES "^[0-9]+[.][0-9]+[.][0-9]+[.][0-9]+$")
-  string(APPEND VERSION ".0")
-endwhile()
-
 set(PLAYER_files Larkmere.WidescreenFix.asi Larkmere.WidescreenFix.ini Larkmere.WidescreenFix.txt)
 set(TOOLS_files lkm-inspect.exe lkm-inspect.txt)
 set(size_limit_Larkmere.WidescreenFix.asi 409600) # 400 KiB
-set(version_fields
-  "fixed FileVersion=${VERSION}"
-  "fixed ProductVersion=${VERSION}"
-  "fixed FileType=2" # VFT_DLL
-  "FileDescription=Larkmere Widescreen Fix ASI"
-  "FileVersion=${VERSION}"
-  "InternalName=Larkmere.WidescreenFix"
-  "OriginalFilename=Larkmere.WidescreenFix.asi"
-  "ProductName=Larkmere Widescreen Fix"
-  "ProductVersion=${VERSION}"
-  "InitializeASI=exported")
+set(VERSION ${PROJECT_VERSION}) # Windows shows four numbers: 1.0 reads 1.0.0.0
+while(NOT VERSION MATCHES "^[0-9]+[.][0-9]+[.][0-9]+[.][0-9]+$")
+  string(APPEND VERSION ".0")
+endwhile()
+set(version_fields "fixed FileVersion=${VERSION}" "fixed ProductVersion=${VERSION}" "fixed FileType=2" # a DLL
+  "FileDescription=Larkmere Widescreen Fix ASI" "FileVersion=${VERSION}" "InternalName=Larkmere.WidescreenFix"
+  "OriginalFilename=Larkmere.WidescreenFix.asi" "ProductName=Larkmere Widescreen Fix"
+  "ProductVersion=${VERSION}" "InitializeASI=exported")
 
 set(failures "")
 set(sizes "")
@@ -39,8 +30,7 @@ foreach(archive PLAYER TOOLS)
     string(APPEND failures "${${archive}} holds [${names}], not [${${archive}_files}]\n")
   endif()
   foreach(name IN LISTS names)
-    if(name MATCHES "\\.(txt|ini)$")
-      # As bytes: file(READ) in text mode drops every CR.
+    if(name MATCHES "\\.(txt|ini)$") # as bytes: file(READ) in text mode drops every CR
       file(READ ${folder}/${name} hex HEX)
       string(REGEX REPLACE "(..)" " \\1" bytes "${hex}")
       string(REPLACE " 0d 0a" "" bare "${bytes}")
@@ -48,26 +38,23 @@ foreach(archive PLAYER TOOLS)
         string(APPEND failures "${name}: not every line ends in CR LF\n")
       endif()
     endif()
-    if(DEFINED size_limit_${name})
-      file(SIZE ${folder}/${name} size)
-      if(size GREATER size_limit_${name})
-        string(APPEND failures "${name}: ${size} bytes, more than ${size_limit_${name}}\n")
-      endif()
-      string(APPEND sizes " ${name} ${size} bytes")
+    file(SIZE ${folder}/${name} size)
+    if(DEFINED size_limit_${name} AND size GREATER size_limit_${name})
+      string(APPEND failures "${name}: ${size} bytes, more than ${size_limit_${name}}\n")
     endif()
+    string(APPEND sizes " ${name} ${size}")
   endforeach()
 endforeach()
 
 execute_process(COMMAND ${EMULATOR} ${READER} ${WORK}/PLAYER/Larkmere.WidescreenFix.asi
   OUTPUT_VARIABLE read RESULT_VARIABLE result)
-string(REPLACE "\r" "" read "${read}")
-string(REPLACE "\n" ";" read "${read}")
+string(REGEX REPLACE "\r?\n" ";" read "${read}")
 list(REMOVE_ITEM read "")
 if(NOT result EQUAL 0 OR NOT read STREQUAL "${version_fields}")
-  string(APPEND failures "version resource (status ${result}):\n  read     [${read}]\n  expected [${version_fields}]\n")
+  string(APPEND failures "version resource (status ${result}):\n  read [${read}]\n  not  [${version_fields}]\n")
 endif()
 
 if(failures)
   message(FATAL_ERROR "${failures}")
 endif()
-message(STATUS "archives, line ends, version resource and sizes as expected:${sizes}")
+message(STATUS "archives, line ends, size and version resource as expected; bytes:${sizes}")

@@ -1,28 +1,13 @@
-// Prints the version resource of a module as Windows reads it, one NAME=VALUE
-// line per field, then loads the module and tells whether it exports
-// InitializeASI. Exit status 1 when the file has no version resource.
-//   version_fields FILE
+// Prints the fields of a module's version resource as Windows reads them, one
+// NAME=VALUE line each, then whether the module loads and exports InitializeASI.
+//   version_fields FILE        (exit status 1: no version resource)
 #include <windows.h>
 
 #include <cstdio>
-#include <string>
 #include <vector>
 
-namespace {
-
-std::string utf8(const wchar_t* text) {
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    std::string result(size > 0 ? std::size_t(size) : 1, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text, -1, result.data(), size, nullptr, nullptr);
-    result.resize(result.size() - 1);
-    return result;
-}
-
-} // namespace
-
 int wmain(int argc, wchar_t** argv) {
-    if (argc != 2) return 2;
-    const DWORD size = GetFileVersionInfoSizeW(argv[1], nullptr);
+    const DWORD size = argc == 2 ? GetFileVersionInfoSizeW(argv[1], nullptr) : 0;
     std::vector<char> block(size);
     if (size == 0 || !GetFileVersionInfoW(argv[1], 0, size, block.data())) return 1;
 
@@ -38,7 +23,7 @@ int wmain(int argc, wchar_t** argv) {
         print("ProductVersion", fixed->dwProductVersionMS, fixed->dwProductVersionLS);
         std::printf("fixed FileType=%lu\n", fixed->dwFileType);
     }
-    // The strings of the first language the resource lists.
+    // The strings in the first language that the resource lists.
     if (VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation", &value, &length) && length >= 4) {
         const WORD* language = static_cast<const WORD*>(value);
         for (const wchar_t* name : {L"FileDescription", L"FileVersion", L"InternalName", L"OriginalFilename",
@@ -46,8 +31,7 @@ int wmain(int argc, wchar_t** argv) {
             wchar_t path[80];
             swprintf(path, 80, L"\\StringFileInfo\\%04x%04x\\%ls", language[0], language[1], name);
             const bool found = VerQueryValueW(block.data(), path, &value, &length) && length > 0;
-            std::printf("%s=%s\n", utf8(name).c_str(),
-                        found ? utf8(static_cast<const wchar_t*>(value)).c_str() : "");
+            std::printf("%ls=%ls\n", name, found ? static_cast<const wchar_t*>(value) : L"");
         }
     }
     const HMODULE module = LoadLibraryW(argv[1]);
