@@ -2,8 +2,8 @@
 # Builds the plug-in and the stand-in game (build/win32) and runs the game under
 # Wine twice: without the plug-in and with it beside the game. Shows the
 # plug-in's log and the two reports of the game side by side, keeps the frame
-# the game showed in each run, and renders the pictures of README.md into docs/
-# (scripts/pictures.sh).
+# the game showed in each run, renders the pictures of README.md into docs/
+# (scripts/pictures.sh) and builds the two release archives.
 #   bash scripts/demo.sh                  the plug-in's default INI
 #   bash scripts/demo.sh 2560x1080        the INI with that resolution
 #   bash scripts/demo.sh --old-patch      the game as an old on-disk patch left it
@@ -82,6 +82,7 @@ cmake -DBEFORE="$demo/without/report.json" -DAFTER="$demo/with/report.json" -P g
 echo
 echo "The full reports: $demo/without/report.json and $demo/with/report.json"
 echo "The frames the game showed: $demo/without/frame.png and $demo/with/frame.png"
-echo "The player's package: $build/package/Larkmere.WidescreenFix-1.0.zip"
+echo "The player's archive: $build/package/Larkmere.WidescreenFix-1.0.zip"
+echo "The tools archive:    $build/package/Larkmere.WidescreenFix-1.0-tools.zip"
 echo
 LKM_DEMO_BUILD=$build bash scripts/pictures.sh docs
