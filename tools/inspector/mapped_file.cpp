@@ -24,6 +24,23 @@ T inFile(const std::optional<T>& field, const char* part) {
     return *field;
 }
 
+// Copies a section's raw data to its address, as the loader does.
+void mapSection(const lkm::SectionHeader& s, const std::vector<uint8_t>& file, MappedFile& mapped) {
+    const uint64_t sizeOfImage = mapped.image.size();
+    // The image model requires max(VirtualSize, SizeOfRawData) to fit in the image.
+    const uint32_t size = std::max(s.virtualSize, s.rawSize);
+    if (s.rva > sizeOfImage || sizeOfImage - s.rva < size)
+        throw FileError(Kind::inconsistent, "section " + s.name + " lies past the end of the image");
+    // The loader maps the raw data, never more than the section's virtual size.
+    const uint32_t copied = s.virtualSize != 0 ? std::min(s.rawSize, s.virtualSize) : s.rawSize;
+    if (copied != 0) {
+        if (s.rawOffset > file.size() || file.size() - s.rawOffset < copied)
+            throw FileError(Kind::truncated, "section " + s.name + " lies past the end of the file");
+        std::memcpy(mapped.image.data() + s.rva, file.data() + s.rawOffset, copied);
+    }
+    mapped.sections.push_back({s.name, s.rva, size, s.rawOffset, copied});
+}
+
 } // namespace
 
 std::vector<uint8_t> readFile(const std::string& path) {
@@ -62,21 +79,8 @@ MappedFile mapFile(const std::vector<uint8_t>& file) {
     const uint64_t headerBytes = std::min<uint64_t>({sizeOfHeaders, sizeOfImage, file.size()});
     std::memcpy(mapped.image.data(), file.data(), std::size_t(headerBytes));
 
-    for (uint32_t i = 0; i < sectionCount; ++i) {
-        const lkm::SectionHeader s = inFile(headers.section(i), "the section table");
-        // The image model requires max(VirtualSize, SizeOfRawData) to fit in the image.
-        const uint32_t size = std::max(s.virtualSize, s.rawSize);
-        if (s.rva > sizeOfImage || sizeOfImage - s.rva < size)
-            throw FileError(Kind::inconsistent, "section " + s.name + " lies past the end of the image");
-        // The loader maps the raw data, never more than the section's virtual size.
-        const uint32_t copied = s.virtualSize != 0 ? std::min(s.rawSize, s.virtualSize) : s.rawSize;
-        if (copied != 0) {
-            if (s.rawOffset > file.size() || file.size() - s.rawOffset < copied)
-                throw FileError(Kind::truncated, "section " + s.name + " lies past the end of the file");
-            std::memcpy(mapped.image.data() + s.rva, file.data() + s.rawOffset, copied);
-        }
-        mapped.sections.push_back({s.name, s.rva, size, s.rawOffset, copied});
-    }
+    for (uint32_t i = 0; i < sectionCount; ++i)
+        mapSection(inFile(headers.section(i), "the section table"), file, mapped);
     return mapped;
 }
 
