@@ -23,9 +23,12 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
+
+#include "lkm/pe_headers.hpp"
 
 namespace {
 
@@ -47,12 +50,6 @@ uint32_t read32(const Bytes& bytes, size_t offset) {
            uint32_t(bytes[offset + 3]) << 24;
 }
 
-uint16_t read16(const Bytes& bytes, size_t offset) {
-    if (offset > bytes.size() || bytes.size() - offset < 2)
-        throw std::runtime_error("The executable is truncated.");
-    return uint16_t(bytes[offset] | bytes[offset + 1] << 8);
-}
-
 void put32(Bytes& bytes, size_t offset, uint32_t value) {
     if (offset > bytes.size() || bytes.size() - offset < 4)
         throw std::runtime_error("The executable is truncated.");
@@ -65,19 +62,25 @@ uint32_t bitsOf(float value) {
     return bits;
 }
 
+// A header field that lies inside the file.
+template <class T>
+T inFile(const std::optional<T>& field) {
+    if (!field) throw std::runtime_error("The executable is truncated.");
+    return *field;
+}
+
 Pe parsePe(const Bytes& bytes) {
-    if (read16(bytes, 0) != 0x5A4D) throw std::runtime_error("Not a PE executable.");
-    const uint32_t e = read32(bytes, 0x3C);
-    if (read32(bytes, e) != 0x4550 || read16(bytes, e + 4) != 0x014C)
+    const lkm::PeHeaders headers(bytes);
+    if (inFile(headers.dosMagic()) != lkm::pe::dosMagic) throw std::runtime_error("Not a PE executable.");
+    if (inFile(headers.signature()) != lkm::pe::signature ||
+        inFile(headers.machine()) != lkm::pe::machineI386)
         throw std::runtime_error("Not a 32-bit x86 PE executable.");
     Pe pe;
-    pe.base = read32(bytes, e + 0x34);
-    const uint16_t count = read16(bytes, e + 6);
-    const uint32_t table = e + 0x18 + read16(bytes, e + 0x14);
+    pe.base = inFile(headers.imageBase());
+    const uint16_t count = inFile(headers.sectionCount());
     for (uint32_t i = 0; i < count; ++i) {
-        const uint32_t s = table + 40 * i;
-        pe.sections.push_back(
-            {read32(bytes, s + 12), read32(bytes, s + 8), read32(bytes, s + 16), read32(bytes, s + 20)});
+        const lkm::SectionHeader s = inFile(headers.section(i));
+        pe.sections.push_back({s.rva, s.virtualSize, s.rawSize, s.rawOffset});
     }
     return pe;
 }
