@@ -125,6 +125,13 @@ void scanWithMemchr(const std::vector<int>& pattern, const uint8_t* data, uint64
 
 #ifdef LKM_FIND_SSE2
 #define LKM_SSE2 __attribute__((target("sse2")))
+// A 32-bit Windows thread may enter with a stack aligned to 4 bytes only; the
+// scan realigns it for the 16-byte vector spills.
+#ifdef __i386__
+#define LKM_SSE2_ENTRY LKM_SSE2 __attribute__((force_align_arg_pointer))
+#else
+#define LKM_SSE2_ENTRY LKM_SSE2
+#endif
 
 // The start positions at..at + 15 whose literals at `a` equal `first` and `second`, as a byte mask.
 LKM_SSE2 inline __m128i pairsAt(const uint8_t* at, Anchors a, __m128i first, __m128i second) {
@@ -143,8 +150,8 @@ void verify(const std::vector<int>& pattern, const uint8_t* data, uint64_t at, u
 
 // The same as scanWithMemchr through the literals at `a.first` and `a.second`,
 // 64 and then 16 positions at a time while every load stays before last + n.
-LKM_SSE2 void scanWithSse2(const std::vector<int>& pattern, const uint8_t* data, uint64_t from, uint64_t last,
-                           Anchors a, std::vector<uint32_t>& found) {
+LKM_SSE2_ENTRY void scanWithSse2(const std::vector<int>& pattern, const uint8_t* data, uint64_t from,
+                                 uint64_t last, Anchors a, std::vector<uint32_t>& found) {
     const __m128i first = _mm_set1_epi8(static_cast<char>(pattern[a.first]));
     const __m128i second = _mm_set1_epi8(static_cast<char>(pattern[a.second]));
     // A block of 16 starts at p loads up to p + 15 + max(a.first, a.second) <= last + n - 1,
