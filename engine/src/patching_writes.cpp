@@ -89,9 +89,11 @@ std::vector<Write> patchingWrites(const Layout& layout, const PatchValues& value
     // The mov of the horizontal trampoline must fit before the address it jumps to is asked for.
     writes.requireRoom(horizontalTrampoline, 8);
     const uint32_t verticalTrampolineAddress = target.address(verticalTrampoline);
+    // C7 44 24 04 imm32, E9 rel32: mov dword ptr [esp+4], x offset; jmp vertical trampoline
     writes.addCode(horizontalCentringTrampoline, horizontalTrampoline,
                    centringTrampolineBytes(target.base + horizontalTrampoline, 0x04,
                                            values.horizontalCentring, verticalTrampolineAddress));
+    // C7 44 24 08 imm32, E9 rel32: mov dword ptr [esp+8], y offset; jmp root GUI initializer
     writes.addCode(verticalCentringTrampoline, verticalTrampoline,
                    centringTrampolineBytes(target.base + verticalTrampoline, 0x08, values.verticalCentring,
                                            layout.rootInitializer));
