@@ -10,6 +10,7 @@
 
 #include "engine_image.hpp"
 #include "lkm/earlier_patch.hpp"
+#include "message_of.hpp"
 #include "pe_builder.hpp"
 
 namespace {
@@ -31,12 +32,9 @@ TEST(PlanWrites, ListsOfTheFixtureNeitherOverlapNorRepeatAName) {
         ASSERT_EQ(resolved.size(), writes.size());
         std::set<std::string> names;
         for (std::size_t i = 0; i < resolved.size(); ++i) {
-            if (i > 0) {
-                EXPECT_LE(resolved[i - 1].end(), resolved[i].offset) << resolved[i].name;
-            }
-            if (resolved[i].name != lkm::placeName::verticalGuiReference) {
-                EXPECT_TRUE(names.insert(resolved[i].name).second) << resolved[i].name;
-            }
+            const std::string& name = resolved[i].name;
+            EXPECT_TRUE(i == 0 || resolved[i - 1].end() <= resolved[i].offset) << name;
+            EXPECT_TRUE(name == lkm::placeName::verticalGuiReference || names.insert(name).second) << name;
         }
         EXPECT_EQ(names.size(), writes.size() - layout.verticalReferences.size());
     }
@@ -76,7 +74,10 @@ TEST(PlanWrites, WithoutOverlapsChangesWhatApplyingInOrderChanges) {
         EXPECT_EQ(offsets, c.offsets);
     }
     std::vector<uint8_t> bytes(4, 0);
-    EXPECT_THROW(lkm::applyWrites(bytes, {{"a", 2, hexBytes("11 11 11")}}), std::runtime_error);
+    EXPECT_EQ(lkmtest::messageOf([&] {
+                  lkm::applyWrites(bytes, {{"a", 2, hexBytes("11 11 11")}});
+              }),
+              "Invalid patch range.");
 }
 
 TEST(PlanWrites, OnlyAnAspectBeyondFloatRoundingOfFourThirdsMarksAnEarlierPatch) {
