@@ -6,6 +6,7 @@
 
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine_image.hpp"
@@ -17,17 +18,14 @@ namespace {
 
 using lkmtest::hexBytes;
 
-lkm::WriteTarget targetOf(const lkm::Image& image) {
-    return {image.base, image.bytes.size(), image.bytes.size()};
-}
-
 TEST(PlanWrites, ListsOfTheFixtureNeitherOverlapNorRepeatAName) {
     const lkmtest::EngineImage engine = lkmtest::makeEngineImage();
     const lkm::Image image = engine.image();
     const lkm::Layout layout = engine.expectedLayout();
+    const lkm::WriteTarget target{image.base, image.bytes.size(), image.bytes.size()};
     for (const std::vector<lkm::Write>& writes :
-         {lkm::stockRestoringWrites(layout, targetOf(image)),
-          lkm::patchingWrites(layout, lkm::patchValuesForResolution(1920, 1080), true, targetOf(image))}) {
+         {lkm::stockRestoringWrites(layout, target),
+          lkm::patchingWrites(layout, lkm::patchValuesForResolution(1920, 1080), true, target)}) {
         const std::vector<lkm::Write> resolved = lkm::withoutOverlaps(writes);
         ASSERT_EQ(resolved.size(), writes.size());
         std::set<std::string> names;
@@ -44,7 +42,8 @@ TEST(PlanWrites, RestoringAnEarlierPatchGivesTheStockBytes) {
     const lkmtest::EngineImage patched = lkmtest::makeEngineImage().earlierPatched();
     const lkm::Image image = patched.image();
     std::vector<uint8_t> bytes = image.bytes;
-    lkm::applyWrites(bytes, lkm::stockRestoringWrites(patched.expectedLayout(), targetOf(image)));
+    const lkm::WriteTarget target{image.base, bytes.size(), bytes.size()};
+    lkm::applyWrites(bytes, lkm::stockRestoringWrites(patched.expectedLayout(), target));
     EXPECT_TRUE(bytes == patched.stock);
 }
 
@@ -81,14 +80,12 @@ TEST(PlanWrites, WithoutOverlapsChangesWhatApplyingInOrderChanges) {
 }
 
 TEST(PlanWrites, OnlyAnAspectBeyondFloatRoundingOfFourThirdsMarksAnEarlierPatch) {
-    const struct {
-        uint32_t aspectBits;
-        bool earlier;
-    } cases[] = {{0x3FAAAAAB, false}, {0x3FAAAAAA, false}, {0x3FAAAB00, true}, {0x3FE38E39, true}};
-    for (const auto& c : cases) {
+    const std::vector<std::pair<uint32_t, bool>> cases{
+        {0x3FAAAAAB, false}, {0x3FAAAAAA, false}, {0x3FAAAB00, true}, {0x3FE38E39, true}};
+    for (const auto& [aspectBits, earlier] : cases) {
         lkm::Layout layout;
-        layout.aspect = lkmtest::floatFromBits(c.aspectBits);
-        EXPECT_EQ(lkm::cameraAspectShowsEarlierPatch(layout), c.earlier) << std::hex << c.aspectBits;
+        layout.aspect = lkmtest::floatFromBits(aspectBits);
+        EXPECT_EQ(lkm::cameraAspectShowsEarlierPatch(layout), earlier) << std::hex << aspectBits;
     }
 }
 
