@@ -99,9 +99,9 @@ uint8_t* liveGame() {
 void recognizeAndPatch(Startup& startup, const lkm::Image& image) {
     layout = lkm::inspect(image);
     focalFactor = double(layout.aspect) / (double(resolutionX) / double(resolutionY));
-    const std::vector<uint8_t> plan =
-        lkm::build(image, layout, resolutionX, resolutionY, startup.keepUiAspectRatio == 1);
-    std::vector<uint8_t>().swap(layout.normalized); // the plan holds all it was needed for
+    // The plan is written into the normalised bytes themselves: two copies of the image at most.
+    const std::vector<uint8_t> plan = lkm::build(image, layout, std::move(layout.normalized), resolutionX,
+                                                 resolutionY, startup.keepUiAspectRatio == 1);
     patchGame(windowsMemory(), {image, liveGame(), plan, layout.setters, hookAddresses()}, pinModule, logLine,
               startup.gatewayPage, startup.committed);
 }
