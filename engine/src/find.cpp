@@ -5,7 +5,9 @@
 // two literal bytes of the pattern at once (the rarest and, at its distance,
 // a second one) sixteen positions at a time where the processor has SSE2, and
 // otherwise jumps with memchr from one occurrence of the rarest literal to the
-// next; the whole pattern is verified only where they match.
+// next; the whole pattern is verified only where they match. Several
+// signatures are searched together, a cache-sized chunk of code at a time, so
+// that a pass over the code reads it from memory only once.
 #if defined(__GNUC__) && (defined(__i386__) || defined(__x86_64__))
 #include <emmintrin.h>
 #define LKM_FIND_SSE2 1
@@ -185,48 +187,91 @@ bool haveSse2() {
 }
 #endif
 
-} // namespace
+// A parsed signature and the two literals its scan looks for.
+struct Search {
+    std::vector<int> pattern;
+    Anchors anchors{0, 0};
+    bool impossible = false;    // a value above 0xFF, which matches no byte
+    bool onlyWildcards = false; // every position matches
+};
 
-std::vector<uint32_t> Image::find(const std::string& signature) const {
-    const std::vector<int> pattern = parse(signature);
-    const uint32_t n = uint32_t(pattern.size());
-
-    // Anchor on the rarest literal, then on the rarest other one. A negative
-    // element matches any byte; a value above 0xFF matches none, so such a
-    // pattern occurs nowhere.
+// Anchors on the rarest literal, then on the rarest other one. A negative
+// element matches any byte; a value above 0xFF matches none, so such a pattern
+// occurs nowhere.
+Search prepare(std::string_view signature) {
+    Search search;
+    search.pattern = parse(signature);
+    const std::vector<int>& pattern = search.pattern;
+    const std::size_t n = pattern.size();
     std::size_t anchor = n;
     for (std::size_t i = 0; i < n; ++i) {
-        if (pattern[i] > 0xFF) return {};
-        if (pattern[i] >= 0 &&
+        if (pattern[i] > 0xFF) search.impossible = true;
+        if (pattern[i] >= 0 && pattern[i] <= 0xFF &&
             (anchor == n || commonness(uint8_t(pattern[i])) < commonness(uint8_t(pattern[anchor]))))
             anchor = i;
     }
     std::size_t second = anchor;
     for (std::size_t i = 0; i < n; ++i) {
-        if (i == anchor || pattern[i] < 0) continue;
+        if (i == anchor || pattern[i] < 0 || pattern[i] > 0xFF) continue;
         if (second == anchor || commonness(uint8_t(pattern[i])) < commonness(uint8_t(pattern[second])))
             second = i;
     }
+    search.onlyWildcards = anchor == n;
+    search.anchors = {anchor, second};
+    return search;
+}
 
-    std::vector<uint32_t> found;
+// Appends every start position in [from, last] of `data` where the search's
+// pattern matches, ascending; the pattern's bytes from `last` on lie inside `data`.
+void scan(const Search& search, const uint8_t* data, uint64_t from, uint64_t last, bool sse2,
+          std::vector<uint32_t>& found) {
+    if (search.onlyWildcards) {
+        for (uint64_t p = from; p <= last; ++p) found.push_back(uint32_t(p));
+        return;
+    }
+#ifdef LKM_FIND_SSE2
+    if (sse2) {
+        scanWithSse2(search.pattern, data, from, last, search.anchors, found);
+        return;
+    }
+#endif
+    (void)sse2;
+    scanWithMemchr(search.pattern, data, from, last, search.anchors.first, found);
+}
+
+// Start positions scanned for every search in turn, so that the bytes are read
+// from memory once and from the cache by every further search.
+constexpr uint64_t chunkLength = 16384;
+
+} // namespace
+
+std::vector<uint32_t> Image::find(const std::string& signature) const {
+    return std::move(findEach({signature}).front());
+}
+
+std::vector<std::vector<uint32_t>> Image::findEach(const std::vector<std::string>& signatures) const {
+    std::vector<Search> searches;
+    for (const std::string& signature : signatures) searches.push_back(prepare(signature));
+#ifdef LKM_FIND_SSE2
+    const bool sse2 = haveSse2();
+#else
+    const bool sse2 = false;
+#endif
+    std::vector<std::vector<uint32_t>> found(searches.size());
     for (const Section& s : sections) {
         if (!(s.characteristics & sectionExecute)) continue;
-        if (s.size < n || uint32_t(s.rva + s.size - n) < s.rva) continue;
         if (uint64_t(s.rva) + s.size > bytes.size()) continue; // never for a validated image
-        const uint8_t* data = bytes.data();
-        const uint32_t last = s.rva + s.size - n; // last position a match may start at
-
-        if (anchor == n) { // only wildcards: every position matches
-            for (uint64_t p = s.rva; p <= last; ++p) found.push_back(uint32_t(p));
-            continue;
+        const uint64_t end = uint64_t(s.rva) + s.size;
+        for (uint64_t chunk = s.rva; chunk < end; chunk += chunkLength) {
+            for (std::size_t k = 0; k < searches.size(); ++k) {
+                const uint32_t n = uint32_t(searches[k].pattern.size());
+                if (searches[k].impossible || s.size < n) continue;
+                const uint64_t last = end - n; // last position a match may start at
+                if (chunk > last) continue;
+                scan(searches[k], bytes.data(), chunk, std::min(last, chunk + chunkLength - 1), sse2,
+                     found[k]);
+            }
         }
-#ifdef LKM_FIND_SSE2
-        if (haveSse2()) {
-            scanWithSse2(pattern, data, s.rva, last, {anchor, second}, found);
-            continue;
-        }
-#endif
-        scanWithMemchr(pattern, data, s.rva, last, anchor, found);
     }
     return found;
 }
