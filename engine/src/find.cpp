@@ -142,39 +142,41 @@ LKM_SSE2 inline __m128i pairsAt(const uint8_t* at, Anchors a, __m128i first, __m
     return _mm_and_si128(_mm_cmpeq_epi8(x, first), _mm_cmpeq_epi8(y, second));
 }
 
-void verify(const std::vector<int>& pattern, const uint8_t* data, uint64_t at, unsigned mask,
+void verify(const std::vector<int>& pattern, const uint8_t* data, const uint8_t* at, unsigned mask,
             std::vector<uint32_t>& found) {
     for (; mask != 0; mask &= mask - 1) {
-        const uint64_t start = at + unsigned(__builtin_ctz(mask));
-        if (matches(pattern, data + start)) found.push_back(uint32_t(start));
+        const uint8_t* start = at + __builtin_ctz(mask);
+        if (matches(pattern, start)) found.push_back(uint32_t(start - data));
     }
 }
 
 // The same as scanWithMemchr through the literals at `a.first` and `a.second`,
 // 64 and then 16 positions at a time while every load stays before last + n.
+// Pointers, not 64-bit positions, step through the code: on a 32-bit processor
+// that keeps the loop in registers.
 LKM_SSE2_ENTRY void scanWithSse2(const std::vector<int>& pattern, const uint8_t* data, uint64_t from,
                                  uint64_t last, Anchors a, std::vector<uint32_t>& found) {
     const __m128i first = _mm_set1_epi8(static_cast<char>(pattern[a.first]));
     const __m128i second = _mm_set1_epi8(static_cast<char>(pattern[a.second]));
     // A block of 16 starts at p loads up to p + 15 + max(a.first, a.second) <= last + n - 1,
     // which holds whenever p + 15 <= last since both anchors lie inside the pattern.
-    uint64_t p = from;
-    while (p + 63 <= last) { // nearly every block of 64 holds no pair at all
-        const uint8_t* at = data + p;
+    const uint8_t* at = data + from;
+    const uint8_t* const end = data + last + 1; // past the last start position
+    while (end - at >= 64) {                    // nearly every block of 64 holds no pair at all
         const __m128i m0 = pairsAt(at, a, first, second), m1 = pairsAt(at + 16, a, first, second);
         const __m128i m2 = pairsAt(at + 32, a, first, second), m3 = pairsAt(at + 48, a, first, second);
         if (_mm_movemask_epi8(_mm_or_si128(_mm_or_si128(m0, m1), _mm_or_si128(m2, m3))) != 0) {
-            verify(pattern, data, p, unsigned(_mm_movemask_epi8(m0)), found);
-            verify(pattern, data, p + 16, unsigned(_mm_movemask_epi8(m1)), found);
-            verify(pattern, data, p + 32, unsigned(_mm_movemask_epi8(m2)), found);
-            verify(pattern, data, p + 48, unsigned(_mm_movemask_epi8(m3)), found);
+            verify(pattern, data, at, unsigned(_mm_movemask_epi8(m0)), found);
+            verify(pattern, data, at + 16, unsigned(_mm_movemask_epi8(m1)), found);
+            verify(pattern, data, at + 32, unsigned(_mm_movemask_epi8(m2)), found);
+            verify(pattern, data, at + 48, unsigned(_mm_movemask_epi8(m3)), found);
         }
-        p += 64;
+        at += 64;
     }
-    for (; p + 15 <= last; p += 16)
-        verify(pattern, data, p, unsigned(_mm_movemask_epi8(pairsAt(data + p, a, first, second))), found);
-    for (; p <= last; ++p)
-        if (matches(pattern, data + p)) found.push_back(uint32_t(p));
+    for (; end - at >= 16; at += 16)
+        verify(pattern, data, at, unsigned(_mm_movemask_epi8(pairsAt(at, a, first, second))), found);
+    for (; at < end; ++at)
+        if (matches(pattern, at)) found.push_back(uint32_t(at - data));
 }
 
 bool haveSse2() {
