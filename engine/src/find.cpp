@@ -205,16 +205,18 @@ Search prepare(std::string_view signature) {
     search.pattern = parse(signature);
     const std::vector<int>& pattern = search.pattern;
     const std::size_t n = pattern.size();
+    search.impossible =
+        std::any_of(pattern.begin(), pattern.end(), [](int element) { return element > 0xFF; });
+    if (search.impossible) return search;
     std::size_t anchor = n;
     for (std::size_t i = 0; i < n; ++i) {
-        if (pattern[i] > 0xFF) search.impossible = true;
-        if (pattern[i] >= 0 && pattern[i] <= 0xFF &&
+        if (pattern[i] >= 0 &&
             (anchor == n || commonness(uint8_t(pattern[i])) < commonness(uint8_t(pattern[anchor]))))
             anchor = i;
     }
     std::size_t second = anchor;
     for (std::size_t i = 0; i < n; ++i) {
-        if (i == anchor || pattern[i] < 0 || pattern[i] > 0xFF) continue;
+        if (i == anchor || pattern[i] < 0) continue;
         if (second == anchor || commonness(uint8_t(pattern[i])) < commonness(uint8_t(pattern[second])))
             second = i;
     }
