@@ -16,6 +16,12 @@ namespace {
 
 using Runs = std::vector<std::pair<std::size_t, std::size_t>>; // (first index, length)
 
+Runs pairsOf(const std::vector<lkm::Run>& runs) {
+    Runs out;
+    for (const lkm::Run& run : runs) out.push_back({run.offset, run.length});
+    return out;
+}
+
 TEST(PlanPatches, EveryMaximalRunOfChangedBytesIsOnePatchInAscendingOrder) {
     struct Case {
         const char* name;
@@ -77,10 +83,7 @@ TEST(PlanPatches, RunsAgreeWithAByteWalkOnRandomPlans) {
             else
                 expected.push_back({i, 1});
         }
-        Runs runs;
-        for (const lkm::Run& run : lkm::differingRuns(snapshot, plan))
-            runs.push_back({run.offset, run.length});
-        ASSERT_EQ(runs, expected) << "round " << round;
+        ASSERT_EQ(pairsOf(lkm::differingRuns(snapshot, plan)), expected) << "round " << round;
     }
 }
 
@@ -104,13 +107,8 @@ TEST(PlanPatches, RunsWithinRangesAreTheRunsOfTheWholeVectors) {
             at += length;
         }
         std::shuffle(ranges.begin(), ranges.end(), random);
-        const std::vector<lkm::Run> whole = lkm::differingRuns(snapshot, plan);
-        const std::vector<lkm::Run> within = lkm::differingRunsWithin(snapshot, plan, ranges);
-        ASSERT_EQ(within.size(), whole.size()) << "round " << round;
-        for (std::size_t k = 0; k < whole.size(); ++k) {
-            EXPECT_EQ(within[k].offset, whole[k].offset) << "round " << round;
-            EXPECT_EQ(within[k].length, whole[k].length) << "round " << round;
-        }
+        const Runs whole = pairsOf(lkm::differingRuns(snapshot, plan));
+        ASSERT_EQ(pairsOf(lkm::differingRunsWithin(snapshot, plan, ranges)), whole) << "round " << round;
         runs += whole.size();
     }
     EXPECT_GT(runs, 500u);
