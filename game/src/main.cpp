@@ -32,7 +32,8 @@ int main(int argc, char** argv) {
         } else if (std::strcmp(argv[i], "--dump-image") == 0 && i + 1 < argc) {
             dumpPath = argv[++i];
         } else {
-            std::fprintf(stderr, "usage: Larkmere.exe [--twice | --threads | --no-asi] [--dump-image FILE]\n");
+            std::fprintf(stderr,
+                         "usage: Larkmere.exe [--twice | --threads | --no-asi] [--dump-image FILE]\n");
             return 2;
         }
     }

@@ -21,9 +21,9 @@ inline constexpr uint32_t sectionExecute = 0x20000000; // IMAGE_SCN_MEM_EXECUTE
 inline constexpr uint32_t sectionWrite = 0x80000000;   // IMAGE_SCN_MEM_WRITE
 
 struct Image {
-    std::vector<uint8_t> bytes;             // index i is the byte at game address base + i
-    uint32_t base;                          // load address of the module
-    std::vector<Section> sections;          // section-table order
+    std::vector<uint8_t> bytes;              // index i is the byte at game address base + i
+    uint32_t base;                           // load address of the module
+    std::vector<Section> sections;           // section-table order
     std::map<uint32_t, std::string> imports; // IAT slot address -> "DLL!function"
 
     // Validates a mapped 32-bit PE image and indexes its sections and imports.
