@@ -21,7 +21,7 @@ void checkAlignmentSpace(const std::vector<uint8_t>& bytes, uint64_t p, uint8_t 
     const char* const occupied = "GUI alignment space is occupied.";
     require(p <= bytes.size(), occupied);
     if (runOf(bytes, p, spaceLength, int3)) return;
-    require(bytesAre(bytes, p, {0xC7, 0x44, 0x24, displacement}) && bytes.at(p + 8) == 0xE9 &&
+    require(bytesAre(bytes, p, {0xC7, 0x44, 0x24, displacement}) && bytesAre(bytes, p + 8, {0xE9}) &&
                 bytesAre(bytes, p + 13, {int3, int3}),
             occupied);
 }

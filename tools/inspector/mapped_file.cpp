@@ -20,7 +20,7 @@ void need(const std::vector<uint8_t>& file, uint64_t offset, uint64_t width, con
 uint32_t field(const std::vector<uint8_t>& file, uint64_t offset, unsigned width, const char* what) {
     need(file, offset, width, what);
     uint32_t value = 0;
-    for (unsigned i = 0; i < width; ++i) value |= uint32_t(file[offset + i]) << (8 * i);
+    for (unsigned i = 0; i < width; ++i) value |= uint32_t(file[size_t(offset) + i]) << (8 * i);
     return value;
 }
 
@@ -52,7 +52,7 @@ MappedFile mapFile(const std::vector<uint8_t>& file) {
     if (sectionCount == 0 || sectionCount > 96) throw FileError("unsupported number of sections");
 
     MappedFile mapped{std::vector<uint8_t>(sizeOfImage, 0), base, {}};
-    const uint32_t headers = std::min<uint64_t>({sizeOfHeaders, sizeOfImage, file.size()});
+    const uint32_t headers = uint32_t(std::min<uint64_t>({sizeOfHeaders, sizeOfImage, file.size()}));
     std::memcpy(mapped.image.data(), file.data(), headers);
 
     const uint64_t table = optional + optionalSize;

@@ -10,16 +10,17 @@ namespace {
 
 std::string quoted(const std::string& text) {
     std::string out = "\"";
-    for (unsigned char c : text) {
+    for (const char character : text) {
+        const auto c = static_cast<unsigned char>(character);
         if (c == '"' || c == '\\') {
             out += '\\';
-            out += char(c);
+            out += character;
         } else if (c < 0x20) {
             char escape[8];
             std::snprintf(escape, sizeof escape, "\\u%04X", c);
             out += escape;
         } else {
-            out += char(c);
+            out += character;
         }
     }
     return out + "\"";
