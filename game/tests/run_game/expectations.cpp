@@ -4,21 +4,24 @@
 #include <regex>
 #include <stdexcept>
 
+using nlohmann::json;
+
 namespace {
 
 // The value at a dot path, or nullptr.
-const JsonValue* find(const JsonValue& document, const std::string& path) {
-    const JsonValue* value = &document;
+const json* find(const json& document, const std::string& path) {
+    const json* value = &document;
     size_t start = 0;
     for (;;) {
         size_t dot = path.find('.', start);
         std::string part = path.substr(start, dot == std::string::npos ? std::string::npos : dot - start);
-        if (value->kind == JsonValue::Kind::object) {
-            value = value->member(part);
-        } else if (value->kind == JsonValue::Kind::array && !part.empty() &&
-                   part.find_first_not_of("0123456789") == std::string::npos && part.size() < 9) {
+        if (value->is_object()) {
+            auto member = value->find(part);
+            value = member == value->end() ? nullptr : &*member;
+        } else if (value->is_array() && !part.empty() && part.size() < 9 &&
+                   part.find_first_not_of("0123456789") == std::string::npos) {
             size_t index = std::stoul(part);
-            value = index < value->elements.size() ? &value->elements[index] : nullptr;
+            value = index < value->size() ? &(*value)[index] : nullptr;
         } else {
             value = nullptr;
         }
@@ -27,63 +30,56 @@ const JsonValue* find(const JsonValue& document, const std::string& path) {
     }
 }
 
-bool isScalar(const JsonValue& value) {
-    return value.kind != JsonValue::Kind::array && value.kind != JsonValue::Kind::object;
-}
-
-bool hasMembers(const JsonValue& value) {
-    return !isScalar(value);
-}
-
-size_t memberCount(const JsonValue& value) {
-    return value.kind == JsonValue::Kind::array ? value.elements.size() : value.members.size();
+// A single value as an expectation writes it: a string's text, a number, true, false or null.
+std::string textOf(const json& value) {
+    return value.is_string() ? value.get<std::string>() : value.dump();
 }
 
 size_t wantedCount(const std::ssub_match& digits) {
     return std::strtoull(digits.str().c_str(), nullptr, 10);
 }
 
+std::string notA(const char* kind, const json& value) {
+    return std::string("not ") + kind + " (" + value.type_name() + ")";
+}
+
 // What differs between the document and one expectation, or "" if it holds.
-std::string difference(const JsonValue& document, const std::string& line) {
-    static const std::regex equals("^([^ ]+) = (.*)$");
-    static const std::regex members("^([^ ]+) # ([0-9]+)$");
-    static const std::regex within("^([^ ]+) in ([-0-9.e]+) ([-0-9.e]+)$");
-    static const std::regex count("^([^ ]+) count ([0-9]+) (.*)$");
+std::string difference(const json& document, const std::string& line) {
+    enum Form { equals, members, within, count, forms };
+    static const std::regex form[forms] = {
+        std::regex("^([^ ]+) = (.*)$"),
+        std::regex("^([^ ]+) # ([0-9]+)$"),
+        std::regex("^([^ ]+) in ([-0-9.e]+) ([-0-9.e]+)$"),
+        std::regex("^([^ ]+) count ([0-9]+) (.*)$"),
+    };
     std::smatch m;
-    if (std::regex_match(line, m, equals)) {
-        const JsonValue* got = find(document, m[1]);
-        if (got == nullptr) return "missing";
-        if (!isScalar(*got)) return std::string("not a single value (") + kindName(got->kind) + ")";
-        return got->text == m[2] ? "" : "got " + got->text;
-    }
-    if (std::regex_match(line, m, members)) {
-        const JsonValue* got = find(document, m[1]);
-        if (got == nullptr) return "missing";
-        if (!hasMembers(*got)) return std::string("not an array or object (") + kindName(got->kind) + ")";
-        size_t n = memberCount(*got);
-        return n == wantedCount(m[2]) ? "" : "has " + std::to_string(n) + " members";
-    }
-    if (std::regex_match(line, m, within)) {
-        const JsonValue* got = find(document, m[1]);
-        if (got == nullptr) return "missing";
-        if (got->kind != JsonValue::Kind::number)
-            return std::string("not a number (") + kindName(got->kind) + ")";
-        double value = std::strtod(got->text.c_str(), nullptr);
+    int which = equals;
+    while (which < forms && !std::regex_match(line, m, form[which])) ++which;
+    if (which == forms) throw std::runtime_error("Cannot read the expectation '" + line + "'.");
+    const json* got = find(document, m[1]);
+    if (got == nullptr) return "missing";
+    switch (which) {
+    case equals:
+        if (got->is_structured()) return notA("a single value", *got);
+        return textOf(*got) == m[2] ? "" : "got " + textOf(*got);
+    case members:
+        if (!got->is_structured()) return notA("an array or object", *got);
+        return got->size() == wantedCount(m[2]) ? "" : "has " + std::to_string(got->size()) + " members";
+    case within: {
+        if (!got->is_number()) return notA("a number", *got);
+        double value = got->get<double>();
         bool inside = value >= std::strtod(m[2].str().c_str(), nullptr) &&
                       value <= std::strtod(m[3].str().c_str(), nullptr);
-        return inside ? "" : "got " + got->text;
+        return inside ? "" : "got " + textOf(*got);
     }
-    if (std::regex_match(line, m, count)) {
-        const JsonValue* all = find(document, m[1]);
-        if (all == nullptr) return "missing";
-        if (all->kind != JsonValue::Kind::array)
-            return std::string("not an array (") + kindName(all->kind) + ")";
+    default: {
+        if (!got->is_array()) return notA("an array", *got);
         size_t found = 0;
-        for (const JsonValue& element : all->elements)
-            if (isScalar(element) && element.text == m[3]) ++found;
+        for (const json& element : *got)
+            if (!element.is_structured() && textOf(element) == m[3]) ++found;
         return found == wantedCount(m[2]) ? "" : "found " + std::to_string(found);
     }
-    throw std::runtime_error("Cannot read the expectation '" + line + "'.");
+    }
 }
 
 std::string stripped(const std::string& line) {
@@ -95,7 +91,7 @@ std::string stripped(const std::string& line) {
 
 } // namespace
 
-ExpectationResult checkExpectations(const JsonValue& document, const std::vector<std::string>& lines) {
+ExpectationResult checkExpectations(const json& document, const std::vector<std::string>& lines) {
     ExpectationResult result;
     for (const std::string& raw : lines) {
         std::string line = stripped(raw);

@@ -13,7 +13,6 @@
 // "logFile.exists" and "logFile.bytes" (its size, if it exists).
 #include "child_process.hpp"
 #include "expectations.hpp"
-#include "json_value.hpp"
 
 #include <cstdlib>
 #include <filesystem>
@@ -21,9 +20,9 @@
 #include <iostream>
 #include <iterator>
 #include <map>
+#include <nlohmann/json.hpp>
 #include <sstream>
 #include <stdexcept>
-#include <utility>
 
 namespace fs = std::filesystem;
 
@@ -128,30 +127,18 @@ void runGame(const Options& options, const fs::path& work) {
                                  readFile(game.errorFile) + "\n" + readFile(game.outputFile));
 }
 
-JsonValue jsonOf(JsonValue::Kind kind, std::string text = "") {
-    JsonValue value;
-    value.kind = kind;
-    value.text = std::move(text);
-    return value;
-}
-
 // The report with the plug-in's log added under "log" and "logFile".
-JsonValue reportWithLog(const fs::path& work, const fs::path& logFile) {
-    JsonValue document = parseJson(readFile(work / "report.json"));
-    if (document.kind != JsonValue::Kind::object)
-        throw std::runtime_error("The game's report is not a JSON object.");
-    JsonValue log = jsonOf(JsonValue::Kind::array);
-    JsonValue file = jsonOf(JsonValue::Kind::object);
+nlohmann::json reportWithLog(const fs::path& work, const fs::path& logFile) {
+    nlohmann::json document = nlohmann::json::parse(readFile(work / "report.json"), nullptr, false);
+    if (!document.is_object()) throw std::runtime_error("The game's report is not a JSON object.");
     bool exists = !logFile.empty() && fs::exists(logFile);
-    file.set("exists", jsonOf(JsonValue::Kind::boolean, exists ? "true" : "false"));
+    document["log"] = nlohmann::json::array();
+    document["logFile"] = {{"exists", exists}};
     if (exists) {
         std::string text = readFile(logFile);
-        file.set("bytes", jsonOf(JsonValue::Kind::number, std::to_string(text.size())));
-        for (const std::string& line : lines(text))
-            log.elements.push_back(jsonOf(JsonValue::Kind::string, line));
+        document["logFile"]["bytes"] = text.size();
+        for (const std::string& line : lines(text)) document["log"].push_back(line);
     }
-    document.set("log", log);
-    document.set("logFile", file);
     return document;
 }
 
