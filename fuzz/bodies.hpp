@@ -13,8 +13,10 @@ namespace lkmfuzz {
 int image(const uint8_t* data, std::size_t size);
 // lkm::inspect and lkm::build on the synthetic engine with a list of edits (inspect_input.hpp).
 int inspect(const uint8_t* data, std::size_t size);
-// Image::find with an arbitrary signature text over a fixed small image.
+// Image::find with the engine's signatures over a small image whose code is the input.
 int find(const uint8_t* data, std::size_t size);
+// The inspector's file mapping on arbitrary file bytes.
+int mapping(const uint8_t* data, std::size_t size);
 // The INI option parser on a wide string decoded from the bytes (option_input.hpp).
 int option(const uint8_t* data, std::size_t size);
 
@@ -24,10 +26,7 @@ struct Target {
 };
 
 inline constexpr Target targets[] = {
-    {"image", image},
-    {"inspect", inspect},
-    {"find", find},
-    {"option", option},
+    {"image", image}, {"inspect", inspect}, {"find", find}, {"mapping", mapping}, {"option", option},
 };
 
 } // namespace lkmfuzz

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstdio>
-#include <cstring>
 #include <exception>
 #include <stdexcept>
 #include <string>
@@ -29,14 +28,6 @@ namespace lkmfuzz {
 // carrying one of its sentences.
 inline bool isRefusal(const std::exception& error) {
     return typeid(error) == typeid(std::runtime_error) && lkm::isSystemMessage(error.what());
-}
-
-// The bounds-checked vector access that one recognition step uses: libstdc++'s
-// std::out_of_range from vector::at.
-inline bool isVectorRangeCheck(const std::exception& error) {
-    static const char head[] = "vector::_M_range_check";
-    return typeid(error) == typeid(std::out_of_range) &&
-           std::strncmp(error.what(), head, sizeof head - 1) == 0;
 }
 
 // "<type>: <text>" of an exception, for the report of a violated property.

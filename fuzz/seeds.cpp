@@ -3,7 +3,8 @@
 // image/    small mapped images laid out with the PE builder, load address first
 // inspect/  the synthetic engine, stock and as four earlier patches left it, and
 //           edits that make recognition refuse at its different steps
-// find/     the engine's own signatures and texts at the edges of the token rules
+// find/     the engine's own signatures at the edges of the small image's sections
+// mapping/  small executable files and edits that reach each refusal of the mapping
 // option/   INI values at the edges of the option rules (option_input.hpp)
 // Every file the fuzzers found worth keeping is committed beside these seeds
 // under a name that says what it pins.
@@ -12,7 +13,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine_image.hpp"
@@ -120,25 +123,76 @@ void inspectSeeds() {
     edit("import-table-cut", stock, {{p.idata, Bytes(20, 0)}});
 }
 
+// find: input byte i lands at image offset 0x1000 + i (find_body.cpp). Each
+// signature on int3 filler at the start of .text, inside .inner (twice when
+// it fits), across the end of .text, in .data and at the image end.
 void findSeeds() {
     using namespace lkm::signature;
-    writeText("find", "camera", cameraProjection);
-    writeText("find", "root-gui", rootGuiConstructor);
-    writeText("find", "forward", forwardConversion);
-    writeText("find", "mouse", mouseMapping);
-    writeText("find", "exception-prologue", exceptionPrologue);
-    writeText("find", "overlapping", "AB AB");
-    writeText("find", "wildcards", "?? ??");
-    writeText("find", "call", "E8 ?? ?? ?? ?? 8B");
-    writeText("find", "white-space", "\te8\n8b \r\v24\f  ");
-    writeText("find", "strtol-forms", "0x8B -1 +44 0Xcc 00000000ff");
-    writeText("find", "above-a-byte", "E8 100");
-    writeText("find", "not-hex", "E8 GG");
-    writeText("find", "one-question-mark", "?");
-    writeText("find", "beyond-int", "E8 FFFFFFFFF");
-    writeText("find", "empty", "");
-    writeText("find", "blanks", "   ");
-    write("find", "zero-byte-in-token", Bytes{'E', '8', 0, 'G'});
+    const std::pair<const char*, const char*> signatures[] = {{"camera", cameraProjection},
+                                                              {"root-gui", rootGuiConstructor},
+                                                              {"forward", forwardConversion},
+                                                              {"inverse", inverseConversion},
+                                                              {"mouse", mouseMapping},
+                                                              {"int-cvar", intCvarConstruction},
+                                                              {"bool-cvar", boolCvarConstruction},
+                                                              {"exception-prologue", exceptionPrologue}};
+    for (const auto& [name, signature] : signatures) {
+        Bytes pattern; // wildcards as 00
+        std::istringstream words(signature);
+        for (std::string word; words >> word;)
+            pattern.push_back(word == "??" ? 0 : uint8_t(std::stoi(word, nullptr, 16)));
+        const uint32_t n = uint32_t(pattern.size());
+        Bytes input(0x1000, 0xCC);
+        for (uint32_t at : {0x0u, 0x80u, 0x300u - n / 2, 0x480u, 0x1000u - n})
+            std::copy(pattern.begin(), pattern.end(), input.begin() + at);
+        write("find", name, input);
+    }
+}
+
+// mapping: a small file with its headers in 0x200 bytes and each section's raw
+// data after them, and edits that reach each of the mapping's refusals.
+Bytes smallFile() {
+    using namespace lkmtest;
+    PeBuilder pe(0x3000);
+    pe.section(".text", 0x1000, 0x180, codeSection, 0x200)   // raw larger than virtual: 0x180 mapped
+        .section(".data", 0x2000, 0x800, dataSection, 0x100) // virtual larger: zeros after the raw data
+        .section(".bss", 0x2800, 0, dataSection, 0x80);      // VirtualSize 0: the raw size is mapped
+    Bytes file = pe.build();
+    file.resize(0x200);
+    lkm::put<uint32_t>(file, peHeader + 0x54, 0x200); // SizeOfHeaders
+    uint32_t raw = 0x200;
+    for (uint32_t i = 0; i < 3; ++i) {
+        lkm::put<uint32_t>(file, sectionTable + 40 * i + 20, raw);
+        const uint32_t size = lkm::read<uint32_t>(file, sectionTable + 40 * i + 16);
+        for (uint32_t k = 0; k < size; ++k) file.push_back(uint8_t(i * 0x40 + k));
+        raw += size;
+    }
+    return file;
+}
+
+void mappingSeeds() {
+    using namespace lkmtest;
+    const Bytes small = smallFile();
+    write("mapping", "small", small);
+    auto edited = [&](const char* name, uint32_t offset, uint32_t value) {
+        Bytes file = small;
+        lkm::put<uint32_t>(file, offset, value);
+        write("mapping", name, file);
+    };
+    const uint32_t bss = sectionTable + 80;
+    edited("overlapping-sections", bss + 12, 0x1040);
+    edited("headers-beyond-the-file", peHeader + 0x54, 0x1000);
+    edited("lfanew-past-the-end", 0x3C, 0xFFFFFFF0);
+    edited("pe32-plus", optionalHeader, 0x020B);
+    edited("image-size-4095", sizeOfImageField, 0xFFF);
+    edited("section-past-the-image", bss + 12, 0x2F90);
+    edited("raw-data-past-the-file", bss + 20, uint32_t(small.size()) - 0x7F);
+    edited("no-sections", peHeader + 4, 0x014C); // section count 0 in the upper half
+    Bytes cut = small;                           // no raw data before the cut entry
+    lkm::put<uint32_t>(cut, sectionTable + 16, 0);
+    lkm::put<uint32_t>(cut, sectionTable + 56, 0);
+    cut.resize(bss + 39);
+    write("mapping", "section-table-cut", cut);
 }
 
 void optionSeeds() {
@@ -176,6 +230,7 @@ int main(int argc, char** argv) {
     imageSeeds();
     inspectSeeds();
     findSeeds();
+    mappingSeeds();
     optionSeeds();
     return 0;
 }

@@ -7,18 +7,16 @@
 
 #include "capture.hpp"
 #include "globals.hpp"
+#include "lkm/pe_headers.hpp"
 
 namespace lwf {
 
 namespace {
 
-constexpr uint32_t lfanewField = 0x3C;       // IMAGE_DOS_HEADER::e_lfanew
-constexpr uint32_t machineField = 0x04;      // from the PE signature
-constexpr uint32_t sizeOfImageField = 0x50;  // from the PE signature
-constexpr uint32_t headerFieldsEnd = 0x54;   // end of SizeOfImage
-constexpr uint32_t largestLfanew = 0xFFFFF;  // e_lfanew below 1 MiB
-constexpr uint32_t smallestImage = 0x1000;   // one 4 KiB page
-constexpr uint32_t largestImage = 0xFFFFFFF; // below 256 MiB
+constexpr uint32_t dosHeaderFieldsEnd = 0x40; // end of e_lfanew
+constexpr uint32_t largestLfanew = 0xFFFFF;   // e_lfanew below 1 MiB
+constexpr uint32_t smallestImage = 0x1000;    // one 4 KiB page
+constexpr uint32_t largestImage = 0xFFFFFFF;  // below 256 MiB
 
 bool accessible(const MEMORY_BASIC_INFORMATION& region) {
     return region.State == MEM_COMMIT && (region.Protect & (PAGE_NOACCESS | PAGE_GUARD)) == 0;
@@ -38,11 +36,8 @@ bool readable(uintptr_t address, uint32_t size) {
     return true;
 }
 
-template <class T>
-T live(uintptr_t address) {
-    T value;
-    std::memcpy(&value, reinterpret_cast<const void*>(address), sizeof value);
-    return value;
+const uint8_t* at(uintptr_t address) {
+    return reinterpret_cast<const uint8_t*>(address);
 }
 
 } // namespace
@@ -68,19 +63,21 @@ std::vector<uint8_t> copyMappedRegions(uintptr_t base, uint32_t size) {
 std::vector<uint8_t> captureModule(uintptr_t module) {
     gameBase = static_cast<uint32_t>(module);
 
-    // The headers are read where the loader mapped them; each field is read only
-    // once the memory under it is known to be readable.
-    if (!readable(module, lfanewField + 4) || live<uint16_t>(module) != 0x5A4D) // "MZ"
-        throw std::runtime_error("Invalid game image header.");
-    const uint32_t lfanew = live<uint32_t>(module + lfanewField);
-    if (lfanew - 1 >= largestLfanew || !readable(module + lfanew, headerFieldsEnd))
+    // The headers are read where the loader mapped them, each field only once
+    // the memory under it is known to be readable: the DOS header first, then
+    // the PE header up to SizeOfImage. The bytes between them are never read.
+    if (!readable(module, dosHeaderFieldsEnd)) throw std::runtime_error("Invalid game image header.");
+    const lkm::PeHeaders dosHeader(at(module), dosHeaderFieldsEnd);
+    const uint32_t lfanew = dosHeader.lfanew().value_or(0);
+    if (dosHeader.dosMagic() != lkm::pe::dosMagic || lfanew - 1 >= largestLfanew ||
+        !readable(module + lfanew, lkm::pe::headerFieldsEnd))
         throw std::runtime_error("Invalid game image header.");
 
-    const uintptr_t pe = module + lfanew;
-    if (live<uint32_t>(pe) != 0x4550 || live<uint16_t>(pe + machineField) != 0x014C) // "PE\0\0", i386
+    const lkm::PeHeaders headers(at(module), size_t(lfanew) + lkm::pe::headerFieldsEnd);
+    if (headers.signature() != lkm::pe::signature || headers.machine() != lkm::pe::machineI386)
         throw std::runtime_error("Not an x86 game image.");
 
-    const uint32_t sizeOfImage = live<uint32_t>(pe + sizeOfImageField);
+    const uint32_t sizeOfImage = headers.sizeOfImage().value_or(0);
     if (sizeOfImage - smallestImage > largestImage - smallestImage)
         throw std::runtime_error("Unsupported image size.");
 

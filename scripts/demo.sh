@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Builds the plug-in and the stand-in game (build/win32) and runs the game under
 # Wine twice: without the plug-in and with it beside the game. Shows the
-# plug-in's log and the two reports of the game side by side.
+# plug-in's log and the two reports of the game side by side, keeps the frame
+# the game showed in each run, renders the pictures of README.md into docs/
+# (scripts/pictures.sh) and builds the two release archives.
 #   bash scripts/demo.sh                  the plug-in's default INI
 #   bash scripts/demo.sh 2560x1080        the INI with that resolution
 #   bash scripts/demo.sh --old-patch      the game as an old on-disk patch left it
@@ -58,7 +60,8 @@ if [ -z "${DISPLAY:-}" ] && command -v xvfb-run >/dev/null; then
   run=(xvfb-run -a -s "-screen 0 1920x1080x24")
 fi
 play() {
-  if ! (cd "$demo/$1" && "${run[@]}" wine Larkmere.exe >report.json 2>wine.log); then
+  if ! (cd "$demo/$1" && "${run[@]}" wine Larkmere.exe --frame frame.png --frame-width 1280 --frame-caption \
+          >report.json 2>wine.log); then
     cat "$demo/$1/wine.log" >&2
     echo "demo: the game failed in $demo/$1" >&2
     exit 1
@@ -78,4 +81,8 @@ echo "=== the game's report (* marks a difference; floats with their bit pattern
 cmake -DBEFORE="$demo/without/report.json" -DAFTER="$demo/with/report.json" -P game/tools/report_table.cmake
 echo
 echo "The full reports: $demo/without/report.json and $demo/with/report.json"
-echo "The player's package: $build/package/Larkmere.WidescreenFix-1.0.zip"
+echo "The frames the game showed: $demo/without/frame.png and $demo/with/frame.png"
+echo "The player's archive: $build/package/Larkmere.WidescreenFix-1.0.zip"
+echo "The tools archive:    $build/package/Larkmere.WidescreenFix-1.0-tools.zip"
+echo
+LKM_DEMO_BUILD=$build bash scripts/pictures.sh docs

@@ -10,7 +10,7 @@ cd "$root"
 
 seconds=${FUZZ_SECONDS:-60}
 dir=build/fuzz
-targets=(image inspect find option)
+targets=(image inspect find mapping option)
 parallel=$(nproc)
 [ "$parallel" -gt 2 ] && parallel=2
 

@@ -4,10 +4,12 @@
 // turn. To get there quickly on tens of megabytes of code, the scan jumps with
 // memchr from one occurrence of the pattern's rarest literal byte to the next
 // and verifies the whole pattern only around those.
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <sstream>
+#include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "lkm/image.hpp"
@@ -38,11 +40,50 @@ std::size_t commonness(uint8_t byte) {
     return 0;
 }
 
-std::vector<int> parse(const std::string& signature) {
-    std::istringstream words(signature);
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+int hexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// The value std::stoi(word, nullptr, 16) gives, with its exceptions and their
+// text, without the stream and locale machinery: an optional sign, an optional
+// 0x before a hexadecimal digit, then hexadecimal digits up to the first other
+// character (a zero byte included); the value must fit an int.
+int readHex(std::string_view word) {
+    std::size_t at = 0;
+    bool negative = false;
+    if (at < word.size() && (word[at] == '+' || word[at] == '-')) negative = word[at++] == '-';
+    if (word.size() - at >= 3 && word[at] == '0' && (word[at + 1] == 'x' || word[at + 1] == 'X') &&
+        hexDigit(word[at + 2]) >= 0)
+        at += 2;
+    constexpr uint64_t beyondInt = uint64_t(1) << 32; // saturates, far above either limit
+    const std::size_t digits = at;
+    uint64_t magnitude = 0;
+    for (int digit; at < word.size() && (digit = hexDigit(word[at])) >= 0; ++at)
+        magnitude = std::min(magnitude * 16 + uint64_t(digit), beyondInt);
+    if (at == digits) throw std::invalid_argument("stoi");
+    if (magnitude > (negative ? uint64_t(1) << 31 : (uint64_t(1) << 31) - 1)) throw std::out_of_range("stoi");
+    return int(negative ? -int64_t(magnitude) : int64_t(magnitude));
+}
+
+// Blank-separated words, "??" a wildcard, every other word a hexadecimal value.
+std::vector<int> parse(std::string_view signature) {
     std::vector<int> pattern;
-    for (std::string word; words >> word;)
-        pattern.push_back(word == "??" ? wildcard : std::stoi(word, nullptr, 16));
+    std::size_t at = 0;
+    for (;;) {
+        while (at < signature.size() && isBlank(signature[at])) ++at;
+        if (at == signature.size()) break;
+        const std::size_t begin = at;
+        while (at < signature.size() && !isBlank(signature[at])) ++at;
+        const std::string_view word = signature.substr(begin, at - begin);
+        pattern.push_back(word == "??" ? wildcard : readHex(word));
+    }
     require(!pattern.empty(), "Empty signature.");
     return pattern;
 }

@@ -1,20 +1,19 @@
 // Validation of the mapped main module and the indexes built from it: the
 // section list and the map of import address table slots to imported names.
+#include <algorithm>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "lkm/image.hpp"
+#include "lkm/pe_headers.hpp"
 
 namespace lkm {
 
 namespace {
 
-constexpr uint16_t dosMagic = 0x5A4D;        // "MZ"
-constexpr uint32_t peSignature = 0x00004550; // "PE\0\0"
-constexpr uint16_t machineI386 = 0x014C;
-constexpr uint16_t pe32Magic = 0x010B;
 constexpr uint32_t maxSections = 96;
 constexpr uint32_t minOptionalHeader = 0x70; // still holds the import data directory
 constexpr uint32_t descriptorSize = 20;
@@ -29,37 +28,38 @@ uint32_t at(uint64_t position) {
     return uint32_t(position);
 }
 
+// A header field that lies inside the image, like every lkm::read.
+template <class T>
+T inside(const std::optional<T>& field) {
+    require(field.has_value(), "Invalid image range.");
+    return *field;
+}
+
 } // namespace
 
 Image::Image(std::vector<uint8_t> bytes_, uint32_t base_) : bytes(std::move(bytes_)), base(base_) {
-    require(read<uint16_t>(bytes, 0) == dosMagic, "Not a PE image.");
+    const PeHeaders headers(bytes);
+    require(inside(headers.dosMagic()) == pe::dosMagic, "Not a PE image.");
 
-    const uint32_t e = read<uint32_t>(bytes, 0x3C);
-    require(read<uint32_t>(bytes, e) == peSignature &&
-                read<uint16_t>(bytes, at(e + uint64_t(4))) == machineI386,
+    require(inside(headers.signature()) == pe::signature && inside(headers.machine()) == pe::machineI386,
             "The plugin requires a 32-bit x86 PE image.");
 
-    const uint32_t sectionCount = read<uint16_t>(bytes, at(e + uint64_t(6)));
-    const uint32_t optionalSize = read<uint16_t>(bytes, at(e + uint64_t(0x14)));
+    const uint32_t sectionCount = inside(headers.sectionCount());
+    const uint32_t optionalSize = inside(headers.optionalHeaderSize());
     require(sectionCount >= 1 && sectionCount <= maxSections && optionalSize >= minOptionalHeader &&
-                read<uint16_t>(bytes, at(e + uint64_t(0x18))) == pe32Magic,
+                inside(headers.optionalMagic()) == pe::pe32Magic,
             "Unsupported PE header.");
 
-    require(read<uint32_t>(bytes, at(e + uint64_t(0x50))) == bytes.size(), "Mapped image size mismatch.");
+    require(inside(headers.sizeOfImage()) == bytes.size(), "Mapped image size mismatch.");
 
-    const uint64_t table = e + uint64_t(0x18) + optionalSize;
     for (uint32_t i = 0; i < sectionCount; ++i) {
-        const uint64_t entry = table + 40 * uint64_t(i);
-        const uint32_t rva = read<uint32_t>(bytes, at(entry + 12));
-        const uint32_t rawSize = read<uint32_t>(bytes, at(entry + 16));
-        const uint32_t virtualSize = read<uint32_t>(bytes, at(entry + 8));
-        const uint32_t characteristics = read<uint32_t>(bytes, at(entry + 36));
-        const uint32_t size = virtualSize > rawSize ? virtualSize : rawSize;
-        require(rva <= bytes.size() && bytes.size() - rva >= size, "Invalid mapped section.");
-        sections.push_back({rva, size, characteristics});
+        const SectionHeader entry = inside(headers.section(i));
+        const uint32_t size = std::max(entry.virtualSize, entry.rawSize);
+        require(entry.rva <= bytes.size() && bytes.size() - entry.rva >= size, "Invalid mapped section.");
+        sections.push_back({entry.rva, size, entry.characteristics});
     }
 
-    const uint32_t directory = read<uint32_t>(bytes, at(e + uint64_t(0x80)));
+    const uint32_t directory = inside(headers.importDirectory());
     require(directory != 0, "No engine imports found.");
 
     for (uint32_t d = 0; d < maxDescriptors; ++d) {

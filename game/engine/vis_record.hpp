@@ -6,10 +6,10 @@
 
 struct VisProjectionRecord {
     int32_t calls;      // number of calls so far
-    float fov;          // first argument: the field of view, in degrees
+    float fov;          // first argument: the focal parameter (r_fov)
     float aspect;       // last argument: the width-to-height ratio
-    float horizontal;   // angle written through the first pointer
-    float vertical;     // angle written through the second pointer
+    float horizontal;   // horizontal view angle in degrees, written through the first pointer
+    float vertical;     // vertical view angle in degrees, written through the second pointer
     const void* object; // the object the call was made on (ECX)
 };
 

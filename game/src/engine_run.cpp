@@ -58,18 +58,18 @@ void startEngine() {
     CVar_Lock(&r_refresh);
 }
 
-EngineRun runEngine() {
+EngineRun runEngine(int videoWidth, int videoHeight) {
     EngineRun run;
 
     // The video configuration, applied at start and once more when the
     // options menu closes; then a locked CVar, a bad text and two copies.
     Setters set;
-    set.setInt(r_xres, 800);
-    set.setInt(r_yres, 600);
+    set.setInt(r_xres, videoWidth);
+    set.setInt(r_yres, videoHeight);
     set.setFloat(r_fov, 90.0f);
     set.setBool(r_fullscreen, true);
-    set.setString(r_xres, "800");
-    set.setString(r_yres, "600");
+    set.setString(r_xres, std::to_string(videoWidth).c_str());
+    set.setString(r_yres, std::to_string(videoHeight).c_str());
     set.setFloat(r_fov, 90.0f);
     set.setBool(r_fullscreen, true);
     set.setInt(r_refresh, 75);

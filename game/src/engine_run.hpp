@@ -33,4 +33,5 @@ struct EngineRun {
 
 // Before the ASI modules: the engine's objects and console variables.
 void startEngine();
-EngineRun runEngine();
+// The game's own video setting is videoWidth x videoHeight.
+EngineRun runEngine(int videoWidth = 800, int videoHeight = 600);

@@ -66,8 +66,9 @@ endfunction()
 
 set(rows
   "camera aspect|camera.aspect"
-  "camera field of view|camera.fov"
-  "camera vertical angle|camera.vertical"
+  "camera focal parameter (r_fov)|camera.fov"
+  "camera horizontal angle (deg)|camera.horizontal"
+  "camera vertical angle (deg)|camera.vertical"
   "shadow camera aspect|shadowCamera.aspect"
   "r_xres (float / int / bool)|cvars.r_xres"
   "r_yres|cvars.r_yres"

@@ -41,7 +41,7 @@ TEST(ImageFind, TextWithoutTokensIsAnEmptySignature) {
 
 TEST(ImageFind, TokensThatAreNotHexBytesThrowFromStoi) {
     const lkm::Image image = layout().image();
-    for (const char* text : {"?", "GG", "E8 ?", "E8 ???", "?? G0", "E8 x1"}) {
+    for (const char* text : {"?", "GG", "E8 ?", "E8 ???", "?? G0", "E8 x1", "+", "E8 -", "+-1"}) {
         try {
             image.find(text);
             ADD_FAILURE() << text << " did not throw";
@@ -49,7 +49,8 @@ TEST(ImageFind, TokensThatAreNotHexBytesThrowFromStoi) {
             EXPECT_STREQ(error.what(), "stoi") << text;
         }
     }
-    EXPECT_THROW(image.find("E8 100000000"), std::out_of_range);
+    for (const char* text : {"E8 100000000", "80000000", "-80000001", "FFFFFFFFFFFFFFFFFFFFFF"})
+        EXPECT_THROW(image.find(text), std::out_of_range) << text;
 }
 
 TEST(ImageFind, HexCaseAndWhiteSpaceDoNotChangeThePattern) {
@@ -57,7 +58,8 @@ TEST(ImageFind, HexCaseAndWhiteSpaceDoNotChangeThePattern) {
     pe.hex(0x1100, "E8 0A").hex(0x1FFE, "E8 0A").hex(0x2000, "E8 0A").hex(0x2900, "E8 0A");
     const lkm::Image image = pe.image();
     const Offsets expected = {0x1100, 0x1FFE, 0x2000};
-    for (const char* text : {"E8 0A", "e8 0a", "E8 0a", "\tE8\n\n  0A ", "e8\r\n0A\f", "0E8 A"})
+    for (const char* text : {"E8 0A", "e8 0a", "E8 0a", "\tE8\n\n  0A ", "e8\r\n0A\f", "0E8 A", "+E8 0xA",
+                             "0XE8 0Azz", "0000000000E8 A"})
         EXPECT_EQ(image.find(text), expected) << text;
 }
 
@@ -78,6 +80,7 @@ TEST(ImageFind, WildcardsMatchEveryPositionOfEveryCodeSection) {
     EXPECT_EQ(two[0xFFE], 0x1FFEu); // last position in A
     EXPECT_EQ(two[0xFFF], 0x2000u); // first in B
     EXPECT_EQ(two.back(), 0x3002u);
+    EXPECT_EQ(image.find("-1 -80000000"), two); // every negative value matches any byte
     EXPECT_EQ(image.find("?? ?? ?? ??").size(), (0x1000u - 3) + (0x800u - 3) + 1);
     EXPECT_EQ(image.find("?? ?? ?? ?? ??").size(), (0x1000u - 4) + (0x800u - 4)); // D is too small
 }

@@ -4,6 +4,8 @@
 
 #include "engine_image.hpp"
 #include "lkm/inspect.hpp"
+#include "message_of.hpp"
+#include "recognition.hpp"
 
 using namespace lkmtest;
 
@@ -170,4 +172,20 @@ TEST(InspectPatchSpaces, EarlierPatchReferencesTheMovedReciprocal) {
     EngineImage fld = patched;
     fld.reference(patched.places.spareGui + 0x10, "D9 05", patched.address(patched.places.reciprocalSpace));
     EXPECT_EQ(unknownReference, inspectFailure(fld.image()));
+}
+
+// A space that starts like a trampoline but ends with the image: refused with
+// the step's own sentence, without reading past the end.
+TEST(InspectPatchSpaces, TrampolineCutByTheImageEndOccupiesTheSpace) {
+    PeBuilder pe(0x2000);
+    pe.section(".text", 0x1000, 0x1000, codeSection);
+    pe.imports(0x200, {{"KERNEL32.dll", {"Sleep"}}});
+    const uint32_t space = 0x2000 - 8; // C7 44 24 04 imm32, no room for E9 rel32
+    pe.bytes(space, {0xC7, 0x44, 0x24, 0x04, 0, 0, 0, 0});
+    const lkm::Image image = pe.image();
+    lkm::Layout layout;
+    layout.horizontalForward = space - 17;
+    EXPECT_EQ(alignmentOccupied, messageOf([&] {
+                  lkm::recognition::checkPatchSpaces(image, layout, lkm::recognition::Handover{});
+              }));
 }

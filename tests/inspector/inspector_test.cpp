@@ -9,6 +9,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "engine_files.hpp"
@@ -16,6 +17,7 @@
 #include "lkm/inspect.hpp"
 #include "lkm/plan.hpp"
 #include "mapped_file.hpp"
+#include "pe_builder.hpp"
 #include "report.hpp"
 
 #if !defined(_WIN32)
@@ -79,9 +81,11 @@ TEST(InspectorMapping, RefusesMalformedFiles) {
     const std::vector<uint8_t> good = lkmtest::engineFile(stockEngine());
     const uint32_t pe = lkmtest::peHeader;
     const uint32_t text = lkmtest::sectionTable; // first section-table entry: .text at 0x1000
+    using Kind = lkmtool::FileError::Kind;
     struct Case {
         const char* name;
         std::vector<uint8_t> file;
+        Kind kind;
         const char* message;
     };
     auto edited = [&](auto edit) {
@@ -90,23 +94,25 @@ TEST(InspectorMapping, RefusesMalformedFiles) {
         return file;
     };
     const Case cases[] = {
-        {"empty", {}, "truncated file: the DOS header lies past the end of the file"},
-        {"no MZ", edited([](auto& f) { f[0] = 'X'; }), "not a PE file: no MZ header"},
+        {"empty", {}, Kind::truncated, "truncated file: the DOS header lies past the end of the file"},
+        {"no MZ", edited([](auto& f) { f[0] = 'X'; }), Kind::notPe, "not a PE file: no MZ header"},
         {"e_lfanew past the end", edited([](auto& f) { f[0x3C] = 0xF0, f[0x3D] = f[0x3E] = f[0x3F] = 0xFF; }),
-         "truncated file: the PE header lies past the end of the file"},
-        {"no PE signature", edited([&](auto& f) { f[pe] = 'Q'; }), "not a PE file: no PE signature"},
-        {"x64 machine", edited([&](auto& f) { put16(f, pe + 4, 0x8664); }),
+         Kind::truncated, "truncated file: the PE header lies past the end of the file"},
+        {"no PE signature", edited([&](auto& f) { f[pe] = 'Q'; }), Kind::notPe,
+         "not a PE file: no PE signature"},
+        {"x64 machine", edited([&](auto& f) { put16(f, pe + 4, 0x8664); }), Kind::unsupported,
          "not a 32-bit x86 executable: wrong machine type"},
-        {"PE32+ optional header", edited([&](auto& f) { put16(f, pe + 0x18, 0x020B); }),
+        {"PE32+ optional header", edited([&](auto& f) { put16(f, pe + 0x18, 0x020B); }), Kind::unsupported,
          "not a 32-bit x86 executable: the optional header is not PE32"},
-        {"no sections", edited([&](auto& f) { put16(f, pe + 6, 0); }), "unsupported number of sections"},
+        {"no sections", edited([&](auto& f) { put16(f, pe + 6, 0); }), Kind::unsupported,
+         "unsupported number of sections"},
         {"section table cut off", std::vector<uint8_t>(good.begin(), good.begin() + text + 20),
-         "truncated file: the section table lies past the end of the file"},
+         Kind::truncated, "truncated file: the section table lies past the end of the file"},
         {"section past the end of the file", std::vector<uint8_t>(good.begin(), good.begin() + 0x1800),
-         "section .text lies past the end of the file"},
+         Kind::truncated, "section .text lies past the end of the file"},
         {"section past the end of the image",
          edited([&](auto& f) { f[text + 12] = 0, f[text + 13] = 0, f[text + 14] = 0, f[text + 15] = 0x10; }),
-         "section .text lies past the end of the image"},
+         Kind::inconsistent, "section .text lies past the end of the image"},
     };
     for (const Case& c : cases) {
         try {
@@ -114,7 +120,42 @@ TEST(InspectorMapping, RefusesMalformedFiles) {
             ADD_FAILURE() << c.name << ": mapped";
         } catch (const lkmtool::FileError& error) {
             EXPECT_STREQ(error.what(), c.message) << c.name;
+            EXPECT_EQ(error.kind, c.kind) << c.name;
         }
+    }
+}
+
+// The bounds check of a section-table entry once read its 40 bytes as one
+// number, shifting past 32 bits (UBSan in the asan tree). A section table that
+// ends exactly at the end of the file maps every entry as stored.
+TEST(InspectorMapping, SectionTableBoundsCheckDoesNotReadTheEntryAsOneNumber) {
+    lkmtest::PeBuilder pe(0x3000, 0x10000000);
+    pe.section(".text", 0x1000, 0x800, lkmtest::codeSection, 0)
+        .section("12345678", 0x2000, 0x1000, lkmtest::dataSection, 0x10); // a name of all 8 characters
+    std::vector<uint8_t> file = pe.build();
+    file.resize(lkmtest::sectionTable + 2 * 40);
+    file[lkmtest::sectionTable + 40 + 20] = 0x3C; // the second section's raw data starts at e_lfanew
+
+    const lkmtool::MappedFile mapped = lkmtool::mapFile(file);
+    EXPECT_EQ(mapped.base, 0x10000000u);
+    ASSERT_EQ(mapped.sections.size(), 2u);
+    const lkmtool::SectionName& text = mapped.sections[0];
+    const lkmtool::SectionName& data = mapped.sections[1];
+    EXPECT_EQ(std::make_tuple(text.name, text.rva, text.size, text.rawOffset, text.rawCopied),
+              std::make_tuple(std::string(".text"), 0x1000u, 0x800u, 0u, 0u));
+    EXPECT_EQ(std::make_tuple(data.name, data.rva, data.size, data.rawOffset, data.rawCopied),
+              std::make_tuple(std::string("12345678"), 0x2000u, 0x1000u, 0x3Cu, 0x10u));
+    std::vector<uint8_t> image(0x3000, 0);
+    std::copy(file.begin(), file.end(), image.begin());
+    std::copy(file.begin() + 0x3C, file.begin() + 0x4C, image.begin() + 0x2000);
+    EXPECT_TRUE(mapped.image == image);
+
+    file.pop_back();
+    try {
+        lkmtool::mapFile(file);
+        ADD_FAILURE() << "a section table one byte short mapped";
+    } catch (const lkmtool::FileError& error) {
+        EXPECT_STREQ(error.what(), "truncated file: the section table lies past the end of the file");
     }
 }
 

@@ -4,79 +4,83 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <optional>
+
+#include "lkm/pe_headers.hpp"
 
 namespace lkmtool {
 
 namespace {
 
 constexpr uint32_t maxImageSize = 0x0FFFFFFF; // the plug-in refuses larger images too
+using Kind = FileError::Kind;
 
-void need(const std::vector<uint8_t>& file, uint64_t offset, uint64_t width, const char* what) {
-    if (offset > file.size() || file.size() - offset < width)
-        throw FileError(std::string("truncated file: ") + what + " lies past the end of the file");
+// A header field, or "truncated file: <part> lies past the end of the file".
+template <class T>
+T inFile(const std::optional<T>& field, const char* part) {
+    if (!field)
+        throw FileError(Kind::truncated,
+                        std::string("truncated file: ") + part + " lies past the end of the file");
+    return *field;
 }
 
-// A little-endian field of 1 to 4 bytes.
-uint32_t field(const std::vector<uint8_t>& file, uint64_t offset, unsigned width, const char* what) {
-    need(file, offset, width, what);
-    uint32_t value = 0;
-    for (unsigned i = 0; i < width; ++i) value |= uint32_t(file[size_t(offset) + i]) << (8 * i);
-    return value;
+// Copies a section's raw data to its address, as the loader does.
+void mapSection(const lkm::SectionHeader& s, const std::vector<uint8_t>& file, MappedFile& mapped) {
+    const uint64_t sizeOfImage = mapped.image.size();
+    // The image model requires max(VirtualSize, SizeOfRawData) to fit in the image.
+    const uint32_t size = std::max(s.virtualSize, s.rawSize);
+    if (s.rva > sizeOfImage || sizeOfImage - s.rva < size)
+        throw FileError(Kind::inconsistent, "section " + s.name + " lies past the end of the image");
+    // The loader maps the raw data, never more than the section's virtual size.
+    const uint32_t copied = s.virtualSize != 0 ? std::min(s.rawSize, s.virtualSize) : s.rawSize;
+    if (copied != 0) {
+        if (s.rawOffset > file.size() || file.size() - s.rawOffset < copied)
+            throw FileError(Kind::truncated, "section " + s.name + " lies past the end of the file");
+        std::memcpy(mapped.image.data() + s.rva, file.data() + s.rawOffset, copied);
+    }
+    mapped.sections.push_back({s.name, s.rva, size, s.rawOffset, copied});
 }
 
 } // namespace
 
 std::vector<uint8_t> readFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    if (!in) throw FileError("cannot open " + path);
+    if (!in) throw FileError(Kind::unreadable, "cannot open " + path);
     std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) throw FileError("cannot read " + path);
+    if (in.bad()) throw FileError(Kind::unreadable, "cannot read " + path);
     return bytes;
 }
 
 MappedFile mapFile(const std::vector<uint8_t>& file) {
-    if (field(file, 0, 2, "the DOS header") != 0x5A4D) throw FileError("not a PE file: no MZ header");
-    const uint32_t pe = field(file, 0x3C, 4, "the DOS header");
-    if (field(file, pe, 4, "the PE header") != 0x4550) throw FileError("not a PE file: no PE signature");
-    if (field(file, uint64_t(pe) + 4, 2, "the PE header") != 0x014C)
-        throw FileError("not a 32-bit x86 executable: wrong machine type");
-    const uint32_t sectionCount = field(file, uint64_t(pe) + 6, 2, "the PE header");
-    const uint32_t optionalSize = field(file, uint64_t(pe) + 0x14, 2, "the PE header");
-    const uint64_t optional = uint64_t(pe) + 0x18;
-    if (field(file, optional, 2, "the optional header") != 0x010B)
-        throw FileError("not a 32-bit x86 executable: the optional header is not PE32");
-    const uint32_t base = field(file, optional + 0x1C, 4, "the optional header");
-    const uint32_t sizeOfImage = field(file, optional + 0x38, 4, "the optional header");
-    const uint32_t sizeOfHeaders = field(file, optional + 0x3C, 4, "the optional header");
-    if (sizeOfImage < 0x1000 || sizeOfImage > maxImageSize) throw FileError("unsupported image size");
-    if (sectionCount == 0 || sectionCount > 96) throw FileError("unsupported number of sections");
+    const lkm::PeHeaders headers(file);
+    const char* const dosHeader = "the DOS header";
+    const char* const peHeader = "the PE header";
+    const char* const optionalHeader = "the optional header";
+    if (inFile(headers.dosMagic(), dosHeader) != lkm::pe::dosMagic)
+        throw FileError(Kind::notPe, "not a PE file: no MZ header");
+    inFile(headers.lfanew(), dosHeader);
+    if (inFile(headers.signature(), peHeader) != lkm::pe::signature)
+        throw FileError(Kind::notPe, "not a PE file: no PE signature");
+    if (inFile(headers.machine(), peHeader) != lkm::pe::machineI386)
+        throw FileError(Kind::unsupported, "not a 32-bit x86 executable: wrong machine type");
+    const uint32_t sectionCount = inFile(headers.sectionCount(), peHeader);
+    inFile(headers.optionalHeaderSize(), peHeader);
+    if (inFile(headers.optionalMagic(), optionalHeader) != lkm::pe::pe32Magic)
+        throw FileError(Kind::unsupported, "not a 32-bit x86 executable: the optional header is not PE32");
+    const uint32_t base = inFile(headers.imageBase(), optionalHeader);
+    const uint32_t sizeOfImage = inFile(headers.sizeOfImage(), optionalHeader);
+    const uint32_t sizeOfHeaders = inFile(headers.sizeOfHeaders(), optionalHeader);
+    if (sizeOfImage < 0x1000 || sizeOfImage > maxImageSize)
+        throw FileError(Kind::unsupported, "unsupported image size");
+    if (sectionCount == 0 || sectionCount > 96)
+        throw FileError(Kind::unsupported, "unsupported number of sections");
 
     MappedFile mapped{std::vector<uint8_t>(sizeOfImage, 0), base, {}};
-    const uint32_t headers = uint32_t(std::min<uint64_t>({sizeOfHeaders, sizeOfImage, file.size()}));
-    std::memcpy(mapped.image.data(), file.data(), headers);
+    const uint64_t headerBytes = std::min<uint64_t>({sizeOfHeaders, sizeOfImage, file.size()});
+    std::memcpy(mapped.image.data(), file.data(), std::size_t(headerBytes));
 
-    const uint64_t table = optional + optionalSize;
-    for (uint32_t i = 0; i < sectionCount; ++i) {
-        const uint64_t entry = table + 40ull * i;
-        need(file, entry, 40, "the section table");
-        char name[9] = {};
-        std::memcpy(name, file.data() + entry, 8);
-        const uint32_t virtualSize = field(file, entry + 8, 4, "the section table");
-        const uint32_t rva = field(file, entry + 12, 4, "the section table");
-        const uint32_t rawSize = field(file, entry + 16, 4, "the section table");
-        const uint32_t rawOffset = field(file, entry + 20, 4, "the section table");
-        // The image model requires max(VirtualSize, SizeOfRawData) to fit in the image.
-        if (rva > sizeOfImage || sizeOfImage - rva < std::max(virtualSize, rawSize))
-            throw FileError("section " + std::string(name) + " lies past the end of the image");
-        // The loader maps the raw data, never more than the section's virtual size.
-        const uint32_t copied = virtualSize != 0 ? std::min(rawSize, virtualSize) : rawSize;
-        if (copied != 0) {
-            if (rawOffset > file.size() || file.size() - rawOffset < copied)
-                throw FileError("section " + std::string(name) + " lies past the end of the file");
-            std::memcpy(mapped.image.data() + rva, file.data() + rawOffset, copied);
-        }
-        mapped.sections.push_back({name, rva, std::max(virtualSize, rawSize), rawOffset, copied});
-    }
+    for (uint32_t i = 0; i < sectionCount; ++i)
+        mapSection(inFile(headers.section(i), "the section table"), file, mapped);
     return mapped;
 }
 

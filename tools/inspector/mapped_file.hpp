@@ -11,9 +11,18 @@
 
 namespace lkmtool {
 
-// A file that is not a 32-bit PE, or is truncated or inconsistent.
+// A file that cannot be mapped; `kind` tells the reasons apart, the text is
+// the one line the command prints.
 struct FileError : std::runtime_error {
-    using std::runtime_error::runtime_error;
+    enum class Kind {
+        unreadable,   // cannot be opened or read
+        notPe,        // no MZ header or no PE signature
+        unsupported,  // a PE file, but not one the plug-in could run in
+        truncated,    // a header or a section's raw data lies past the end of the file
+        inconsistent, // a section lies past the end of the image
+    };
+    FileError(Kind reason, const std::string& message) : std::runtime_error(message), kind(reason) {}
+    Kind kind;
 };
 
 struct SectionName {

@@ -1,0 +1,104 @@
+// Bounded reads of the PE header fields; positions as in the PE/COFF layout.
+#include "lkm/pe_headers.hpp"
+
+#include <type_traits>
+
+namespace lkm {
+
+namespace {
+
+constexpr uint64_t lfanewField = 0x3C;          // IMAGE_DOS_HEADER::e_lfanew
+constexpr uint64_t machineField = 0x04;         // from the signature
+constexpr uint64_t sectionCountField = 0x06;    // from the signature
+constexpr uint64_t optionalSizeField = 0x14;    // from the signature
+constexpr uint64_t optionalHeader = 0x18;       // from the signature
+constexpr uint64_t imageBaseField = 0x1C;       // from the optional header
+constexpr uint64_t sizeOfImageField = 0x38;     // from the optional header
+constexpr uint64_t sizeOfHeadersField = 0x3C;   // from the optional header
+constexpr uint64_t importDirectoryField = 0x68; // data directory 1, from the optional header
+constexpr uint64_t sectionNameLength = 8;
+
+} // namespace
+
+PeHeaders::PeHeaders(const uint8_t* data, std::size_t size) : data_(data), size_(size) {
+    if (const std::optional<uint32_t> e = field<uint32_t>(lfanewField)) peHeader_ = *e;
+    if (const std::optional<uint16_t> optionalSize = field<uint16_t>(fromPeHeader(optionalSizeField)))
+        sectionTable_ = *peHeader_ + optionalHeader + *optionalSize;
+}
+
+// position <= size and size - position >= width, in that order: nothing wraps.
+bool PeHeaders::holds(uint64_t position, uint64_t width) const {
+    return position <= size_ && size_ - position >= width;
+}
+
+// A little-endian field of at most 4 bytes.
+template <class T>
+std::optional<T> PeHeaders::field(std::optional<uint64_t> position) const {
+    static_assert(std::is_same_v<T, uint16_t> || std::is_same_v<T, uint32_t>, "a 16- or 32-bit field");
+    if (!position || !holds(*position, sizeof(T))) return std::nullopt;
+    const uint8_t* at = data_ + std::size_t(*position);
+    uint32_t value = 0;
+    for (std::size_t i = 0; i < sizeof(T); ++i) value |= uint32_t(at[i]) << (8 * i);
+    return T(value);
+}
+
+std::optional<uint64_t> PeHeaders::fromPeHeader(uint64_t distance) const {
+    if (!peHeader_) return std::nullopt;
+    return *peHeader_ + distance;
+}
+
+std::optional<uint16_t> PeHeaders::dosMagic() const {
+    return field<uint16_t>(0);
+}
+std::optional<uint32_t> PeHeaders::lfanew() const {
+    return field<uint32_t>(lfanewField);
+}
+std::optional<uint32_t> PeHeaders::signature() const {
+    return field<uint32_t>(fromPeHeader(0));
+}
+std::optional<uint16_t> PeHeaders::machine() const {
+    return field<uint16_t>(fromPeHeader(machineField));
+}
+
+std::optional<uint16_t> PeHeaders::sectionCount() const {
+    return field<uint16_t>(fromPeHeader(sectionCountField));
+}
+
+std::optional<uint16_t> PeHeaders::optionalHeaderSize() const {
+    return field<uint16_t>(fromPeHeader(optionalSizeField));
+}
+
+std::optional<uint16_t> PeHeaders::optionalMagic() const {
+    return field<uint16_t>(fromPeHeader(optionalHeader));
+}
+
+std::optional<uint32_t> PeHeaders::imageBase() const {
+    return field<uint32_t>(fromPeHeader(optionalHeader + imageBaseField));
+}
+
+std::optional<uint32_t> PeHeaders::sizeOfImage() const {
+    return field<uint32_t>(fromPeHeader(optionalHeader + sizeOfImageField));
+}
+
+std::optional<uint32_t> PeHeaders::sizeOfHeaders() const {
+    return field<uint32_t>(fromPeHeader(optionalHeader + sizeOfHeadersField));
+}
+
+std::optional<uint32_t> PeHeaders::importDirectory() const {
+    return field<uint32_t>(fromPeHeader(optionalHeader + importDirectoryField));
+}
+
+std::optional<SectionHeader> PeHeaders::section(uint32_t index) const {
+    if (!sectionTable_) return std::nullopt;
+    const uint64_t entry = *sectionTable_ + uint64_t(pe::sectionEntrySize) * index;
+    if (!holds(entry, pe::sectionEntrySize)) return std::nullopt;
+    const char* name = reinterpret_cast<const char*>(data_ + std::size_t(entry));
+    std::size_t nameLength = 0;
+    while (nameLength < sectionNameLength && name[nameLength] != 0) ++nameLength;
+    // Every field lies inside the entry, which lies inside the run.
+    return SectionHeader{std::string(name, nameLength), *field<uint32_t>(entry + 8),
+                         *field<uint32_t>(entry + 12),  *field<uint32_t>(entry + 16),
+                         *field<uint32_t>(entry + 20),  *field<uint32_t>(entry + 36)};
+}
+
+} // namespace lkm
