@@ -7,20 +7,14 @@
 #include <limits>
 
 #include "check.hpp"
+#include "lkm/plan_writes.hpp"
 
 namespace lkmfuzz {
 
 namespace {
 
 constexpr uint32_t conversionLength = 17; // every GUI conversion function, ret included
-constexpr uint32_t spaceLength = 15;      // the CC run after three of them
-constexpr uint32_t trampolineLength = 13; // C7 44 24 d imm32; E9 rel32
 constexpr uint32_t cvarObjectLength = 112;
-
-struct Range {
-    uint64_t begin, end;
-    bool overlaps(const Range& other) const { return begin < other.end && other.begin < end; }
-};
 
 bool inside(const lkm::Image& image, uint64_t offset, uint64_t width) {
     return offset + width <= image.bytes.size();
@@ -41,21 +35,65 @@ bool holds(const std::vector<uint8_t>& plan, uint32_t offset, uint32_t value) {
     return lkm::read<uint32_t>(plan, offset) == value;
 }
 
+// The write named `name` of `length` bytes that no later write cut; null when
+// there is none (another place shared its bytes and won them).
+const lkm::Write* whole(const std::vector<lkm::Write>& writes, const char* name, std::size_t length) {
+    for (const lkm::Write& write : writes)
+        if (write.name == name && write.bytes.size() == length) return &write;
+    return nullptr;
+}
+
+// The writes `make` returns, or the violation of `property` if it throws.
+template <class Make>
+std::vector<lkm::Write> writesOrViolation(Make&& make, const char* property) {
+    try {
+        return make();
+    } catch (const std::exception& error) {
+        violated(std::string(property) + ", not " + describe(error), __FILE__, __LINE__);
+    }
+}
+
+// Ascending, not overlapping, inside `bytes`, and each one's bytes are there.
+void checkWritesHeld(const std::vector<lkm::Write>& writes, const std::vector<uint8_t>& bytes) {
+    for (std::size_t i = 0; i < writes.size(); ++i) {
+        const lkm::Write& write = writes[i];
+        LKMFUZZ_CHECK(i == 0 || writes[i - 1].end() <= write.offset, "the writes ascend and do not overlap");
+        LKMFUZZ_CHECK(write.end() <= bytes.size(), "every write lies inside the plan");
+        LKMFUZZ_CHECK(std::equal(write.bytes.begin(), write.bytes.end(), bytes.begin() + write.offset),
+                      "the plan holds every write");
+    }
+}
+
+// `after` differs from `before` only inside `writes` (ascending, not overlapping).
+void checkChangedOnlyByWrites(const std::vector<uint8_t>& before, const std::vector<uint8_t>& after,
+                              const std::vector<lkm::Write>& writes) {
+    constexpr std::size_t chunk = 4096;
+    std::size_t next = 0; // the first write that does not end at or before i
+    for (std::size_t i = 0; i < after.size(); ++i) {
+        if (i % chunk == 0 && after.size() - i >= chunk && std::memcmp(&after[i], &before[i], chunk) == 0) {
+            i += chunk - 1;
+            continue;
+        }
+        if (after[i] == before[i]) continue;
+        while (next < writes.size() && writes[next].end() <= i) ++next;
+        LKMFUZZ_CHECK(next < writes.size() && writes[next].offset <= i,
+                      "the plan differs from the normalised copy only where it writes");
+    }
+}
+
 } // namespace
 
 void checkLayout(const lkm::Image& image, const lkm::Layout& l) {
     LKMFUZZ_CHECK(l.normalized.size() == image.bytes.size(), "normalized is as long as the image");
 
-    for (uint32_t operand :
-         {l.aspectOperand, l.horizontalScale, l.verticalScale, l.horizontalReciprocal, l.verticalReciprocal,
-          l.mouseHorizontalScale, l.mouseVerticalScale, l.rootWidth, l.rootHeight})
-        LKMFUZZ_CHECK(inside(image, operand, 4), "every 4-byte operand lies inside the image");
-    for (uint32_t conversion : {l.horizontalForward, l.verticalForward, l.horizontalInverse})
-        LKMFUZZ_CHECK(inside(image, conversion, conversionLength + spaceLength),
-                      "a conversion and the space after it lie inside the image");
+    // Every recognised place the plan may write: the places an earlier patch is undone at.
+    const char* const placesInside = "every place the plan may write lies inside the image";
+    const lkm::WriteTarget target{image.base, image.bytes.size(), image.bytes.size()};
+    for (const lkm::Write& place :
+         writesOrViolation([&] { return lkm::stockRestoringWrites(l, target); }, placesInside))
+        LKMFUZZ_CHECK(inside(image, place.offset, place.bytes.size()), placesInside);
     LKMFUZZ_CHECK(inside(image, l.verticalInverse, conversionLength),
                   "the last conversion lies inside the image");
-    LKMFUZZ_CHECK(inside(image, l.rootInitializerCall, 5), "the root initializer call lies inside the image");
 
     LKMFUZZ_CHECK(l.horizontalForward < l.verticalForward && l.verticalForward < l.horizontalInverse &&
                       l.horizontalInverse < l.verticalInverse,
@@ -94,78 +132,58 @@ void checkLayout(const lkm::Image& image, const lkm::Layout& l) {
 
 void checkPlan(const lkm::Image& image, const lkm::Layout& l, int resolutionX, int resolutionY,
                bool keepUiAspect, const std::vector<uint8_t>& plan) {
+    using namespace lkm::placeName;
     LKMFUZZ_CHECK(plan.size() == image.bytes.size(), "the plan is as long as the image");
-    const float aspect = float(double(resolutionX) / double(resolutionY));
+    const lkm::WriteTarget target{image.base, image.bytes.size(), l.normalized.size()};
+    const lkm::PatchValues values = lkm::patchValuesForResolution(resolutionX, resolutionY);
+    const std::vector<lkm::Write> writes = lkm::withoutOverlaps(
+        writesOrViolation([&] { return lkm::patchingWrites(l, values, keepUiAspect, target); },
+                          "a plan's writes fit the image"));
+    checkWritesHeld(writes, plan);
+    checkChangedOnlyByWrites(l.normalized, plan, writes);
 
-    // What the plan writes, in the order of its writes.
-    std::vector<Range> writes{{l.aspectOperand, l.aspectOperand + 4ull}};
-    const uint32_t horizontalTrampoline = l.horizontalForward + conversionLength;
-    const uint32_t verticalTrampoline = l.verticalForward + conversionLength;
-    const uint32_t reciprocalSpace = l.horizontalInverse + conversionLength;
-    if (keepUiAspect) {
-        for (uint32_t operand : {l.horizontalScale, l.mouseHorizontalScale, l.rootWidth, l.verticalScale,
-                                 l.mouseVerticalScale, l.rootHeight, l.horizontalReciprocal, reciprocalSpace})
-            writes.push_back({operand, operand + 4ull});
-        for (uint32_t ref : l.verticalReferences) writes.push_back({ref, ref + 4ull});
-        writes.push_back({l.rootInitializerCall, l.rootInitializerCall + 5ull});
-        writes.push_back({horizontalTrampoline, horizontalTrampoline + uint64_t(trampolineLength)});
-        writes.push_back({verticalTrampoline, verticalTrampoline + uint64_t(trampolineLength)});
+    // Where no later write took a place's bytes, they hold what the place is for.
+    if (const lkm::Write* aspect = whole(writes, cameraAspect, 4))
+        LKMFUZZ_CHECK(holds(plan, aspect->offset, bitsOf(float(double(resolutionX) / double(resolutionY)))),
+                      "the camera receives the screen aspect");
+    if (!keepUiAspect) {
+        LKMFUZZ_CHECK(std::all_of(writes.begin(), writes.end(),
+                                  [](const lkm::Write& w) { return w.name == cameraAspect; }),
+                      "without the proportional menu and HUD only the camera aspect is written");
+        return;
     }
-
-    constexpr std::size_t chunk = 4096;
-    for (std::size_t i = 0; i < plan.size(); ++i) {
-        if (i % chunk == 0 && plan.size() - i >= chunk &&
-            std::memcmp(&plan[i], &l.normalized[i], chunk) == 0) {
-            i += chunk - 1;
-            continue;
-        }
-        if (plan[i] == l.normalized[i]) continue;
-        const bool written = std::any_of(writes.begin(), writes.end(),
-                                         [&](const Range& w) { return w.begin <= i && i < w.end; });
-        LKMFUZZ_CHECK(written, "the plan differs from the normalised copy only where it writes");
-    }
-
-    // Whether no write after the one at `index` touches its bytes.
-    auto last = [&](std::size_t index) {
-        for (std::size_t later = index + 1; later < writes.size(); ++later)
-            if (writes[later].overlaps(writes[index])) return false;
-        return true;
-    };
-    if (last(0))
-        LKMFUZZ_CHECK(holds(plan, l.aspectOperand, bitsOf(aspect)), "the camera receives the screen aspect");
-    if (!keepUiAspect) return;
 
     const double scale = std::min(resolutionX / 1024.0, resolutionY / 768.0);
     const double width = resolutionX / scale, height = resolutionY / scale;
     const uint32_t base = image.base;
-    const std::size_t n = writes.size();
+    const lkm::Write* vertical = whole(writes, verticalCentringTrampoline, 13);
+    const lkm::Write* horizontal = whole(writes, horizontalCentringTrampoline, 13);
+    const lkm::Write* call = whole(writes, rootGuiInitializerCall, 5);
+    const lkm::Write* reciprocal = whole(writes, verticalReciprocalSpace, 4);
 
     // mov dword ptr [esp+8], vertical offset; jmp root GUI initializer: written last, always whole.
-    LKMFUZZ_CHECK(
-        holds(plan, verticalTrampoline, 0x082444C7) &&
-            holds(plan, verticalTrampoline + 4, bitsOf(float((height - 768.0) * 0.5))) &&
-            plan[verticalTrampoline + 8] == 0xE9 &&
-            holds(plan, verticalTrampoline + 9, l.rootInitializer - (base + verticalTrampoline + 13)),
-        "the vertical trampoline sets [esp+8] and jumps to the root GUI initializer");
-    if (last(n - 2))
-        LKMFUZZ_CHECK(
-            holds(plan, horizontalTrampoline, 0x042444C7) &&
-                holds(plan, horizontalTrampoline + 4, bitsOf(float((width - 1024.0) * 0.5))) &&
-                plan[horizontalTrampoline + 8] == 0xE9 &&
-                holds(plan, horizontalTrampoline + 9, verticalTrampoline - (horizontalTrampoline + 13)),
-            "the horizontal trampoline sets [esp+4] and jumps to the vertical one");
-    if (last(n - 3))
-        LKMFUZZ_CHECK(
-            plan[l.rootInitializerCall] == 0xE8 &&
-                holds(plan, l.rootInitializerCall + 1, horizontalTrampoline - (l.rootInitializerCall + 5)),
-            "the root GUI constructor calls the horizontal trampoline");
-    for (std::size_t i = 9; i < n - 3; ++i)
-        if (last(i))
-            LKMFUZZ_CHECK(holds(plan, uint32_t(writes[i].begin), base + reciprocalSpace),
+    LKMFUZZ_CHECK(vertical, "the vertical trampoline is written whole");
+    const uint32_t v = vertical->offset;
+    LKMFUZZ_CHECK(holds(plan, v, 0x082444C7) && holds(plan, v + 4, bitsOf(float((height - 768.0) * 0.5))) &&
+                      plan[v + 8] == 0xE9 && holds(plan, v + 9, l.rootInitializer - (base + v + 13)),
+                  "the vertical trampoline sets [esp+8] and jumps to the root GUI initializer");
+    if (horizontal) {
+        const uint32_t h = horizontal->offset;
+        LKMFUZZ_CHECK(holds(plan, h, 0x042444C7) &&
+                          holds(plan, h + 4, bitsOf(float((width - 1024.0) * 0.5))) && plan[h + 8] == 0xE9 &&
+                          holds(plan, h + 9, v - (h + 13)),
+                      "the horizontal trampoline sets [esp+4] and jumps to the vertical one");
+        if (call)
+            LKMFUZZ_CHECK(plan[call->offset] == 0xE8 && holds(plan, call->offset + 1, h - (call->offset + 5)),
+                          "the root GUI constructor calls the horizontal trampoline");
+    }
+    if (!reciprocal) return;
+    for (const lkm::Write& reference : writes)
+        if (reference.name == verticalGuiReference && reference.bytes.size() == 4)
+            LKMFUZZ_CHECK(holds(plan, reference.offset, base + reciprocal->offset),
                           "every vertical reference names the new reciprocal");
-    if (last(8))
-        LKMFUZZ_CHECK(holds(plan, reciprocalSpace, bitsOf(float(1.0 / height))),
-                      "the reciprocal space holds 1 / virtual height");
+    LKMFUZZ_CHECK(holds(plan, reciprocal->offset, bitsOf(float(1.0 / height))),
+                  "the reciprocal space holds 1 / virtual height");
 }
 
 } // namespace lkmfuzz

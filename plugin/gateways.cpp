@@ -4,8 +4,8 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "gateway_bytes.hpp"
 #include "globals.hpp"
+#include "lkm/machine_code.hpp"
 
 namespace lwf {
 
@@ -15,8 +15,8 @@ namespace {
 // 64 A1 00 00 00 00 (mov eax, fs:[0]), the only first instruction a gateway can
 // run at another address.
 bool supportedEntry(const std::vector<uint8_t>& snapshot, uint32_t setter) {
-    if (setter > snapshot.size() || snapshot.size() - setter < setterPrologue.size()) return false;
-    return std::equal(setterPrologue.begin(), setterPrologue.end(), snapshot.begin() + setter);
+    if (setter > snapshot.size() || snapshot.size() - setter < lkm::setterPrologue.size()) return false;
+    return std::equal(lkm::setterPrologue.begin(), lkm::setterPrologue.end(), snapshot.begin() + setter);
 }
 
 } // namespace
@@ -40,11 +40,11 @@ void prepareGateways(MemoryServices& memory, Transaction& transaction, const Gam
 
         uint8_t* const gateway = gateways + gatewayStride * k;
         const uint32_t setter = game.base + s;
-        const std::vector<uint8_t> code = gatewayBytes(first, address32(gateway), setter);
+        const std::vector<uint8_t> code = lkm::gatewayBytes(first, address32(gateway), setter);
         std::memcpy(gateway, code.data(), code.size()); // bytes 11 to 15 stay zero
         originalSetters[k] = reinterpret_cast<Setter>(gateway);
 
-        const std::vector<uint8_t> redirection = redirectionBytes(setter, hookAddresses[k]);
+        const std::vector<uint8_t> redirection = lkm::redirectionBytes(setter, hookAddresses[k]);
         transaction.add(game.live + s, first.data(), redirection.data(), unsigned(redirection.size()));
     }
 

@@ -14,6 +14,7 @@
 namespace lwf {
 
 inline constexpr std::size_t gatewayPageSize = 0x1000; // one block for all five gateways
+inline constexpr uint32_t gatewayStride = 16;          // gateway k starts at page + 16 x k
 
 // The game's main module as the gateways see it: the snapshot of its image, its
 // load address in the game's 32-bit address space, and the same place as a

@@ -1,4 +1,3 @@
-#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <exception>
@@ -12,6 +11,7 @@
 #include "enforce.hpp"
 #include "globals.hpp"
 #include "hooks.hpp"
+#include "lkm/earlier_patch.hpp"
 #include "lkm/image.hpp"
 #include "lkm/inspect.hpp"
 #include "lkm/plan.hpp"
@@ -117,7 +117,7 @@ void reportApplied(const Startup& startup) {
                   int(resolutionX), int(resolutionY), int(windowed), startup.keepUiAspectRatio,
                   forcedBaseFov != 0 ? "INI BaseFOV" : "game configuration");
     logLine(summary);
-    if (std::fabs(float(double(layout.aspect) - 4.0 / 3.0)) > 0.00001f)
+    if (lkm::cameraAspectShowsEarlierPatch(layout))
         logLine("A previous executable patch was normalized in memory. Restore the previous on-disk patch "
                 "for a clean migration.");
     logLine("The plugin does not write the game executable or configuration. Restart the game after editing "

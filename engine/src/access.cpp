@@ -19,8 +19,7 @@ uint32_t Image::offset(uint32_t address) const {
 }
 
 uint32_t Image::address(uint32_t offset) const {
-    require(offset < bytes.size() && offset <= UINT32_MAX - base, "Invalid engine address.");
-    return base + offset;
+    return gameAddress(base, bytes.size(), offset);
 }
 
 std::string Image::z(uint32_t offset) const {

@@ -1,7 +1,8 @@
 // old_patch: writes a copy of the stand-in game's executable as an old on-disk
 // widescreen patch left it, so that the plug-in can be tried on such a game.
 // The places are taken from the executable's symbols (the output of nm), not
-// searched for. The copy gets, for a target of W x H pixels:
+// searched for; what goes there is the plug-in's own list of patch writes. The
+// copy gets, for a target of W x H pixels:
 //   - the camera aspect W/H in the projection site's push imm32;
 //   - the GUI canvas vw x vh (the 1024 x 768 canvas scaled to the screen) in the
 //     inverse conversions' scales, the mouse scales and the root GUI pushes, and
@@ -16,12 +17,12 @@
 //     initializer stub.
 //
 //   old_patch NM STOCK.exe PATCHED.exe [WIDTHxHEIGHT]
-#include <cmath>
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <fstream>
 #include <iterator>
+#include <limits>
 #include <map>
 #include <optional>
 #include <stdexcept>
@@ -29,6 +30,7 @@
 #include <vector>
 
 #include "lkm/pe_headers.hpp"
+#include "lkm/plan_writes.hpp"
 
 namespace {
 
@@ -48,18 +50,6 @@ uint32_t read32(const Bytes& bytes, size_t offset) {
         throw std::runtime_error("The executable is truncated.");
     return uint32_t(bytes[offset]) | uint32_t(bytes[offset + 1]) << 8 | uint32_t(bytes[offset + 2]) << 16 |
            uint32_t(bytes[offset + 3]) << 24;
-}
-
-void put32(Bytes& bytes, size_t offset, uint32_t value) {
-    if (offset > bytes.size() || bytes.size() - offset < 4)
-        throw std::runtime_error("The executable is truncated.");
-    for (int i = 0; i < 4; ++i) bytes[offset + i] = uint8_t(value >> (8 * i));
-}
-
-uint32_t bitsOf(float value) {
-    uint32_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    return bits;
 }
 
 // A header field that lies inside the file.
@@ -147,22 +137,14 @@ public:
             if (bytes_[o + i] != 0xCC)
                 throw std::runtime_error("Not a stock executable: a patch space is in use.");
     }
-    void put(uint32_t address, uint32_t value) { put32(bytes_, fileOffset(pe_, address, 4), value); }
-    void putFloat(uint32_t address, double value) { put(address, bitsOf(float(value))); }
-    // C7 44 24 d imm32 / E9 rel32, the two CC after it stay.
-    void trampoline(uint32_t address, uint8_t displacement, double offset, uint32_t target) {
-        const size_t o = fileOffset(pe_, address, 15);
-        bytes_[o] = 0xC7;
-        bytes_[o + 1] = 0x44;
-        bytes_[o + 2] = 0x24;
-        bytes_[o + 3] = displacement;
-        putFloat(address + 4, offset);
-        bytes_[o + 8] = 0xE9;
-        put(address + 9, target - (address + 13));
+    // Image offset of a symbol's address.
+    uint32_t offset(uint32_t address) const {
+        if (address < pe_.base) throw std::runtime_error("A symbol lies outside the executable.");
+        return address - pe_.base;
     }
-    void call(uint32_t address, uint32_t target) {
-        bytes_[fileOffset(pe_, address, 5)] = 0xE8;
-        put(address + 1, target - (address + 5));
+    void write(const lkm::Write& write) {
+        const size_t o = fileOffset(pe_, pe_.base + write.offset, uint32_t(write.bytes.size()));
+        std::copy(write.bytes.begin(), write.bytes.end(), bytes_.begin() + std::ptrdiff_t(o));
     }
 
 private:
@@ -204,20 +186,29 @@ void patch(Bytes& bytes, const std::map<std::string, uint32_t>& symbols, Target 
     for (uint32_t reference : references) p.expect(reference, inverseY, "a vertical GUI reference");
     for (uint32_t space : {hf + 17, vf + 17, hi + 17}) p.expectFiller(space);
 
-    const double w = target.width, h = target.height;
-    const double scale = std::fmin(w / 1024.0, h / 768.0);
-    const double vw = w / scale, vh = h / scale;
-    const uint32_t reciprocalSpace = hi + 17, horizontal = hf + 17, vertical = vf + 17;
-
-    p.putFloat(aspect, w / h);
-    for (uint32_t place : {scaleX, mouseX, rootWidth}) p.putFloat(place, vw);
-    for (uint32_t place : {scaleY, mouseY, rootHeight}) p.putFloat(place, vh);
-    p.putFloat(inverseX, 1.0 / vw);
-    p.putFloat(reciprocalSpace, 1.0 / vh);
-    for (uint32_t reference : references) p.put(reference, reciprocalSpace);
-    p.trampoline(horizontal, 0x04, (vw - 1024.0) * 0.5, vertical);
-    p.trampoline(vertical, 0x08, (vh - 768.0) * 0.5, stub);
-    p.call(rootCall, horizontal);
+    // The plug-in's own patch for the target screen, at the symbols' places. The
+    // file's sections bound every write (fileOffset), the target nothing more.
+    lkm::Layout layout;
+    layout.aspectOperand = p.offset(aspect);
+    layout.horizontalForward = p.offset(hf);
+    layout.verticalForward = p.offset(vf);
+    layout.horizontalInverse = p.offset(hi);
+    layout.horizontalScale = p.offset(scaleX);
+    layout.verticalScale = p.offset(scaleY);
+    layout.horizontalReciprocal = p.offset(inverseX);
+    layout.mouseHorizontalScale = p.offset(mouseX);
+    layout.mouseVerticalScale = p.offset(mouseY);
+    layout.rootWidth = p.offset(rootWidth);
+    layout.rootHeight = p.offset(rootHeight);
+    layout.rootInitializerCall = p.offset(rootCall);
+    layout.rootInitializer = stub;
+    for (uint32_t reference : references) layout.verticalReferences.push_back(p.offset(reference));
+    const uint32_t unbounded = std::numeric_limits<uint32_t>::max();
+    const lkm::WriteTarget writeTarget{pe.base, unbounded, unbounded};
+    const lkm::PatchValues values = lkm::patchValuesForResolution(target.width, target.height);
+    for (const lkm::Write& write :
+         lkm::withoutOverlaps(lkm::patchingWrites(layout, values, true, writeTarget)))
+        p.write(write);
 }
 
 Bytes readFile(const std::string& path) {

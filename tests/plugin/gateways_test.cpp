@@ -5,8 +5,8 @@
 #include <stdexcept>
 #include <string>
 
-#include "gateway_bytes.hpp"
 #include "globals.hpp"
+#include "lkm/machine_code.hpp"
 
 namespace {
 
@@ -65,7 +65,7 @@ class Gateways : public ::testing::Test {
 protected:
     Gateways() : snapshot(imageSize, 0xCC) {
         for (uint32_t s : setterOffsets)
-            std::copy(lwf::setterPrologue.begin(), lwf::setterPrologue.end(), snapshot.begin() + s);
+            std::copy(lkm::setterPrologue.begin(), lkm::setterPrologue.end(), snapshot.begin() + s);
         live = snapshot;
         lwf::originalSetters = {};
     }
@@ -101,7 +101,7 @@ TEST_F(Gateways, BuildsFiveGatewaysAndQueuesFiveRedirections) {
         SCOPED_TRACE(k);
         const uint8_t* const gateway = bytes + 16 * k;
         const std::vector<uint8_t> code =
-            lwf::gatewayBytes(lwf::setterPrologue, lwf::address32(gateway), base + setterOffsets[k]);
+            lkm::gatewayBytes(lkm::setterPrologue, lwf::address32(gateway), base + setterOffsets[k]);
         EXPECT_TRUE(std::equal(code.begin(), code.end(), gateway));
         EXPECT_TRUE(std::all_of(gateway + 11, gateway + 16, [](uint8_t b) { return b == 0; }));
         EXPECT_EQ(reinterpret_cast<const uint8_t*>(lwf::originalSetters[k]), gateway);
@@ -109,8 +109,8 @@ TEST_F(Gateways, BuildsFiveGatewaysAndQueuesFiveRedirections) {
         const lwf::Patch& patch = transaction.patches[k];
         EXPECT_EQ(patch.target, live.data() + setterOffsets[k]);
         EXPECT_EQ(patch.expected,
-                  std::vector<uint8_t>(lwf::setterPrologue.begin(), lwf::setterPrologue.end()));
-        EXPECT_EQ(patch.replacement, lwf::redirectionBytes(base + setterOffsets[k], hookAddresses[k]));
+                  std::vector<uint8_t>(lkm::setterPrologue.begin(), lkm::setterPrologue.end()));
+        EXPECT_EQ(patch.replacement, lkm::redirectionBytes(base + setterOffsets[k], hookAddresses[k]));
     }
     EXPECT_TRUE(std::all_of(bytes + 80, bytes + gatewayPageSize, [](uint8_t b) { return b == 0; }));
     EXPECT_EQ(live, snapshot) << "the game changes only with the commit";
@@ -201,7 +201,7 @@ TEST_F(Gateways, SetterTooCloseToTheImageEndIsRefused) {
 
 TEST_F(Gateways, SetterInTheLastSixBytesOfTheImageIsAccepted) {
     setters[4] = imageSize - 6;
-    std::copy(lwf::setterPrologue.begin(), lwf::setterPrologue.end(), snapshot.end() - 6);
+    std::copy(lkm::setterPrologue.begin(), lkm::setterPrologue.end(), snapshot.end() - 6);
     live = snapshot;
     ASSERT_EQ(prepare(), "");
     EXPECT_EQ(transaction.patches.back().target, live.data() + imageSize - 6);

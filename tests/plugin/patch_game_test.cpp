@@ -18,9 +18,9 @@
 
 #include "engine_image.hpp"
 #include "fake_memory.hpp"
-#include "gateway_bytes.hpp"
 #include "gateways.hpp"
 #include "globals.hpp"
+#include "lkm/machine_code.hpp"
 #include "lkm/plan.hpp"
 
 namespace {
@@ -96,7 +96,7 @@ protected:
         committedBytes = plan;
         for (std::size_t k = 0; k < layout.setters.size(); ++k) {
             const std::vector<uint8_t> jump =
-                lwf::redirectionBytes(base + layout.setters[k], hookAddresses[k]);
+                lkm::redirectionBytes(base + layout.setters[k], hookAddresses[k]);
             std::copy(jump.begin(), jump.end(), committedBytes.begin() + layout.setters[k]);
         }
         pages.resize((snapshotBytes.size() + page - 1) / page);
@@ -204,8 +204,8 @@ TEST_F(PatchGame, CommitWritesPlanAndRedirectionsAndKeepsTheGatewayPage) {
     const uint8_t* const gateways = static_cast<const uint8_t*>(out.page);
     for (std::size_t k = 0; k < 5; ++k) {
         SCOPED_TRACE(k);
-        const std::vector<uint8_t> code = lwf::gatewayBytes(
-            lwf::setterPrologue, lwf::address32(gateways + 16 * k), base + layout.setters[k]);
+        const std::vector<uint8_t> code = lkm::gatewayBytes(
+            lkm::setterPrologue, lwf::address32(gateways + 16 * k), base + layout.setters[k]);
         EXPECT_TRUE(std::equal(code.begin(), code.end(), out.gateways.begin() + 16 * k));
         EXPECT_EQ(reinterpret_cast<const uint8_t*>(lwf::originalSetters[k]), gateways + 16 * k);
     }

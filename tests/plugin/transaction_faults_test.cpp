@@ -15,7 +15,7 @@
 
 #include "engine_image.hpp"
 #include "fake_memory.hpp"
-#include "gateway_bytes.hpp"
+#include "lkm/machine_code.hpp"
 #include "lkm/plan.hpp"
 #include "plan_patches.hpp"
 #include "transaction.hpp"
@@ -51,7 +51,7 @@ protected:
     }
 
     std::vector<uint8_t> redirection(std::size_t k) const {
-        return lwf::redirectionBytes(0x00400000 + setters[k], 0x10001000 + 0x40 * uint32_t(k));
+        return lkm::redirectionBytes(0x00400000 + setters[k], 0x10001000 + 0x40 * uint32_t(k));
     }
 
     // One commit from a fresh copy of the module; `configure` injects the faults.
@@ -77,7 +77,7 @@ protected:
             for (std::size_t k = 0; k < setters.size(); ++k) {
                 const std::vector<uint8_t> jump = redirection(k);
                 transaction.add(live + setters[k], snapshot.data() + setters[k], jump.data(),
-                                lwf::redirectionLength);
+                                lkm::redirectionLength);
             }
             try {
                 transaction.commit();

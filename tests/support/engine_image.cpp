@@ -1,6 +1,7 @@
 #include "engine_image.hpp"
 
 #include "lkm/inspect.hpp"
+#include "lkm/plan_writes.hpp"
 
 #include <algorithm>
 #include <cstring>
@@ -693,27 +694,18 @@ void EngineImage::reference(uint32_t operand, const std::string& prefixHex, uint
 EngineImage EngineImage::earlierPatched(const EarlierPatch& earlier) const {
     EngineImage out = *this;
     out.stock = bytes();
-    const EnginePlaces& p = places;
-    PeBuilder& pe = out.pe;
-    pe.f32(p.aspectOperand, earlier.aspect);
-    pe.f32(p.horizontalScale, earlier.width)
-        .f32(p.mouseHorizontalScale, earlier.width)
-        .f32(p.rootWidth, earlier.width);
-    pe.f32(p.verticalScale, earlier.height)
-        .f32(p.mouseVerticalScale, earlier.height)
-        .f32(p.rootHeight, earlier.height);
-    pe.f32(p.horizontalReciprocal, 1.0f / earlier.width);
-    pe.f32(p.reciprocalSpace, 1.0f / earlier.height); // the moved reciprocal, 11 bytes CC after it
-    for (uint32_t reference : p.verticalReferences) pe.u32(reference, address(p.reciprocalSpace));
-    // C7 44 24 04 imm32: mov dword ptr [esp+4], x offset; E9: jmp vertical trampoline
-    pe.bytes(p.horizontalSpace, {0xC7, 0x44, 0x24, 0x04})
-        .f32(p.horizontalSpace + 4, (earlier.width - 1024.0f) / 2);
-    pe.branch(p.horizontalSpace + 8, 0xE9, address(p.verticalSpace));
-    // C7 44 24 08 imm32: mov dword ptr [esp+8], y offset; E9: jmp initializer stub
-    pe.bytes(p.verticalSpace, {0xC7, 0x44, 0x24, 0x08})
-        .f32(p.verticalSpace + 4, (earlier.height - 768.0f) / 2);
-    pe.branch(p.verticalSpace + 8, 0xE9, address(p.initializerStub));
-    pe.branch(p.rootInitializerCall, 0xE8, address(p.horizontalSpace));
+    // The plug-in's own patch writes, with the earlier patch's values worked out in float.
+    lkm::PatchValues values;
+    values.aspect = earlier.aspect;
+    values.virtualWidth = earlier.width;
+    values.virtualHeight = earlier.height;
+    values.horizontalReciprocal = 1.0f / earlier.width;
+    values.verticalReciprocal = 1.0f / earlier.height; // the moved reciprocal, 11 bytes CC after it
+    values.horizontalCentring = (earlier.width - 1024.0f) / 2;
+    values.verticalCentring = (earlier.height - 768.0f) / 2;
+    const lkm::WriteTarget target{config.base, out.stock.size(), out.stock.size()};
+    for (const lkm::Write& write : lkm::patchingWrites(expectedLayout(), values, true, target))
+        out.pe.bytes(write.offset, write.bytes);
     out.earlierPatch = true;
     out.patch = earlier;
     return out;

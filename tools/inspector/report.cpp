@@ -1,31 +1,23 @@
 #include "report.hpp"
 
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
 #include <stdexcept>
 
 #include "files.hpp"
 #include "lkm/diff.hpp"
+#include "lkm/earlier_patch.hpp"
 #include "lkm/image.hpp"
 #include "lkm/inspect.hpp"
+#include "lkm/machine_code.hpp"
 #include "lkm/plan.hpp"
+#include "lkm/plan_writes.hpp"
 #include "mapped_file.hpp"
 #include "restore_stock.hpp"
 
 namespace lkmtool {
 
 namespace {
-
-// What the bytes of a recognised place mean, for showing a change as values.
-enum class Holds { code, floatValue, address };
-
-struct Span {
-    std::string name;
-    uint32_t offset;
-    uint32_t length;
-    Holds holds;
-};
 
 std::string hex(const std::vector<uint8_t>& bytes, uint32_t offset, uint32_t length) {
     std::string out;
@@ -37,47 +29,27 @@ std::string hex(const std::vector<uint8_t>& bytes, uint32_t offset, uint32_t len
     return out;
 }
 
-// Every recognised place the plan may write, for naming the runs it changes.
-std::vector<Span> spans(const lkm::Layout& layout) {
-    std::vector<Span> out = {
-        {"camera aspect", layout.aspectOperand, 4, Holds::floatValue},
-        {"GUI horizontal scale", layout.horizontalScale, 4, Holds::floatValue},
-        {"GUI vertical scale", layout.verticalScale, 4, Holds::floatValue},
-        {"GUI horizontal reciprocal", layout.horizontalReciprocal, 4, Holds::floatValue},
-        {"GUI vertical reciprocal", layout.verticalReciprocal, 4, Holds::floatValue},
-        {"mouse horizontal scale", layout.mouseHorizontalScale, 4, Holds::floatValue},
-        {"mouse vertical scale", layout.mouseVerticalScale, 4, Holds::floatValue},
-        {"root GUI width", layout.rootWidth, 4, Holds::floatValue},
-        {"root GUI height", layout.rootHeight, 4, Holds::floatValue},
-        {"root GUI initializer call", layout.rootInitializerCall, 5, Holds::code},
-        {"horizontal centring trampoline", layout.horizontalForward + 17, 15, Holds::code},
-        {"vertical centring trampoline", layout.verticalForward + 17, 15, Holds::code},
-        {"vertical reciprocal space", layout.horizontalInverse + 17, 15, Holds::code},
-    };
-    for (uint32_t reference : layout.verticalReferences)
-        out.push_back({"vertical GUI reference", reference, 4, Holds::address});
-    return out;
-}
-
-std::string describe(const std::vector<Span>& known, uint32_t offset, uint32_t length,
+// The recognised places a run of `length` bytes at `offset` touches, by name;
+// a run within one 4-byte value also shows it, before and after. `known` is
+// every place the plan may write: the places an earlier patch is undone at.
+std::string describe(const std::vector<lkm::Write>& known, uint32_t offset, uint32_t length,
                      const std::vector<uint8_t>& before, const std::vector<uint8_t>& after) {
     std::string what;
-    const Span* only = nullptr;
+    const lkm::Write* only = nullptr;
     int overlapping = 0;
-    for (const Span& span : known) {
-        const bool overlaps =
-            offset < span.offset + uint64_t(span.length) && span.offset < offset + uint64_t(length);
+    for (const lkm::Write& place : known) {
+        const bool overlaps = offset < place.end() && place.offset < offset + uint64_t(length);
         if (!overlaps) continue;
-        only = &span;
+        only = &place;
         ++overlapping;
-        if (what.find(span.name) == std::string::npos) what += (what.empty() ? "" : ", ") + span.name;
+        if (what.find(place.name) == std::string::npos) what += (what.empty() ? "" : ", ") + place.name;
     }
     if (what.empty()) return "unrecognised bytes";
-    if (overlapping == 1 && only->holds != Holds::code) {
+    if (overlapping == 1 && only->content != lkm::WriteContent::code) {
         // A 4-byte value: show it whole, before and after.
         const auto show = [&](const std::vector<uint8_t>& bytes) {
             char text[32];
-            if (only->holds == Holds::floatValue)
+            if (only->content == lkm::WriteContent::floatValue)
                 std::snprintf(text, sizeof text, "%.9g", double(lkm::read<float>(bytes, only->offset)));
             else
                 std::snprintf(text, sizeof text, "0x%08X",
@@ -91,7 +63,7 @@ std::string describe(const std::vector<Span>& known, uint32_t offset, uint32_t l
 
 std::vector<Change> changes(const MappedFile& mapped, const lkm::Image& image,
                             const std::vector<uint8_t>& before, const std::vector<uint8_t>& after,
-                            const std::vector<Span>& known) {
+                            const std::vector<lkm::Write>& known) {
     std::vector<Change> out;
     for (const lkm::Run& run : lkm::differingRuns(before, after)) {
         Change change{image.base + run.offset,
@@ -106,6 +78,15 @@ std::vector<Change> changes(const MappedFile& mapped, const lkm::Image& image,
         out.push_back(change);
     }
     return out;
+}
+
+// The redirection of the setter at `setter`; its rel32 reaches the plug-in's
+// setter replacement, whose address only the running process knows.
+std::string redirectionText(uint32_t setter) {
+    const std::vector<uint8_t> code = lkm::redirectionBytes(setter, 0);
+    const uint32_t afterTarget = lkm::redirectionTargetOffset + 4;
+    return hex(code, 0, lkm::redirectionTargetOffset) + " ?? ?? ?? ?? " +
+           hex(code, afterTarget, lkm::redirectionLength - afterTarget);
 }
 
 Place offsetPlace(const MappedFile& mapped, const lkm::Image& image, const char* name, uint32_t offset,
@@ -176,10 +157,10 @@ Report inspectFile(const Options& options) {
     const lkm::Image& image = *snapshot;
     report.supported = true;
     report.aspect = layout.aspect;
-    const std::vector<Span> known = spans(layout);
+    const std::vector<lkm::Write> known =
+        lkm::stockRestoringWrites(layout, {image.base, image.bytes.size(), image.bytes.size()});
     report.normalization = changes(mapped, image, image.bytes, layout.normalized, known);
-    report.earlierPatch =
-        std::fabs(float(double(layout.aspect) - 4.0 / 3.0)) > 0.00001f || !report.normalization.empty();
+    report.earlierPatch = lkm::cameraAspectShowsEarlierPatch(layout) || !report.normalization.empty();
     describeLayout(report, mapped, image, layout);
     if (options.restoreTo) {
         report.restoration = Restoration{*options.restoreTo, {}, std::nullopt};
@@ -198,13 +179,11 @@ Report inspectFile(const Options& options) {
         report.patches = changes(mapped, image, image.bytes, plan, known);
         for (std::size_t k = 0; k < layout.setters.size(); ++k) {
             const uint32_t setter = layout.setters[k];
-            // E9 rel32 90: jmp to the plug-in's setter replacement k, whose address
-            // only the running process knows.
-            const uint32_t length = std::min<uint32_t>(6, uint32_t(image.bytes.size()) - setter);
+            const uint32_t length = std::min(lkm::redirectionLength, uint32_t(image.bytes.size()) - setter);
             Change jump{image.base + setter,
                         sectionOf(mapped, setter),
                         hex(image.bytes, setter, length),
-                        "E9 ?? ?? ?? ?? 90",
+                        redirectionText(image.base + setter),
                         "CVar setter " + std::to_string(k) + " redirection",
                         std::nullopt};
             uint32_t fileOffset;

@@ -20,10 +20,17 @@ struct Section {
 inline constexpr uint32_t sectionExecute = 0x20000000; // IMAGE_SCN_MEM_EXECUTE
 inline constexpr uint32_t sectionWrite = 0x80000000;   // IMAGE_SCN_MEM_WRITE
 
+// Image offset -> game address of a module loaded at `base` whose image is
+// `imageLength` bytes long ("Invalid engine address.").
+inline uint32_t gameAddress(uint32_t base, std::size_t imageLength, uint32_t offset) {
+    require(offset < imageLength && offset <= UINT32_MAX - base, "Invalid engine address.");
+    return base + offset;
+}
+
 struct Image {
-    std::vector<uint8_t> bytes;             // index i is the byte at game address base + i
-    uint32_t base;                          // load address of the module
-    std::vector<Section> sections;          // section-table order
+    std::vector<uint8_t> bytes;              // index i is the byte at game address base + i
+    uint32_t base;                           // load address of the module
+    std::vector<Section> sections;           // section-table order
     std::map<uint32_t, std::string> imports; // IAT slot address -> "DLL!function"
 
     // Validates a mapped 32-bit PE image and indexes its sections and imports.

@@ -1,4 +1,4 @@
-#include "gateway_bytes.hpp"
+#include "lkm/machine_code.hpp"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -7,22 +7,22 @@ namespace {
 
 using ::testing::ElementsAre;
 
-TEST(GatewayBytes, GatewayRunsTheFirstInstructionThenJumpsBehindIt) {
+TEST(MachineCode, GatewayRunsTheFirstInstructionThenJumpsBehindIt) {
     // Page 0x00A00000, setter 0x00401230: jump target 0x00401236, from 0x00A0000B.
-    EXPECT_THAT(lwf::gatewayBytes(lwf::setterPrologue, 0x00A00000, 0x00401230),
+    EXPECT_THAT(lkm::gatewayBytes(lkm::setterPrologue, 0x00A00000, 0x00401230),
                 ElementsAre(0x64, 0xA1, 0x00, 0x00, 0x00, 0x00, 0xE9, 0x2B, 0x12, 0xA0, 0xFF));
 }
 
-TEST(GatewayBytes, GatewayCopiesTheGivenBytesAndCountsFromItsOwnAddress) {
+TEST(MachineCode, GatewayCopiesTheGivenBytesAndCountsFromItsOwnAddress) {
     // Gateway 3 of the same page lies 48 bytes higher, so its rel32 is 48 smaller.
     const std::array<uint8_t, 6> first = {0x11, 0x22, 0x33, 0x44, 0x55, 0x66};
-    EXPECT_THAT(lwf::gatewayBytes(first, 0x00A00030, 0x00401230),
+    EXPECT_THAT(lkm::gatewayBytes(first, 0x00A00030, 0x00401230),
                 ElementsAre(0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0xE9, 0xFB, 0x11, 0xA0, 0xFF));
 }
 
-TEST(GatewayBytes, GatewayBelowTheSetterJumpsForward) {
+TEST(MachineCode, GatewayBelowTheSetterJumpsForward) {
     // 0x00401236 - (0x00100000 + 11) = 0x0030122B
-    EXPECT_THAT(lwf::gatewayBytes(lwf::setterPrologue, 0x00100000, 0x00401230),
+    EXPECT_THAT(lkm::gatewayBytes(lkm::setterPrologue, 0x00100000, 0x00401230),
                 ElementsAre(0x64, 0xA1, 0x00, 0x00, 0x00, 0x00, 0xE9, 0x2B, 0x12, 0x30, 0x00));
 }
 
@@ -32,7 +32,7 @@ struct RedirectionCase {
     std::array<uint8_t, 4> rel32;
 };
 
-TEST(GatewayBytes, RedirectionJumpsToTheHookAndEndsWithNop) {
+TEST(MachineCode, RedirectionJumpsToTheHookAndEndsWithNop) {
     const RedirectionCase cases[] = {
         {0x00401230, 0x10001000, {0xCB, 0xFD, 0xBF, 0x0F}}, // 0x10001000 - 0x00401235 = 0x0FBFFDCB
         {0x00401230, 0x00401235, {0x00, 0x00, 0x00, 0x00}}, // hook right behind the jump
@@ -42,7 +42,7 @@ TEST(GatewayBytes, RedirectionJumpsToTheHookAndEndsWithNop) {
     };
     for (const RedirectionCase& c : cases) {
         SCOPED_TRACE(c.hook);
-        EXPECT_THAT(lwf::redirectionBytes(c.setter, c.hook),
+        EXPECT_THAT(lkm::redirectionBytes(c.setter, c.hook),
                     ElementsAre(0xE9, c.rel32[0], c.rel32[1], c.rel32[2], c.rel32[3], 0x90));
     }
 }

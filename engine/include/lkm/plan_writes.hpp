@@ -1,0 +1,94 @@
+// The patch plan described once, as named writes into the image. Two lists:
+// the writes that take an image, patched earlier or not, back to the engine's
+// stock content at every recognised place (image -> Layout::normalized), and
+// the writes of the patch itself (normalized -> the plan of lkm::build).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "lkm/layout.hpp"
+
+namespace lkm {
+
+// What each write is, as reports name it.
+namespace placeName {
+inline constexpr char cameraAspect[] = "camera aspect";
+inline constexpr char guiHorizontalScale[] = "GUI horizontal scale";
+inline constexpr char guiVerticalScale[] = "GUI vertical scale";
+inline constexpr char guiHorizontalReciprocal[] = "GUI horizontal reciprocal";
+inline constexpr char guiVerticalReciprocal[] = "GUI vertical reciprocal";
+inline constexpr char mouseHorizontalScale[] = "mouse horizontal scale";
+inline constexpr char mouseVerticalScale[] = "mouse vertical scale";
+inline constexpr char rootGuiWidth[] = "root GUI width";
+inline constexpr char rootGuiHeight[] = "root GUI height";
+inline constexpr char rootGuiInitializerCall[] = "root GUI initializer call";
+inline constexpr char horizontalCentringTrampoline[] = "horizontal centring trampoline";
+inline constexpr char verticalCentringTrampoline[] = "vertical centring trampoline";
+inline constexpr char verticalReciprocalSpace[] = "vertical reciprocal space";
+inline constexpr char verticalGuiReference[] = "vertical GUI reference";
+} // namespace placeName
+
+// What the bytes of a write hold, so that a change can be shown as values.
+enum class WriteContent { code, floatValue, address };
+
+// One named change: `bytes` at image offset `offset`.
+struct Write {
+    std::string name;           // what it is: "camera aspect", "root GUI width", ...
+    uint32_t offset = 0;        // image offset of the first byte
+    std::vector<uint8_t> bytes; // the new content, lowest address first
+    WriteContent content = WriteContent::code;
+
+    uint64_t end() const { return uint64_t(offset) + bytes.size(); }
+};
+
+// The module the writes are for.
+struct WriteTarget {
+    uint32_t base = 0;           // load address: image offset o is game address base + o
+    std::size_t imageLength = 0; // an offset at or past it has no game address
+    std::size_t bytesLength = 0; // every write ends at or before it
+
+    // base + offset; "Invalid engine address." past the image or past 32 bits.
+    uint32_t address(uint32_t offset) const;
+};
+
+// The values a patch writes, each already rounded to a float.
+struct PatchValues {
+    float aspect = 0.0f;               // camera aspect
+    float virtualWidth = 0.0f;         // GUI canvas width
+    float virtualHeight = 0.0f;        // GUI canvas height
+    float horizontalReciprocal = 0.0f; // 1 / virtual width
+    float verticalReciprocal = 0.0f;   // 1 / virtual height
+    float horizontalCentring = 0.0f;   // x offset of the 1024 x 768 interface in the canvas
+    float verticalCentring = 0.0f;     // y offset of the 1024 x 768 interface in the canvas
+};
+
+// The values for a screen of resolutionX x resolutionY pixels: the stock
+// 1024 x 768 interface scaled to fit, centred in a canvas of the screen's shape.
+// Every value is worked out in double precision and rounded to float once.
+PatchValues patchValuesForResolution(int resolutionX, int resolutionY);
+
+// image -> normalized, in the order they take effect: camera aspect 4/3, GUI
+// scales 1024 and 768, reciprocals 1/1024 and 1/768, every vertical GUI
+// reference back at the stock reciprocal, the three patch spaces 15 bytes CC,
+// the root GUI initializer call unpatched. Throws the engine's sentences.
+std::vector<Write> stockRestoringWrites(const Layout& layout, const WriteTarget& target);
+
+// normalized -> plan, in the order they take effect: the camera aspect and,
+// with keepUiAspect, the GUI canvas, the moved vertical reciprocal, the
+// redirected references and call, and the two centring trampolines. Throws the
+// sentences of lkm::build, in the order it checks them.
+std::vector<Write> patchingWrites(const Layout& layout, const PatchValues& values, bool keepUiAspect,
+                                  const WriteTarget& target);
+
+// The same change as applying `inOrder` one write after the other: writes
+// that do not overlap, ascending by offset. Where two writes share bytes the
+// later one wins; an earlier write keeps its name on the pieces left of it.
+std::vector<Write> withoutOverlaps(const std::vector<Write>& inOrder);
+
+// Copies every write into `bytes` ("Invalid patch range." for one that does not fit).
+void applyWrites(std::vector<uint8_t>& bytes, const std::vector<Write>& writes);
+
+} // namespace lkm

@@ -1,0 +1,40 @@
+#include "lkm/machine_code.hpp"
+
+#include "lkm/bytes.hpp"
+
+namespace lkm {
+
+std::vector<uint8_t> callBytes(uint32_t at, uint32_t target) {
+    std::vector<uint8_t> code(5);
+    code[0] = 0xE8; // +0: E8 rel32, call target
+    put(code, 1, relativeBranch(at, target));
+    return code;
+}
+
+std::vector<uint8_t> centringTrampolineBytes(uint32_t at, uint8_t stackDisplacement, float argument,
+                                             uint32_t target) {
+    // +0: C7 44 24 d imm32, mov dword ptr [esp+d], argument
+    std::vector<uint8_t> code = {0xC7, 0x44, 0x24, stackDisplacement, 0, 0, 0, 0, 0xE9, 0, 0, 0, 0};
+    put(code, 4, argument);
+    // +8: E9 rel32, jmp target
+    put(code, 9, relativeBranch(at + 8, target));
+    return code;
+}
+
+std::vector<uint8_t> gatewayBytes(const std::array<uint8_t, 6>& first, uint32_t gateway, uint32_t setter) {
+    std::vector<uint8_t> code(first.begin(), first.end()); // +0: the setter's first instruction
+    code.resize(gatewayLength);
+    code[6] = 0xE9; // +6: E9 rel32, jmp setter + 6
+    put<uint32_t>(code, 7, (setter + 6) - (gateway + gatewayLength));
+    return code;
+}
+
+std::vector<uint8_t> redirectionBytes(uint32_t setter, uint32_t hook) {
+    std::vector<uint8_t> code(redirectionLength);
+    code[0] = 0xE9; // +0: E9 rel32, jmp hook
+    put(code, redirectionTargetOffset, relativeBranch(setter, hook));
+    code[5] = 0x90; // +5: nop, no half instruction left behind
+    return code;
+}
+
+} // namespace lkm
