@@ -107,7 +107,7 @@ TEST(InspectorCommand, RefusalsAreOneLineOrOneJsonObject) {
             c.errorKind ? "{\n  \"file\": \"" + c.about + "\",\n  \"error\": \"" + jsonText(c.message) +
                               "\",\n  \"errorKind\": \"" + c.errorKind + "\"\n}\n"
                         : "{\n  \"error\": \"" + jsonText(c.message) + "\",\n  \"usage\": \"" +
-                              jsonText(lkmtool::usageText) + "\"\n}\n";
+                              jsonText(lkmtool::usageText()) + "\"\n}\n";
         EXPECT_EQ(json.output, object) << name;
     }
 }
@@ -118,12 +118,12 @@ TEST(InspectorCommand, HelpPrintsTheUsageAndSucceeds) {
     for (const std::vector<std::string>& words : calls) {
         const lkmtool::Outcome help = lkmtool::runCommand(words);
         EXPECT_EQ(help.status, 0) << words.back();
-        EXPECT_EQ(help.output, lkmtool::usageText) << words.back();
+        EXPECT_EQ(help.output, lkmtool::usageText()) << words.back();
         EXPECT_EQ(help.error, "") << words.back();
     }
     const lkmtool::Outcome json = lkmtool::runCommand({"--json", "--help"});
     EXPECT_EQ(json.status, 0);
-    EXPECT_EQ(json.output, "{\n  \"usage\": \"" + jsonText(lkmtool::usageText) + "\"\n}\n");
+    EXPECT_EQ(json.output, "{\n  \"usage\": \"" + jsonText(lkmtool::usageText()) + "\"\n}\n");
 }
 
 // A path that is not UTF-8 (bytes from another code page) still gives valid

@@ -6,19 +6,6 @@
 
 namespace lkmtool {
 
-const char usageText[] =
-    "usage: lkm-inspect GAME.exe [--resolution WxH [--keep-ui 0|1]] [--json]\n"
-    "       lkm-inspect GAME.exe --restore-stock OUT.exe [--json]\n"
-    "       lkm-inspect --help\n"
-    "  --resolution WxH         also list every change the plug-in would make for a\n"
-    "                           screen of W x H pixels (320..16384 x 200..16384)\n"
-    "  --keep-ui 0|1            as the INI's KeepUIAspectRatio: 1 (the default) keeps\n"
-    "                           the menu and HUD at 4:3, 0 stretches them\n"
-    "  --restore-stock OUT.exe  write a new file OUT.exe: GAME.exe with an earlier\n"
-    "                           on-disk patch undone; GAME.exe is never written\n"
-    "  --json                   print one JSON object, refusals included\n"
-    "Exit status: 0 supported, 1 not recognised, 2 unreadable file or wrong arguments.\n";
-
 namespace {
 
 // Digits only, at most 9 of them, so that the value fits in an int.
@@ -30,6 +17,12 @@ bool number(const std::string& text, int& value) {
     return true;
 }
 
+// "320..16384 x 200..16384", from the plan's own limits.
+std::string resolutionLimits() {
+    return std::to_string(lkm::minResolutionX) + ".." + std::to_string(lkm::maxResolutionX) + " x " +
+           std::to_string(lkm::minResolutionY) + ".." + std::to_string(lkm::maxResolutionY);
+}
+
 std::pair<int, int> resolution(const std::string& text) {
     const std::size_t x = text.find('x');
     int width = 0, height = 0;
@@ -37,14 +30,29 @@ std::pair<int, int> resolution(const std::string& text) {
         throw UsageError("--resolution takes WIDTHxHEIGHT, such as 2560x1080, not \"" + text + "\"");
     if (width < lkm::minResolutionX || width > lkm::maxResolutionX || height < lkm::minResolutionY ||
         height > lkm::maxResolutionY)
-        throw UsageError("resolution " + text + " is outside the supported " +
-                         std::to_string(lkm::minResolutionX) + ".." + std::to_string(lkm::maxResolutionX) +
-                         " x " + std::to_string(lkm::minResolutionY) + ".." +
-                         std::to_string(lkm::maxResolutionY));
+        throw UsageError("resolution " + text + " is outside the supported " + resolutionLimits());
     return {width, height};
 }
 
 } // namespace
+
+const std::string& usageText() {
+    static const std::string text =
+        "usage: lkm-inspect GAME.exe [--resolution WxH [--keep-ui 0|1]] [--json]\n"
+        "       lkm-inspect GAME.exe --restore-stock OUT.exe [--json]\n"
+        "       lkm-inspect --help\n"
+        "  --resolution WxH         also list every change the plug-in would make for a\n"
+        "                           screen of W x H pixels (" +
+        resolutionLimits() +
+        ")\n"
+        "  --keep-ui 0|1            as the INI's KeepUIAspectRatio: 1 (the default) keeps\n"
+        "                           the menu and HUD at 4:3, 0 stretches them\n"
+        "  --restore-stock OUT.exe  write a new file OUT.exe: GAME.exe with an earlier\n"
+        "                           on-disk patch undone; GAME.exe is never written\n"
+        "  --json                   print one JSON object, refusals included\n"
+        "Exit status: 0 supported, 1 not recognised, 2 unreadable file or wrong arguments.\n";
+    return text;
+}
 
 void parseArguments(const std::vector<std::string>& words, Options& options) {
     const auto given = [&](const char* option) {
@@ -65,8 +73,8 @@ void parseArguments(const std::vector<std::string>& words, Options& options) {
                 throw UsageError(word + " needs " + what);
             return words[++i];
         };
-        const auto once = [&](bool given) {
-            if (given) throw UsageError(word + " is given twice");
+        const auto once = [&](bool already) {
+            if (already) throw UsageError(word + " is given twice");
         };
         if (word == "--json") {
             continue;

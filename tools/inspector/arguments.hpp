@@ -10,7 +10,7 @@
 namespace lkmtool {
 
 // Every way of calling lkm-inspect, for --help.
-extern const char usageText[];
+const std::string& usageText();
 
 // Arguments the command does not accept; the text is the one line it prints.
 struct UsageError : std::runtime_error {

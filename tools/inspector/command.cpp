@@ -55,9 +55,9 @@ Outcome runCommand(const std::vector<std::string>& words) {
         parseArguments(words, options);
     } catch (const UsageError& error) {
         return refusal(options, "", std::string(error.what()) + "; lkm-inspect --help lists the options",
-                       {{"error", error.what()}, {"usage", usageText}});
+                       {{"error", error.what()}, {"usage", usageText()}});
     }
-    if (options.help) return {0, options.json ? renderJsonObject({{"usage", usageText}}) : usageText, ""};
+    if (options.help) return {0, options.json ? renderJsonObject({{"usage", usageText()}}) : usageText(), ""};
     try {
         const Report report = inspectFile(options);
         if (report.restoration && !report.restoration->stockFile.empty()) {
