@@ -10,13 +10,13 @@
 
 #include "command.hpp"
 #include "engine_files.hpp"
-#include "fixture.hpp"
 #include "lkm/bytes.hpp"
+#include "message_of.hpp"
 #include "restore_stock.hpp"
 
 #if defined(_WIN32)
 #include <windows.h>
-// Windows' own checksum, to check ours against.
+// CheckSumMappedFile: Windows' own checksum, to check ours against.
 #include <imagehlp.h>
 #endif
 
@@ -28,7 +28,8 @@ using lkmtest::written;
 
 constexpr uint32_t checkSumField = lkmtest::peHeader + 0x58;
 
-std::vector<uint8_t> withCheckSum(std::vector<uint8_t> file, uint32_t checkSum) {
+std::vector<uint8_t> withCheckSum(const lkmtest::EngineImage& engine, uint32_t checkSum) {
+    std::vector<uint8_t> file = lkmtest::engineFile(engine);
     lkm::put<uint32_t>(file, checkSumField, checkSum);
     return file;
 }
@@ -40,36 +41,30 @@ std::vector<uint8_t> bytesOf(const std::string& path) {
 
 // A path that does not exist yet, for the command to create.
 std::string fresh(const std::string& name) {
-    const std::string path = scratch(name);
-    std::remove(path.c_str());
-    return path;
+    std::remove(scratch(name).c_str());
+    return scratch(name);
 }
 
 TEST(InspectorRestore, EarlierPatchedFileComesBackStock) {
     for (const uint32_t checkSum : {0u, 0x00012345u}) {
-        const std::vector<uint8_t> old =
-            withCheckSum(lkmtest::engineFile(lkmtest::patchedEngine()), checkSum);
-        const std::vector<uint8_t> stock =
-            withCheckSum(lkmtest::engineFile(lkmtest::stockEngine()), checkSum);
-        const std::string input = written("restore-old.exe", old);
-        const std::string output = fresh("restore-out.exe");
-        const lkmtool::Outcome outcome = lkmtool::runCommand({input, "--restore-stock", output});
+        const std::vector<uint8_t> old = withCheckSum(lkmtest::patchedEngine(), checkSum);
+        const std::string input = written("restore-old.exe", old), output = fresh("restore-out.exe");
+        const bool json = checkSum != 0;
+        std::vector<std::string> words = {input, "--restore-stock", output};
+        if (json) words.push_back("--json");
+        const lkmtool::Outcome outcome = lkmtool::runCommand(words);
         ASSERT_EQ(outcome.status, 0) << outcome.error;
-        EXPECT_EQ(outcome.output.rfind("File: " + input +
-                                           "\nVerdict: supported\nEarlier patch: yes (camera aspect "
-                                           "1.77777779); ",
-                                       0),
-                  0u);
         EXPECT_TRUE(bytesOf(input) == old) << "the input was written";
         std::vector<uint8_t> restored = bytesOf(output);
-        ASSERT_EQ(restored.size(), stock.size());
+        ASSERT_EQ(restored.size(), old.size());
         const uint32_t stored = lkm::read<uint32_t>(restored, checkSumField);
-        if (checkSum == 0) {
-            EXPECT_NE(outcome.output.find("\nWritten: " + output + " (PE checksum 0, left as it was)\n"),
-                      std::string::npos);
-        } else {
+        const std::string told = json ? "\"restoreStock\": {\"output\": \"" + output +
+                                            "\", \"written\": true, \"checksum\": " + std::to_string(stored) +
+                                            "}"
+                                      : "\nWritten: " + output + " (PE checksum 0, left as it was)\n";
+        EXPECT_NE(outcome.output.find(told), std::string::npos) << outcome.output;
+        if (json) {
             EXPECT_EQ(stored, lkmtool::peChecksum(restored, checkSumField));
-            EXPECT_NE(stored, checkSum);
 #if defined(_WIN32)
             DWORD header = 0, computed = 0;
             ASSERT_TRUE(CheckSumMappedFile(restored.data(), DWORD(restored.size()), &header, &computed));
@@ -77,19 +72,8 @@ TEST(InspectorRestore, EarlierPatchedFileComesBackStock) {
 #endif
             lkm::put<uint32_t>(restored, checkSumField, checkSum);
         }
-        EXPECT_TRUE(restored == stock) << "checksum " << checkSum << ": not the stock file";
+        EXPECT_TRUE(restored == withCheckSum(lkmtest::stockEngine(), checkSum)) << checkSum << ": not stock";
     }
-}
-
-TEST(InspectorRestore, JsonTellsWhatWasWritten) {
-    const std::string input = written("restore-json.exe", lkmtest::engineFile(lkmtest::patchedEngine()));
-    const std::string output = fresh("restore-json-out.exe");
-    const lkmtool::Outcome outcome = lkmtool::runCommand({input, "--restore-stock", output, "--json"});
-    EXPECT_EQ(outcome.status, 0);
-    EXPECT_NE(outcome.output.find("\"restoreStock\": {\"output\": \"" + output +
-                                  "\", \"written\": true, \"checksum\": null},\n  \"normalization\": [\n"),
-              std::string::npos)
-        << outcome.output;
 }
 
 TEST(InspectorRestore, WritesNothingItShouldNot) {
@@ -99,44 +83,27 @@ TEST(InspectorRestore, WritesNothingItShouldNot) {
     const std::string refused =
         written("restore-refused.exe", lkmtest::engineFile(lkmtest::makeEngineImage(sixthSetter)));
     const std::vector<uint8_t> old = lkmtest::engineFile(lkmtest::patchedEngine());
-    const std::string input = written("restore-input.exe", old);
+    const std::string input = written("restore-input.exe", old), inputAgain = scratch("./restore-input.exe");
     const std::string existing = written("restore-existing.exe", {'k', 'e', 'e', 'p'});
     const std::string output = fresh("restore-never.exe");
-    const std::string inputAgain = scratch("./restore-input.exe");
-    struct Case {
-        std::vector<std::string> words;
-        int status;
-        std::string output, error;
-    };
-    const Case cases[] = {
-        {{stock, "--restore-stock", output},
-         0,
-         "File: " + stock +
-             "\nVerdict: supported\nEarlier patch: none (camera aspect 1.33333337, stock); nothing written\n",
-         ""},
-        {{refused, "--restore-stock", output},
-         1,
-         "File: " + refused + "\nVerdict: not supported\nReason: Incomplete CVar setter family.\n",
-         ""},
-        {{input, "--restore-stock", existing},
-         2,
-         "",
-         "lkm-inspect: " + existing + ": already exists; lkm-inspect never replaces a file\n"},
-        {{input, "--restore-stock", inputAgain},
-         2,
-         "",
-         "lkm-inspect: " + inputAgain + ": is the executable being read; lkm-inspect never writes it\n"},
-        {{input, "--restore-stock", existing, "--json"},
-         2,
-         "{\n  \"file\": \"" + input + "\",\n  \"output\": \"" + existing +
-             "\",\n  \"error\": \"already exists; lkm-inspect never replaces a file\"\n}\n",
-         ""},
-    };
-    for (const Case& c : cases) {
-        const lkmtool::Outcome outcome = lkmtool::runCommand(c.words);
-        EXPECT_EQ(outcome.status, c.status) << c.words[2];
-        EXPECT_EQ(outcome.output, c.output);
-        EXPECT_EQ(outcome.error, c.error);
+    const std::string exists = "already exists; lkm-inspect never replaces a file";
+    EXPECT_EQ(lkmtest::shown(lkmtool::runCommand({stock, "--restore-stock", output})),
+              lkmtest::Shown(0,
+                             "File: " + stock +
+                                 "\nVerdict: supported\nEarlier patch: none (camera aspect "
+                                 "1.33333337, stock); nothing written\n",
+                             ""));
+    EXPECT_EQ(lkmtest::shown(lkmtool::runCommand({refused, "--restore-stock", output})),
+              lkmtest::Shown(1,
+                             "File: " + refused +
+                                 "\nVerdict: not supported\nReason: Incomplete CVar setter family.\n",
+                             ""));
+    for (const std::string& taken : {existing, inputAgain}) {
+        const std::string why =
+            taken == existing ? exists : "is the executable being read; lkm-inspect never writes it";
+        lkmtest::expectRefusal({input, "--restore-stock", taken}, "lkm-inspect: " + taken + ": " + why + "\n",
+                               "{\n  \"file\": \"" + input + "\",\n  \"output\": \"" + taken +
+                                   "\",\n  \"error\": \"" + why + "\"\n}\n");
     }
     EXPECT_EQ(contents(output), "") << "a file was written";
     EXPECT_EQ(contents(existing), "keep");
@@ -144,34 +111,24 @@ TEST(InspectorRestore, WritesNothingItShouldNot) {
 }
 
 TEST(InspectorRestore, RefusesARunOutsideTheRawData) {
-    // .text at 0x1000 holds 0x200 bytes from file offset 0x400, the rest of its 0x1000 is zero-filled.
-    const lkmtool::MappedFile mapped{
-        std::vector<uint8_t>(0x2000, 0), 0x400000, {{".text", 0x1000, 0x1000, 0x400, 0x200}}};
-    const std::vector<uint8_t> file(0x600, 0xAA);
-    const std::vector<uint8_t> stock(0x2000, 0x55);
-    auto run = [](uint32_t offset, uint32_t length) {
-        lkmtool::Change change{0x400000 + offset, ".text", "", "", "camera aspect", std::nullopt};
-        change.length = length;
-        return change;
+    // .text at 0x1000 holds 0x200 bytes from file offset 0x400; the rest of its 0x1000 is zero-filled.
+    const lkmtool::MappedFile mapped{{}, 0x400000, {{".text", 0x1000, 0x1000, 0x400, 0x200}}};
+    const std::vector<uint8_t> file(0x600, 0xAA), stock(0x2000, 0x55);
+    const auto restore = [&](uint32_t offset) {
+        lkmtool::Change run{0x400000 + offset, ".text", "", "", "camera aspect", std::nullopt};
+        run.length = 4;
+        return lkmtool::restoreStock(file, mapped, stock, 0x400000, {run}, "o").stockFile;
     };
-    const lkmtool::Restoration restored =
-        lkmtool::restoreStock(file, mapped, stock, 0x400000, {run(0x11FC, 4)}, "o");
-    EXPECT_EQ(restored.stockFile[0x5FB], 0xAA);
-    EXPECT_EQ(restored.stockFile[0x5FC], 0x55);
-    EXPECT_EQ(restored.stockFile[0x5FF], 0x55);
-    for (const uint32_t offset : {0x11FEu, 0x1200u, 0x0FFEu, 0x100u}) {
-        try {
-            lkmtool::restoreStock(file, mapped, stock, 0x400000, {run(offset, 4)}, "o");
-            ADD_FAILURE() << offset << ": restored";
-        } catch (const lkmtool::RestoreError& error) {
-            char expected[128];
-            std::snprintf(
-                expected, sizeof expected,
-                "the earlier patch's run at 0x%08X (camera aspect) lies outside the file's raw data; "
-                "nothing written",
-                0x400000 + offset);
-            EXPECT_STREQ(error.what(), expected);
-        }
+    const std::vector<uint8_t> restored = restore(0x11FC); // the last 4 bytes of the raw data
+    EXPECT_EQ(std::vector<uint8_t>(restored.begin() + 0x5FB, restored.end()),
+              std::vector<uint8_t>({0xAA, 0x55, 0x55, 0x55, 0x55}));
+    for (const uint32_t offset : {0x11FEu, 0x1200u, 0x0FFEu}) {
+        char expected[128];
+        std::snprintf(expected, sizeof expected,
+                      "the earlier patch's run at 0x%08X (camera aspect) lies outside the file's raw data; "
+                      "nothing written",
+                      0x400000 + offset);
+        EXPECT_EQ(lkmtest::messageOf([&] { restore(offset); }), expected);
     }
 }
 
