@@ -10,7 +10,8 @@ void addPlanPatches(Transaction& transaction, uint8_t* liveBase, const std::vect
                     const std::vector<uint8_t>& plan) {
     if (plan.size() != snapshot.size()) throw std::runtime_error("Invalid patch range.");
     for (const lkm::Run& run : lkm::differingRuns(snapshot, plan))
-        transaction.add(liveBase + run.offset, snapshot.data() + run.offset, plan.data() + run.offset, run.length);
+        transaction.add(liveBase + run.offset, snapshot.data() + run.offset, plan.data() + run.offset,
+                        run.length);
 }
 
 } // namespace lwf

@@ -44,6 +44,9 @@ mkdir -p build
 run_tree native -DCMAKE_BUILD_TYPE=RelWithDebInfo
 run_tree asan -DCMAKE_BUILD_TYPE=Debug -DLKM_SANITIZE=ON -DLKM_BENCH=OFF
 run_tree win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# The start-up cost on the large stand-in game: numbers printed, memory goals checked.
+echo "=== start-up cost"
+bash scripts/startup-cost.sh || { status=1; failed=$((failed + 1)); }
 [ -x scripts/fuzz-smoke.sh ] && { bash scripts/fuzz-smoke.sh || { status=1; failed=$((failed + 1)); }; }
 
 # Nothing of Wine stays running.
