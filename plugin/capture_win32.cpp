@@ -43,7 +43,10 @@ const uint8_t* at(uintptr_t address) {
 } // namespace
 
 std::vector<uint8_t> copyMappedRegions(uintptr_t base, uint32_t size) {
-    std::vector<uint8_t> image(size);
+    // Each byte is written once: accessible regions are appended as they are,
+    // the others as zeros, so the pages of the copy are touched by one pass.
+    std::vector<uint8_t> image;
+    image.reserve(size);
     uint32_t offset = 0;
     while (offset < size) {
         const uintptr_t address = base + offset;
@@ -53,8 +56,12 @@ std::vector<uint8_t> copyMappedRegions(uintptr_t base, uint32_t size) {
         const uintptr_t regionEnd = reinterpret_cast<uintptr_t>(region.BaseAddress) + region.RegionSize;
         if (regionEnd <= address) throw std::runtime_error("Invalid image memory region.");
         const uint32_t chunk = static_cast<uint32_t>(std::min<uintptr_t>(regionEnd - address, size - offset));
-        if (accessible(region))
-            std::memcpy(image.data() + offset, reinterpret_cast<const void*>(address), chunk);
+        if (accessible(region)) {
+            const auto* from = reinterpret_cast<const uint8_t*>(address);
+            image.insert(image.end(), from, from + chunk);
+        } else {
+            image.resize(image.size() + chunk);
+        }
         offset += chunk;
     }
     return image;

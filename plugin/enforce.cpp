@@ -82,7 +82,18 @@ void enforce(void* object) {
     uint8_t* const fields = static_cast<uint8_t*>(object);
     float current;
     std::memcpy(&current, fields + cvarFloatField, sizeof current);
-    const float value = enforcedValue(cvar, current);
+    uint32_t currentBits;
+    std::memcpy(&currentBits, &current, sizeof currentBits);
+    // The game's own field of view read back and set again is what enforce wrote
+    // last: it is written again as it is, never scaled a second time.
+    const bool fovReadBack = cvar == Cvar::fov && forcedBaseFov == 0 && currentBits != noFovWritten &&
+                             currentBits == lastWrittenFov.load(std::memory_order_relaxed);
+    const float value = fovReadBack ? current : enforcedValue(cvar, current);
+    if (cvar == Cvar::fov) {
+        uint32_t valueBits;
+        std::memcpy(&valueBits, &value, sizeof valueBits);
+        lastWrittenFov.store(valueBits, std::memory_order_relaxed);
+    }
     const int32_t integer = truncateSaturating(value);
     const uint8_t truth = value != 0.0f ? 1 : 0;
 

@@ -28,6 +28,8 @@ int32_t truncateSaturating(float value);
 
 // Writes the configured value into `object` (float, then integer, then bool)
 // when `active` is set and the object is one of the four; otherwise does nothing.
+// Without BaseFOV, an r_fov that holds exactly the float enforce wrote there last
+// (the game read it back and set it again) is written again unscaled.
 void enforce(void* object);
 
 } // namespace lwf

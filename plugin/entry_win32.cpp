@@ -3,7 +3,7 @@
 namespace lwf {
 
 HMODULE moduleHandle = nullptr;
-std::once_flag initialized;
+volatile LONG initialized = notStarted;
 
 } // namespace lwf
 
@@ -16,6 +16,14 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     return TRUE;
 }
 
+// The first caller runs the start-up; every other caller, concurrent or later,
+// returns only once it has ended. Nothing here allocates or can fail.
 extern "C" void InitializeASI() {
-    std::call_once(lwf::initialized, lwf::initialize);
+    using namespace lwf;
+    if (InterlockedCompareExchange(&initialized, running, notStarted) == notStarted) {
+        initialize();
+        InterlockedExchange(&initialized, done);
+        return;
+    }
+    while (InterlockedCompareExchange(&initialized, done, done) != done) Sleep(1);
 }

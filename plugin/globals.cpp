@@ -12,5 +12,6 @@ lkm::Layout layout;
 uint32_t gameBase = 0;
 std::array<Setter, 5> originalSetters{};
 double focalFactor = 1.0;
+std::atomic<uint32_t> lastWrittenFov{noFovWritten};
 
 } // namespace lwf

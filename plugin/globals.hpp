@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 
@@ -26,5 +27,11 @@ extern uint32_t gameBase;                     // load address of the game's main
 extern std::array<Setter, 5> originalSetters; // gateway k reaches engine setter k
 extern double focalFactor;                    // camera aspect / target aspect
 extern const std::array<Setter, 5> hooks;     // setHook<0> .. setHook<4>
+
+// The float bit pattern enforce last wrote into r_fov, read and written by the
+// setter replacements on any engine thread without a lock. enforce never writes
+// a NaN, so this quiet NaN means "nothing written yet".
+inline constexpr uint32_t noFovWritten = 0x7FC0DEADu;
+extern std::atomic<uint32_t> lastWrittenFov;
 
 } // namespace lwf

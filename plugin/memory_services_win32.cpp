@@ -35,10 +35,12 @@ public:
     bool release(void* address) override { return VirtualFree(address, 0, MEM_RELEASE) != 0; }
 };
 
+// At namespace scope: a function-local static would take the runtime's guard.
+WindowsMemory memory;
+
 } // namespace
 
 MemoryServices& windowsMemory() {
-    static WindowsMemory memory;
     return memory;
 }
 

@@ -22,6 +22,13 @@ int parseOptionValue(const std::wstring& buffer, unsigned count, int defaultValu
 // when the key or the file is absent (Windows builds only).
 int readOption(const wchar_t* key, int defaultValue, const std::wstring& iniPath);
 
+// Throws "Cannot read the INI file." when something stands at `iniPath` that the
+// profile calls would take for an absent file: a folder, a file that cannot be
+// opened for reading (locked without read sharing, no access), or any file on a
+// path too long for them. Nothing at all there is fine: the defaults apply
+// (Windows builds only).
+void requireReadableIni(const std::wstring& iniPath);
+
 // low <= value <= high, tested as unsigned 32-bit numbers after subtracting the
 // lower bound, so that every negative value lies outside.
 inline bool within(int32_t value, uint32_t low, uint32_t high) {

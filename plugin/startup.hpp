@@ -3,12 +3,12 @@
 
 #include <windows.h>
 
-#include <mutex>
-
 namespace lwf {
 
-extern HMODULE moduleHandle;       // the plug-in's own module, set at process attach
-extern std::once_flag initialized; // the only guard against a second start-up
+extern HMODULE moduleHandle; // the plug-in's own module, set at process attach
+// The only guard against a second start-up: notStarted, then running, then done.
+inline constexpr LONG notStarted = 0, running = 1, done = 2;
+extern volatile LONG initialized;
 
 // The whole start-up; reports its own failures and never lets an exception out.
 void initialize();

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "capture.hpp"
+#include "claim.hpp"
 #include "display.hpp"
 #include "enforce.hpp"
 #include "globals.hpp"
@@ -57,6 +58,7 @@ void locateFiles(Startup& startup) {
 // Enabled is read.
 bool readSettings(Startup& startup) {
     const std::wstring& ini = startup.iniPath;
+    requireReadableIni(ini);
     const int enabled = readOption(L"Enabled", 1, ini);
     if (!within(enabled, 0, 1)) throw std::runtime_error("Enabled must be 0 or 1.");
     if (enabled == 0) return false;
@@ -97,8 +99,9 @@ uint8_t* liveGame() {
 void recognizeAndPatch(Startup& startup, const lkm::Image& image) {
     layout = lkm::inspect(image);
     focalFactor = double(layout.aspect) / (double(resolutionX) / double(resolutionY));
-    const std::vector<uint8_t> plan =
-        lkm::build(image, layout, resolutionX, resolutionY, startup.keepUiAspectRatio == 1);
+    // The plan is written into the normalised bytes themselves: two copies of the image at most.
+    const std::vector<uint8_t> plan = lkm::build(image, layout, std::move(layout.normalized), resolutionX,
+                                                 resolutionY, startup.keepUiAspectRatio == 1);
     patchGame(windowsMemory(), {image, liveGame(), plan, layout.setters, hookAddresses()}, pinModule, logLine,
               startup.gatewayPage, startup.committed);
 }
@@ -124,6 +127,14 @@ void reportApplied(const Startup& startup) {
             "the INI.");
 }
 
+// Recognition's byte copy and lists serve only the plan; enforce reads the
+// scalar members, which stay.
+void releaseStartupBuffers() {
+    std::vector<uint8_t>().swap(layout.normalized);
+    std::vector<uint32_t>().swap(layout.verticalReferences);
+    std::vector<uint32_t>().swap(layout.setters);
+}
+
 } // namespace
 
 void initialize() {
@@ -138,15 +149,20 @@ void initialize() {
             return;
         }
         settleResolution();
+        claimProcess(startup.modulePath);
         const lkm::Image image = snapshotGame();
         recognizeAndPatch(startup, image);
         applyConfiguredValues();
         reportApplied(startup);
     } catch (const std::exception& error) {
-        logLine((std::string("Initialization stopped: ") + error.what()).c_str());
+        // Formed without allocating: the failure may be the memory running out.
+        char line[2048];
+        std::snprintf(line, sizeof line, "Initialization stopped: %s", error.what());
+        logLine(line);
         // A page that never went live is the plug-in's to give back.
         releaseGatewayPage(windowsMemory(), startup.gatewayPage, startup.committed);
     }
+    releaseStartupBuffers();
     closeLog();
 }
 

@@ -47,6 +47,9 @@ bash scripts/format-check.sh || { status=1; failed=$((failed + 1)); }
 run_tree native
 run_tree asan
 run_tree win32
+# The start-up cost on the large stand-in game: numbers printed, memory goals checked.
+echo "=== start-up cost"
+bash scripts/startup-cost.sh || { status=1; failed=$((failed + 1)); }
 [ -x scripts/fuzz-smoke.sh ] && { bash scripts/fuzz-smoke.sh || { status=1; failed=$((failed + 1)); }; }
 
 # Nothing of Wine stays running.

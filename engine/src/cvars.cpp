@@ -10,9 +10,13 @@
 
 namespace lkm {
 
-uint32_t cvarConstructor(const Image& image, const char* name, unsigned value) {
+namespace {
+
+// The one of the integer CVar construction `sites` that constructs `name` at `value`.
+uint32_t constructionOf(const Image& image, const std::vector<uint32_t>& sites, const char* name,
+                        unsigned value) {
     std::vector<uint32_t> candidates;
-    for (uint32_t m : image.find(signature::intCvarConstruction)) {
+    for (uint32_t m : sites) {
         try {
             const std::string found = image.z(image.offset(recognition::read32(image, m + 13)));
             if (found == name && recognition::read32(image, m + 18) + 20 == value) candidates.push_back(m);
@@ -23,13 +27,21 @@ uint32_t cvarConstructor(const Image& image, const char* name, unsigned value) {
     return one(candidates, name);
 }
 
+} // namespace
+
+uint32_t cvarConstructor(const Image& image, const char* name, unsigned value) {
+    return constructionOf(image, image.find(signature::intCvarConstruction), name, value);
+}
+
 namespace recognition {
 
 void findIntegerCvars(const Image& image, Layout& layout, Handover& handover) {
-    const uint32_t cx = cvarConstructor(image, "r_xres", layout.xresValue);
-    const uint32_t cy = cvarConstructor(image, "r_yres", layout.yresValue);
+    // One search serves the three CVars.
+    const std::vector<uint32_t> sites = image.find(signature::intCvarConstruction);
+    const uint32_t cx = constructionOf(image, sites, "r_xres", layout.xresValue);
+    const uint32_t cy = constructionOf(image, sites, "r_yres", layout.yresValue);
     // The camera projection loads the r_fov value with its first instruction (A1 addr).
-    const uint32_t cf = cvarConstructor(image, "r_fov", read32(image, plus(handover.cameraSite, 1)));
+    const uint32_t cf = constructionOf(image, sites, "r_fov", read32(image, plus(handover.cameraSite, 1)));
     handover.xresSite = cx;
     const uint32_t constructor = image.branch(cx + 22);
     require(constructor == image.branch(cy + 22) && constructor == image.branch(cf + 22),

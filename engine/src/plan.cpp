@@ -4,18 +4,26 @@
 
 #include "lkm/plan_writes.hpp"
 
+#include <utility>
+
 namespace lkm {
 
 std::vector<uint8_t> build(const Image& image, const Layout& layout, int resolutionX, int resolutionY,
                            bool keepUiAspect) {
+    return build(image, layout, std::vector<uint8_t>(layout.normalized), resolutionX, resolutionY,
+                 keepUiAspect);
+}
+
+std::vector<uint8_t> build(const Image& image, const Layout& layout, std::vector<uint8_t>&& normalized,
+                           int resolutionX, int resolutionY, bool keepUiAspect) {
     // 320..16384 by 200..16384; the unsigned subtraction turns negatives into huge values.
     require(static_cast<uint32_t>(resolutionX) - 320u <= 16064u &&
                 static_cast<uint32_t>(resolutionY) - 200u <= 16184u,
             "Resolution is outside supported input limits.");
-    const WriteTarget target{image.base, image.bytes.size(), layout.normalized.size()};
+    const WriteTarget target{image.base, image.bytes.size(), normalized.size()};
     const std::vector<Write> writes = withoutOverlaps(
         patchingWrites(layout, patchValuesForResolution(resolutionX, resolutionY), keepUiAspect, target));
-    std::vector<uint8_t> plan = layout.normalized;
+    std::vector<uint8_t> plan = std::move(normalized);
     applyWrites(plan, writes);
     return plan;
 }

@@ -1,7 +1,9 @@
 #include "asi_loader.hpp"
 
-#include <algorithm>
-#include <cwctype>
+#include "asi_setup.hpp"
+#include "process_cost.hpp"
+
+#include <optional>
 #include <windows.h>
 
 namespace {
@@ -16,37 +18,6 @@ std::string utf8(const std::wstring& text) {
     if (size > 0)
         WideCharToMultiByte(CP_UTF8, 0, text.c_str(), int(text.size()), &out[0], size, nullptr, nullptr);
     return out;
-}
-
-std::wstring gameFolder() {
-    std::wstring path(32768, L'\0');
-    const DWORD length = GetModuleFileNameW(nullptr, &path[0], DWORD(path.size()));
-    if (length == 0 || length >= path.size()) return L".";
-    path.resize(length);
-    const size_t slash = path.find_last_of(L"\\/");
-    return slash == std::wstring::npos ? L"." : path.substr(0, slash);
-}
-
-// FindFirstFileW also matches longer extensions through short names.
-bool isAsi(const std::wstring& name) {
-    if (name.size() < 4) return false;
-    std::wstring tail = name.substr(name.size() - 4);
-    for (auto& c : tail) c = wchar_t(std::towlower(c));
-    return tail == L".asi";
-}
-
-std::vector<std::wstring> asiFiles(const std::wstring& folder) {
-    std::vector<std::wstring> names;
-    WIN32_FIND_DATAW data{};
-    HANDLE find = FindFirstFileW((folder + L"\\*.asi").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) return names;
-    do {
-        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && isAsi(data.cFileName))
-            names.emplace_back(data.cFileName);
-    } while (FindNextFileW(find, &data));
-    FindClose(find);
-    std::sort(names.begin(), names.end());
-    return names;
 }
 
 struct Racer {
@@ -96,7 +67,24 @@ const char* asiModeName(AsiMode mode) {
     return "?";
 }
 
-AsiReport loadAsiModules(AsiMode mode) {
+namespace {
+
+// One call, timed when measuring.
+void call(Entry entry, AsiModule& module, const AsiOptions& options) {
+    const int64_t start = clockTicks();
+    if (options.lowMemory) {
+        const FullAddressSpace full;
+        entry();
+    } else {
+        entry();
+    }
+    if (options.cost) module.callMs.push_back(millisecondsBetween(start, clockTicks()));
+}
+
+} // namespace
+
+AsiReport loadAsiModules(const AsiOptions& options) {
+    const AsiMode mode = options.mode;
     AsiReport report;
     report.mode = mode;
     if (mode == AsiMode::none) return report;
@@ -115,14 +103,18 @@ AsiReport loadAsiModules(AsiMode mode) {
             reinterpret_cast<Entry>(reinterpret_cast<void*>(GetProcAddress(handle, "InitializeASI")));
         module.hasEntry = entry != nullptr;
         if (entry) {
+            // The sampler's thread comes first: its stack is then in both readings.
+            std::optional<CommitSampler> sampler;
+            if (options.cost) sampler.emplace();
+            if (options.cost) module.before = processMemory();
             switch (mode) {
             case AsiMode::once:
-                entry();
+                call(entry, module, options);
                 report.calls += 1;
                 break;
             case AsiMode::twice:
-                entry();
-                entry();
+                call(entry, module, options);
+                call(entry, module, options);
                 report.calls += 2;
                 break;
             case AsiMode::threads:
@@ -130,6 +122,10 @@ AsiReport loadAsiModules(AsiMode mode) {
                 break;
             case AsiMode::none:
                 break;
+            }
+            if (sampler) {
+                module.after = processMemory();
+                module.sampledPeakCommit = sampler->finish();
             }
         }
         report.modules.push_back(module);

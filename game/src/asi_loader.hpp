@@ -2,8 +2,11 @@
 // loaded and its InitializeASI export is called.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
+
+#include "process_cost.hpp"
 
 enum class AsiMode {
     once,    // one call per module
@@ -17,13 +20,28 @@ struct AsiModule {
     bool loaded = false;
     bool hasEntry = false;   // exports InitializeASI
     unsigned long error = 0; // GetLastError of a failed load
+    // Measured with --cost only: each InitializeASI call, and the process's memory
+    // with the module loaded but not started, after its calls, and the committed
+    // peak sampled meanwhile.
+    std::vector<double> callMs;
+    ProcessMemory before, after;
+    uint64_t sampledPeakCommit = 0;
+};
+
+struct AsiOptions {
+    AsiMode mode = AsiMode::once;
+    bool lowMemory = false; // the address space is full while InitializeASI runs (once mode)
+    bool cost = false;      // measure time and memory
 };
 
 struct AsiReport {
     AsiMode mode = AsiMode::once;
     std::vector<AsiModule> modules; // in file-name order
     int calls = 0;                  // InitializeASI calls made, over all modules
+    bool cost = false;              // measured: the members below and each module's
+    uint32_t imageSize = 0;         // SizeOfImage of the game's main module
+    double coldCopyMs = 0;          // one memcpy of it into fresh memory
 };
 
-AsiReport loadAsiModules(AsiMode mode);
+AsiReport loadAsiModules(const AsiOptions& options);
 const char* asiModeName(AsiMode mode);

@@ -58,7 +58,7 @@ void startEngine() {
     CVar_Lock(&r_refresh);
 }
 
-EngineRun runEngine(int videoWidth, int videoHeight) {
+EngineRun runEngine(int videoWidth, int videoHeight, int fovReadBacks) {
     EngineRun run;
 
     // The video configuration, applied at start and once more when the
@@ -77,6 +77,7 @@ EngineRun runEngine(int videoWidth, int videoHeight) {
     set.setFrom(r_xres2, r_xres);
     set.setFrom(menu_r_xres, r_xres);
     set.setVolume(snd_volume, 0.5f);
+    for (int i = 0; i < fovReadBacks; ++i) set.setFloat(r_fov, r_fov.value);
     run.setters = set.calls;
 
     Camera_UpdateProjection();

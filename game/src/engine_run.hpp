@@ -33,5 +33,6 @@ struct EngineRun {
 
 // Before the ASI modules: the engine's objects and console variables.
 void startEngine();
-// The game's own video setting is videoWidth x videoHeight.
-EngineRun runEngine(int videoWidth = 800, int videoHeight = 600);
+// The game's own video setting is videoWidth x videoHeight. `fovReadBacks` times
+// at the end, the options menu reads r_fov and sets it again.
+EngineRun runEngine(int videoWidth = 800, int videoHeight = 600, int fovReadBacks = 0);

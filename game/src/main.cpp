@@ -5,13 +5,21 @@
 //
 //   Larkmere.exe [--twice | --threads | --no-asi] [--dump-image FILE] [--resolution WxH]
 //                [--frame FILE.png [--frame-width N] [--frame-screens N] [--frame-caption]]
+//                [--ini-folder] [--lock-ini] [--copy-asi NAME] [--fov-read-backs N]
+//                [--low-memory] [--cost]
 //
 // --dump-image writes the main module's memory to FILE once the ASI modules
 // have started, before the engine runs. --resolution is the game's own video
 // setting (800x600 without it). --frame writes the frame the game shows after
 // the run as a PNG, scaled to N pixels across with --frame-width, with the
 // seams of N screens side by side marked with --frame-screens, and with a
-// caption line below it with --frame-caption.
+// caption line below it with --frame-caption. --ini-folder puts a folder where
+// each module's INI would be, --lock-ini holds each module's INI open without
+// sharing while the modules start, --copy-asi copies the first module to
+// NAME.asi first. --fov-read-backs makes the engine set r_fov N times more
+// from its own current value. --low-memory fills the address space while each
+// InitializeASI runs. --cost reports the time of each InitializeASI call, the
+// process's memory around them and the time of one cold memcpy of the image.
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -20,6 +28,7 @@
 #include <io.h>
 
 #include "asi_loader.hpp"
+#include "asi_setup.hpp"
 #include "debug_capture.hpp"
 #include "engine_run.hpp"
 #include "game_frame.hpp"
@@ -28,8 +37,11 @@
 #include "report.hpp"
 
 int main(int argc, char** argv) {
-    AsiMode mode = AsiMode::once;
+    AsiOptions options;
+    AsiMode& mode = options.mode;
     const char* dumpPath = nullptr;
+    AsiSetup setup;
+    int fovReadBacks = 0;
     int videoWidth = 800, videoHeight = 600;
     FrameRequest frame;
     for (int i = 1; i < argc; ++i) {
@@ -54,10 +66,24 @@ int main(int argc, char** argv) {
             frame.screens = std::max(1, std::min(8, std::atoi(argv[++i])));
         } else if (std::strcmp(argv[i], "--frame-caption") == 0) {
             frame.caption = true;
+        } else if (std::strcmp(argv[i], "--ini-folder") == 0) {
+            setup.iniFolder = true;
+        } else if (std::strcmp(argv[i], "--lock-ini") == 0) {
+            setup.lockIni = true;
+        } else if (std::strcmp(argv[i], "--copy-asi") == 0 && hasValue) {
+            setup.copyAs = argv[++i];
+        } else if (std::strcmp(argv[i], "--low-memory") == 0) {
+            options.lowMemory = true;
+        } else if (std::strcmp(argv[i], "--cost") == 0) {
+            options.cost = true;
+        } else if (std::strcmp(argv[i], "--fov-read-backs") == 0 && hasValue) {
+            fovReadBacks = std::atoi(argv[++i]);
         } else {
             std::fprintf(stderr, "usage: Larkmere.exe [--twice | --threads | --no-asi] [--dump-image FILE] "
                                  "[--resolution WxH] [--frame FILE.png [--frame-width N] [--frame-screens N] "
-                                 "[--frame-caption]]\n");
+                                 "[--frame-caption]]\n"
+                                 "                    [--ini-folder] [--lock-ini] [--copy-asi NAME]"
+                                 " [--fov-read-backs N] [--low-memory] [--cost]\n");
             return 2;
         }
     }
@@ -66,13 +92,22 @@ int main(int argc, char** argv) {
     startDebugCapture();
     startEngine();
     const MemoryWatch watch;
-    const AsiReport asi = loadAsiModules(mode);
+    AsiReport asi;
+    {
+        const AsiFolder folder(setup);
+        asi = loadAsiModules(options);
+    }
     const MemoryChanges memory = watch.changes();
+    if (options.cost) {
+        // After the modules and their memory readings: the copy's pages come and go before the report.
+        asi.cost = true;
+        asi.coldCopyMs = coldImageCopyMs(asi.imageSize);
+    }
     if (dumpPath && !dumpMainModule(dumpPath)) {
         std::fprintf(stderr, "Larkmere.exe: cannot write %s\n", dumpPath);
         return 1;
     }
-    const EngineRun run = runEngine(videoWidth, videoHeight);
+    const EngineRun run = runEngine(videoWidth, videoHeight, fovReadBacks);
     const std::string report = buildReport(asi, memory, run, capturedDebugLines());
     std::fwrite(report.data(), 1, report.size(), stdout);
     std::fflush(stdout);

@@ -8,10 +8,23 @@
 
 namespace {
 
+void writeProcessMemory(JsonWriter& json, const char* label, const ProcessMemory& memory) {
+    json.key(label).beginInlineObject();
+    json.key("commit").value(int64_t(memory.commit));
+    json.key("peakCommit").value(int64_t(memory.peakCommit));
+    json.key("workingSet").value(int64_t(memory.workingSet));
+    json.key("peakWorkingSet").value(int64_t(memory.peakWorkingSet));
+    json.endObject();
+}
+
 void writeAsi(JsonWriter& json, const AsiReport& asi) {
     json.key("asi").beginObject();
     json.key("mode").value(asiModeName(asi.mode));
     json.key("calls").value(int64_t(asi.calls));
+    if (asi.cost) {
+        json.key("imageSize").value(int64_t(asi.imageSize));
+        json.key("coldCopyUs").value(int64_t(asi.coldCopyMs * 1000.0 + 0.5));
+    }
     json.key("modules").beginArray();
     for (const AsiModule& module : asi.modules) {
         json.beginInlineObject();
@@ -19,6 +32,14 @@ void writeAsi(JsonWriter& json, const AsiReport& asi) {
         json.key("loaded").value(module.loaded);
         json.key("initializeASI").value(module.hasEntry);
         json.key("error").value(int64_t(module.error));
+        if (asi.cost) {
+            json.key("callUs").beginInlineArray();
+            for (double ms : module.callMs) json.value(int64_t(ms * 1000.0 + 0.5));
+            json.endArray();
+            writeProcessMemory(json, "before", module.before);
+            writeProcessMemory(json, "after", module.after);
+            json.key("sampledPeakCommit").value(int64_t(module.sampledPeakCommit));
+        }
         json.endObject();
     }
     json.endArray();

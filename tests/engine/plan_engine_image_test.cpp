@@ -170,4 +170,22 @@ TEST(PlanEngineImage, RecognisedLayoutPlansLikeTheKnownOne) {
     }
 }
 
+// The plan written into the moved-in normalised bytes is the plan, and it is
+// those very bytes: no copy of the image is made.
+TEST(PlanEngineImage, PlanInTheMovedNormalisedBytesIsThePlan) {
+    const EngineImage stock = makeEngineImage();
+    for (const EngineImage& engine : {stock, stock.earlierPatched()}) {
+        const lkm::Image image = engine.image();
+        for (bool keep : {false, true}) {
+            lkm::Layout layout = lkm::inspect(image);
+            const std::vector<uint8_t> expected = lkm::build(image, layout, 2560, 1080, keep);
+            const uint8_t* normalizedBytes = layout.normalized.data();
+            const std::vector<uint8_t> plan =
+                lkm::build(image, layout, std::move(layout.normalized), 2560, 1080, keep);
+            EXPECT_EQ(plan, expected) << "earlier patch " << engine.earlierPatch << " keep " << keep;
+            EXPECT_EQ(plan.data(), normalizedBytes);
+        }
+    }
+}
+
 } // namespace

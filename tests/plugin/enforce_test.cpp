@@ -47,6 +47,7 @@ protected:
         lwf::layout.fovCvar = fov;
     }
     void TearDown() override {
+        lwf::lastWrittenFov = lwf::noFovWritten;
         lwf::active = false;
         lwf::layout = {};
         configure(0, 1, 0, 0, 0);
@@ -226,6 +227,56 @@ TEST_F(Enforce, WritesFloatIntegerAndBoolAndNothingElse) {
             EXPECT_EQ(object(i)[b], 0xAB) << "byte " << b;
         }
     }
+}
+
+// The game reads r_fov back and sets it again: what enforce wrote stays, while
+// the game's own values, and values that merely look alike, are scaled.
+TEST_F(Enforce, FovReadBackIsWrittenAgainNotScaledAgain) {
+    const struct Step {
+        const char* what;
+        float set;      // what the engine's setter stored
+        float expected; // what enforce leaves
+    } steps[] = {
+        {"the game's 90", 90.0f, 67.5f},
+        {"read back", 67.5f, 67.5f},
+        {"read back again", 67.5f, 67.5f},
+        {"and a third time", 67.5f, 67.5f},
+        {"the game's 90 again", 90.0f, 67.5f},
+        {"the game's 80", 80.0f, 60.0f},
+        {"67.5, not written last", 67.5f, 50.625f},
+        {"60 is no longer the last", 60.0f, 45.0f},
+    };
+    configure(1920, 1080, 0, 0);
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        setFloat(3, step.set);
+        lwf::enforce(object(3));
+        EXPECT_EQ(bits(storedFloat(3)), bits(step.expected));
+        EXPECT_EQ(storedInt(3), int32_t(step.expected));
+    }
+}
+
+TEST_F(Enforce, FovReadBackNeedsTheExactBitsAndNoBaseFov) {
+    configure(1920, 1080, 0, 0);
+    setFloat(3, 90.0f);
+    lwf::enforce(object(3)); // 67.5 written
+    setFloat(3, std::nextafter(67.5f, 0.0f));
+    lwf::enforce(object(3));
+    EXPECT_FLOAT_EQ(storedFloat(3), std::nextafter(67.5f, 0.0f) * 0.75f);
+
+    configure(1920, 1080, 0, 75); // BaseFOV: the game's value never counts
+    lwf::enforce(object(3));
+    setFloat(3, storedFloat(3));
+    lwf::enforce(object(3));
+    EXPECT_EQ(bits(storedFloat(3)), bits(56.25f));
+
+    lwf::lastWrittenFov =
+        lwf::noFovWritten; // nothing written yet: a stored NaN of that pattern is no read-back
+    configure(1920, 1080, 0, 0);
+    const uint32_t sentinel = lwf::noFovWritten;
+    std::memcpy(object(3) + 20, &sentinel, 4);
+    lwf::enforce(object(3));
+    EXPECT_EQ(bits(storedFloat(3)), bits(67.5f));
 }
 
 TEST_F(Enforce, SaturatesTheIntegerOfAHugeFov) {

@@ -2,12 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "fake_memory.hpp"
+#include "lkm/diff.hpp"
 
 namespace {
 
@@ -53,6 +55,31 @@ TEST(PlanPatches, EveryMaximalRunOfChangedBytesIsOnePatchInAscendingOrder) {
                       std::vector<uint8_t>(plan.begin() + first, plan.begin() + first + length));
         }
         EXPECT_TRUE(memory.calls.empty());
+    }
+}
+
+// The runs on random lengths and sparse changes (runs that start, end and cross
+// every alignment) are those of a byte-by-byte walk.
+TEST(PlanPatches, RunsAgreeWithAByteWalkOnRandomPlans) {
+    std::mt19937 random(1312);
+    for (int round = 0; round < 300; ++round) {
+        std::vector<uint8_t> snapshot(random() % 200);
+        for (uint8_t& byte : snapshot) byte = uint8_t(random());
+        std::vector<uint8_t> plan = snapshot;
+        for (std::size_t i = 0; i < plan.size(); ++i)
+            if (random() % 8 == 0) plan[i] ^= uint8_t(1 + random() % 255);
+        Runs expected;
+        for (std::size_t i = 0; i < plan.size(); ++i) {
+            if (plan[i] == snapshot[i]) continue;
+            if (!expected.empty() && expected.back().first + expected.back().second == i)
+                ++expected.back().second;
+            else
+                expected.push_back({i, 1});
+        }
+        Runs runs;
+        for (const lkm::Run& run : lkm::differingRuns(snapshot, plan))
+            runs.push_back({run.offset, run.length});
+        ASSERT_EQ(runs, expected) << "round " << round;
     }
 }
 

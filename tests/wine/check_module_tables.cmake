@@ -1,6 +1,7 @@
 # Fails unless the plug-in's export directory names Larkmere.WidescreenFix, its
 # only export is the undecorated InitializeASI, and it imports system DLLs only
-# (the C and C++ runtimes and the thread library are linked in).
+# (the C and C++ runtimes are linked in), and that it imports nothing that would
+# install an exception handler in the game or start a thread.
 #   cmake -DOBJDUMP=<objdump> -DMODULE=<plug-in> -P check_module_tables.cmake
 cmake_minimum_required(VERSION 3.25)
 execute_process(COMMAND ${OBJDUMP} -p ${MODULE} OUTPUT_VARIABLE dump RESULT_VARIABLE result)
@@ -13,6 +14,7 @@ set(section "")
 set(moduleName "")
 set(exports "")
 set(imports "")
+set(functions "")
 foreach(line IN LISTS lines)
   if(line MATCHES "^The Export Tables")
     set(section exports)
@@ -29,6 +31,8 @@ foreach(line IN LISTS lines)
     list(APPEND exports "${CMAKE_MATCH_1}")
   elseif(line MATCHES "^[ \t]+DLL Name: (.*)$")
     list(APPEND imports "${CMAKE_MATCH_1}")
+  elseif(section STREQUAL "imports" AND line MATCHES "^\t[0-9a-fA-F]+\t +[0-9]+  ([A-Za-z_0-9]+)$")
+    list(APPEND functions "${CMAKE_MATCH_1}")
   endif()
 endforeach()
 
@@ -48,6 +52,15 @@ foreach(dll IN LISTS imports)
   string(TOLOWER "${dll}" lower)
   if(NOT lower MATCHES "^(kernel32|user32|msvcrt|ucrtbase|ntdll|advapi32|api-ms-win-[a-z0-9-]+)\\.dll$")
     string(APPEND failures "imports '${dll}', which is not a system DLL\n")
+  endif()
+endforeach()
+if(functions STREQUAL "")
+  string(APPEND failures "no imported function found\n")
+endif()
+foreach(function IN ITEMS AddVectoredExceptionHandler AddVectoredContinueHandler SetUnhandledExceptionFilter
+                           CreateThread CreateRemoteThread _beginthread _beginthreadex)
+  if(function IN_LIST functions)
+    string(APPEND failures "imports ${function}\n")
   endif()
 endforeach()
 if(failures)

@@ -202,6 +202,25 @@ TEST(Startup, DottedFolderDoesNotMoveTheFilesOutOfThePluginFolder) {
     EXPECT_EQ(outcomes[0].otherFiles, Lines{});
 }
 
+// An INI that the profile calls would take for absent stops the start-up; an
+// absent one still means the defaults, also on a path they cannot take.
+TEST(Startup, UnreadableIniStopsTheStartUp) {
+    const std::string longFolder(240, 'L'); // the INI path then has more than 260 characters
+    HostSetup longDisabled = withIni(ini("Enabled=0\r\n"));
+    longDisabled.folder = longFolder;
+    HostSetup longAbsent = withIni(std::nullopt);
+    longAbsent.folder = longFolder;
+    const std::vector<HostOutcome> outcomes = lwftest::runHosts({longDisabled, longAbsent});
+    {
+        SCOPED_TRACE("a path of 260 characters or more");
+        expectRun(outcomes[0], {banner, stopped("Cannot read the INI file.")});
+    }
+    {
+        SCOPED_TRACE("nothing on a long path");
+        expectRun(outcomes[1], {banner, validConfigurationEnd});
+    }
+}
+
 // Run inside xvfb-run by the display tests, which name the screen size in
 // LKM_DISPLAY ("2560x1440"); the automatic resolution then takes that mode and
 // judges it like a configured one.

@@ -9,7 +9,18 @@
 
 namespace lkm {
 
+// The screen sizes lkm::build accepts, in pixels, both bounds included.
+inline constexpr int minResolutionX = 320;
+inline constexpr int maxResolutionX = 16384;
+inline constexpr int minResolutionY = 200;
+inline constexpr int maxResolutionY = 16384;
+
 std::vector<uint8_t> build(const Image& image, const Layout& layout, int resolutionX, int resolutionY,
                            bool keepUiAspect);
+
+// The same plan written into `normalized`, the layout's normalised bytes moved
+// in by a caller that needs them no more: no second copy of the image is made.
+std::vector<uint8_t> build(const Image& image, const Layout& layout, std::vector<uint8_t>&& normalized,
+                           int resolutionX, int resolutionY, bool keepUiAspect);
 
 } // namespace lkm

@@ -1,0 +1,89 @@
+#include "asi_setup.hpp"
+
+#include <algorithm>
+#include <cwctype>
+
+namespace {
+
+std::wstring iniOf(const std::wstring& module) {
+    return module.substr(0, module.rfind(L'.')) + L".ini";
+}
+
+std::wstring wide(const std::string& text) {
+    return std::wstring(text.begin(), text.end()); // names given on the command line are ASCII
+}
+
+// FindFirstFileW also matches longer extensions through short names.
+bool isAsi(const std::wstring& name) {
+    if (name.size() < 4) return false;
+    std::wstring tail = name.substr(name.size() - 4);
+    for (auto& c : tail) c = wchar_t(std::towlower(c));
+    return tail == L".asi";
+}
+
+} // namespace
+
+std::wstring gameFolder() {
+    std::wstring path(32768, L'\0');
+    const DWORD length = GetModuleFileNameW(nullptr, &path[0], DWORD(path.size()));
+    if (length == 0 || length >= path.size()) return L".";
+    path.resize(length);
+    const size_t slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? L"." : path.substr(0, slash);
+}
+
+std::vector<std::wstring> asiFiles(const std::wstring& folder) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW data{};
+    HANDLE find = FindFirstFileW((folder + L"\\*.asi").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return names;
+    do {
+        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && isAsi(data.cFileName))
+            names.emplace_back(data.cFileName);
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+AsiFolder::AsiFolder(const AsiSetup& setup) {
+    const std::wstring folder = gameFolder() + L"\\";
+    std::vector<std::wstring> modules = asiFiles(folder);
+    if (!setup.copyAs.empty() && !modules.empty()) {
+        const std::wstring copy = wide(setup.copyAs) + L".asi";
+        CopyFileW((folder + modules.front()).c_str(), (folder + copy).c_str(), FALSE);
+        modules = asiFiles(folder);
+    }
+    for (const std::wstring& module : modules) {
+        const std::wstring ini = folder + iniOf(module);
+        if (setup.iniFolder) {
+            // An INI already there moves into the folder, as an archive unpacked one level too deep.
+            const std::wstring aside = ini + L".aside";
+            const bool moved = MoveFileW(ini.c_str(), aside.c_str()) != 0;
+            CreateDirectoryW(ini.c_str(), nullptr);
+            if (moved) MoveFileW(aside.c_str(), (ini + L"\\" + iniOf(module)).c_str());
+        }
+        if (setup.lockIni) {
+            // Open for reading and writing, sharing nothing: as an editor that locks its file.
+            const HANDLE file = CreateFileW(ini.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+            if (file != INVALID_HANDLE_VALUE) locks_.push_back(file);
+        }
+    }
+}
+
+AsiFolder::~AsiFolder() {
+    for (HANDLE file : locks_) CloseHandle(file);
+}
+
+FullAddressSpace::FullAddressSpace() {
+    // Ever smaller blocks until not even one page is left to reserve.
+    for (SIZE_T size = SIZE_T(1) << 30; size >= 0x1000; size /= 2)
+        while (count_ < maxBlocks &&
+               (blocks_[count_] = VirtualAlloc(nullptr, size, MEM_RESERVE, PAGE_NOACCESS)))
+            ++count_;
+}
+
+FullAddressSpace::~FullAddressSpace() {
+    for (int i = 0; i < count_; ++i) VirtualFree(blocks_[i], 0, MEM_RELEASE);
+}
