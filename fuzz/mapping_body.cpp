@@ -84,7 +84,7 @@ Outcome restated(const File& f, bool compareImage) {
     for (uint64_t entry = table; entry < table + 40 * count; entry += 40) {
         if (!f.has(entry, 40)) return truncated("the section table");
         const std::string name(reinterpret_cast<const char*>(f.data + entry),
-                               std::find(f.data + entry, f.data + entry + 8, 0) - (f.data + entry));
+                               size_t(std::find(f.data + entry, f.data + entry + 8, 0) - (f.data + entry)));
         const uint32_t virtualSize = f.le(entry + 8, 4), rva = f.le(entry + 12, 4);
         const uint32_t rawSize = f.le(entry + 16, 4), rawOffset = f.le(entry + 20, 4);
         const uint32_t size = std::max(virtualSize, rawSize);

@@ -77,7 +77,8 @@ TEST(PlanPatches, RunsAgreeWithAByteWalkOnRandomPlans) {
                 expected.push_back({i, 1});
         }
         Runs runs;
-        for (const lkm::Run& run : lkm::differingRuns(snapshot, plan)) runs.push_back({run.offset, run.length});
+        for (const lkm::Run& run : lkm::differingRuns(snapshot, plan))
+            runs.push_back({run.offset, run.length});
         ASSERT_EQ(runs, expected) << "round " << round;
     }
 }
