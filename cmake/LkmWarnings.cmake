@@ -4,9 +4,19 @@ function(lkm_apply_warnings target)
   if(MSVC)
     target_compile_options(${target} PRIVATE /W4)
   else()
-    target_compile_options(${target} PRIVATE -Wall -Wextra)
+    target_compile_options(${target} PRIVATE ${LKM_WARNINGS})
   endif()
 endfunction()
+
+# The project's own code builds without a warning; third-party code (GoogleTest,
+# the benchmark library) never gets these flags. LKM_HOST_WARNINGS is the same
+# set for the tools the host compiler builds inside the Windows tree.
+option(LKM_WERROR "Treat warnings in the project's own code as errors" ON)
+set(LKM_WARNINGS -Wall -Wextra -Wshadow -Wconversion)
+if(LKM_WERROR)
+  list(APPEND LKM_WARNINGS -Werror)
+endif()
+set(LKM_HOST_WARNINGS ${LKM_WARNINGS})
 
 # Windows binaries carry the C and C++ runtimes inside them, so nothing but
 # system DLLs has to sit beside them in the game folder.

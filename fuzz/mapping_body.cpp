@@ -52,8 +52,8 @@ Outcome truncated(const char* part) {
 }
 
 Outcome restated(const File& f, bool compareImage) {
-    if (!f.has(0, 2)) return truncated("the DOS header");
-    if (f.le(0, 2) != 0x5A4D) return refused(Kind::notPe, "not a PE file: no MZ header");
+    if (f.size == 0) return refused(Kind::notPe, "not a PE file: the file is empty");
+    if (!f.has(0, 2) || f.le(0, 2) != 0x5A4D) return refused(Kind::notPe, "not a PE file: no MZ header");
     if (!f.has(0x3C, 4)) return truncated("the DOS header");
     const uint64_t pe = f.le(0x3C, 4);
     if (!f.has(pe, 4)) return truncated("the PE header");
@@ -84,7 +84,7 @@ Outcome restated(const File& f, bool compareImage) {
     for (uint64_t entry = table; entry < table + 40 * count; entry += 40) {
         if (!f.has(entry, 40)) return truncated("the section table");
         const std::string name(reinterpret_cast<const char*>(f.data + entry),
-                               std::find(f.data + entry, f.data + entry + 8, 0) - (f.data + entry));
+                               size_t(std::find(f.data + entry, f.data + entry + 8, 0) - (f.data + entry)));
         const uint32_t virtualSize = f.le(entry + 8, 4), rva = f.le(entry + 12, 4);
         const uint32_t rawSize = f.le(entry + 16, 4), rawOffset = f.le(entry + 20, 4);
         const uint32_t size = std::max(virtualSize, rawSize);
@@ -92,7 +92,8 @@ Outcome restated(const File& f, bool compareImage) {
             return refused(Kind::inconsistent, "section " + name + " lies past the end of the image");
         const uint32_t copied = virtualSize == 0 ? rawSize : std::min(virtualSize, rawSize);
         if (copied != 0 && uint64_t(rawOffset) + copied > f.size)
-            return refused(Kind::truncated, "section " + name + " lies past the end of the file");
+            return refused(Kind::truncated,
+                           "truncated file: section " + name + " lies past the end of the file");
         if (compareImage) std::copy(f.data + rawOffset, f.data + rawOffset + copied, image.begin() + rva);
         outcome.mapped.sections.push_back({name, rva, size, rawOffset, copied});
     }

@@ -1,26 +1,25 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer targets with clang and runs each one from its committed
-# corpus for a bounded time, two at a time. Any finding fails the run; its input
-# is left under <build>/fuzz-artifacts/ and the log beside it names the property.
+# Builds the libFuzzer targets with clang (the fuzz preset, in build/fuzz) and
+# runs each one from its committed corpus for a bounded time, two at a time. Any
+# finding fails the run; its input is left under build/fuzz/fuzz-artifacts/ and
+# the log beside it names the property.
 #   FUZZ_SECONDS     seconds per target (default 60)
-#   LKM_FUZZ_BUILD   build folder (default build/fuzz)
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 
 seconds=${FUZZ_SECONDS:-60}
-dir=${LKM_FUZZ_BUILD:-build/fuzz}
+dir=build/fuzz
 targets=(image inspect find mapping option)
 parallel=$(nproc)
 [ "$parallel" -gt 2 ] && parallel=2
 
 mkdir -p "$dir"
 echo "=== fuzz: configure and build (clang)"
-if ! CC=clang CXX=clang++ cmake -S . -B "$dir" -DLKM_FUZZ=ON -DLKM_TESTS=OFF -DLKM_BENCH=OFF \
-    -DCMAKE_BUILD_TYPE=RelWithDebInfo >"$dir.configure.log" 2>&1; then
+if ! cmake --preset fuzz >"$dir.configure.log" 2>&1; then
   cat "$dir.configure.log"; echo "fuzz-smoke: configure failed"; exit 1
 fi
-if ! cmake --build "$dir" --target fuzz_targets -j "$(nproc)" >"$dir.build.log" 2>&1; then
+if ! cmake --build --preset fuzz -j "$(nproc)" >"$dir.build.log" 2>&1; then
   tail -n 40 "$dir.build.log"; echo "fuzz-smoke: build failed"; exit 1
 fi
 

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds every tree and runs every test:
+# Checks the format of the sources, builds every tree (CMakePresets.json) and
+# runs every test:
 #   build/native  - engine and portable plug-in logic, natively
 #   build/asan    - the same under AddressSanitizer and UndefinedBehaviorSanitizer
 #   build/win32   - the plug-in, the stand-in game and every test, run under Wine
@@ -15,18 +16,18 @@ failed=0
 status=0
 
 run_tree() {
-  local name=$1; shift
+  local name=$1
   local dir=build/$name
   echo "=== $name: configure and build"
-  if ! cmake -S . -B "$dir" "$@" >"$dir.configure.log" 2>&1; then
+  if ! cmake --preset "$name" >"$dir.configure.log" 2>&1; then
     cat "$dir.configure.log"; echo "configure of $name failed"; status=1; failed=$((failed + 1)); return
   fi
-  if ! cmake --build "$dir" -j "$jobs"; then
+  if ! cmake --build --preset "$name" -j "$jobs"; then
     echo "build of $name failed"; status=1; failed=$((failed + 1)); return
   fi
   echo "=== $name: tests"
   local log=$dir.ctest.log
-  (cd "$dir" && ctest --output-on-failure -j "$jobs" --timeout 600) 2>&1 | tee "$log"
+  ctest --preset "$name" -j "$jobs" 2>&1 | tee "$log"
   [ "${PIPESTATUS[0]}" -eq 0 ] || status=1
   local line
   line=$(grep -E '[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1)
@@ -41,9 +42,11 @@ run_tree() {
 }
 
 mkdir -p build
-run_tree native -DCMAKE_BUILD_TYPE=RelWithDebInfo
-run_tree asan -DCMAKE_BUILD_TYPE=Debug -DLKM_SANITIZE=ON -DLKM_BENCH=OFF
-run_tree win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=RelWithDebInfo
+echo "=== format"
+bash scripts/format-check.sh || { status=1; failed=$((failed + 1)); }
+run_tree native
+run_tree asan
+run_tree win32
 # The start-up cost on the large stand-in game: numbers printed, memory goals checked.
 echo "=== start-up cost"
 bash scripts/startup-cost.sh || { status=1; failed=$((failed + 1)); }

@@ -15,6 +15,7 @@ constexpr uint64_t optionalHeader = 0x18;       // from the signature
 constexpr uint64_t imageBaseField = 0x1C;       // from the optional header
 constexpr uint64_t sizeOfImageField = 0x38;     // from the optional header
 constexpr uint64_t sizeOfHeadersField = 0x3C;   // from the optional header
+constexpr uint64_t checkSumField = 0x40;        // from the optional header
 constexpr uint64_t importDirectoryField = 0x68; // data directory 1, from the optional header
 constexpr uint64_t sectionNameLength = 8;
 
@@ -86,6 +87,12 @@ std::optional<uint32_t> PeHeaders::sizeOfHeaders() const {
 
 std::optional<uint32_t> PeHeaders::importDirectory() const {
     return field<uint32_t>(fromPeHeader(optionalHeader + importDirectoryField));
+}
+
+std::optional<uint64_t> PeHeaders::checkSumPosition() const {
+    const std::optional<uint64_t> position = fromPeHeader(optionalHeader + checkSumField);
+    if (!position || !holds(*position, 4)) return std::nullopt;
+    return position;
 }
 
 std::optional<SectionHeader> PeHeaders::section(uint32_t index) const {

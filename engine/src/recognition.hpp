@@ -52,7 +52,7 @@ inline bool bytesAre(const std::vector<uint8_t>& bytes, uint64_t offset,
 inline bool runOf(const std::vector<uint8_t>& bytes, uint64_t offset, uint32_t count, uint8_t value) {
     if (offset > bytes.size() || bytes.size() - offset < count) return false;
     for (uint32_t i = 0; i < count; ++i)
-        if (bytes[offset + i] != value) return false;
+        if (bytes[size_t(offset) + i] != value) return false;
     return true;
 }
 
@@ -81,7 +81,7 @@ std::vector<uint32_t> setterCalls(const Image& image, uint32_t from, Accept&& ac
     std::vector<uint32_t> found;
     if (uint64_t(from) + window > uint64_t(std::numeric_limits<uint32_t>::max()) + 1) return found;
     for (uint64_t p = from; p < from + window && p < image.bytes.size(); ++p) {
-        if (image.bytes[p] != 0xE8) continue;
+        if (image.bytes[size_t(p)] != 0xE8) continue;
         try {
             const uint32_t t = image.offset(image.branch(uint32_t(p)));
             if (accept(t)) found.push_back(t);

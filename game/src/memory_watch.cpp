@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <windows.h>
 
+#include "own_image.hpp"
+
 namespace {
 
 constexpr uint32_t executeAny =
@@ -10,19 +12,14 @@ constexpr uint32_t executeAny =
 
 } // namespace
 
-MemoryWatch::MemoryWatch() : base_(reinterpret_cast<const uint8_t*>(GetModuleHandleW(nullptr))) {
-    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base_);
-    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(base_ + dos->e_lfanew);
-    imageSize_ = nt->OptionalHeader.SizeOfImage;
-    const IMAGE_SECTION_HEADER* section = IMAGE_FIRST_SECTION(nt);
-    for (unsigned i = 0; i < nt->FileHeader.NumberOfSections; ++i, ++section) {
-        if (section->Characteristics & IMAGE_SCN_MEM_WRITE) continue;
-        const uint32_t size = std::max<uint32_t>(section->Misc.VirtualSize, section->SizeOfRawData);
-        if (section->VirtualAddress >= imageSize_) continue;
-        const uint32_t inside = std::min<uint32_t>(size, imageSize_ - section->VirtualAddress);
-        readOnly_.push_back({section->VirtualAddress, inside});
-        bytes_.insert(bytes_.end(), base_ + section->VirtualAddress,
-                      base_ + section->VirtualAddress + inside);
+MemoryWatch::MemoryWatch() : base_(ownImageBase()), imageSize_(ownImageSize()) {
+    for (const lkm::SectionHeader& section : ownSections()) {
+        if (section.characteristics & IMAGE_SCN_MEM_WRITE) continue;
+        const uint32_t size = std::max(section.virtualSize, section.rawSize);
+        if (section.rva >= imageSize_) continue;
+        const uint32_t inside = std::min(size, imageSize_ - section.rva);
+        readOnly_.push_back({section.rva, inside});
+        bytes_.insert(bytes_.end(), base_ + section.rva, base_ + section.rva + inside);
     }
     protections_ = pageProtections();
     regions_ = executableRegions();

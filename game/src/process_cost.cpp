@@ -7,6 +7,8 @@
 #include <cstring>
 #include <vector>
 
+#include "own_image.hpp"
+
 namespace {
 
 // Committed private memory, region by region: what Windows charges as commit.
@@ -51,10 +53,8 @@ double millisecondsBetween(int64_t start, int64_t end) {
 }
 
 double coldImageCopyMs(uint32_t& size) {
-    const auto* base = reinterpret_cast<const unsigned char*>(GetModuleHandleW(nullptr));
-    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
-    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(base + dos->e_lfanew);
-    size = nt->OptionalHeader.SizeOfImage;
+    const uint8_t* base = ownImageBase();
+    size = ownImageSize();
     void* copy = VirtualAlloc(nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
     if (!copy) return -1;
     const int64_t start = clockTicks();

@@ -165,7 +165,8 @@ Offsets referenceFind(const lkm::Image& image, const std::vector<int>& pattern) 
         if (!(s.characteristics & lkm::sectionExecute)) continue;
         for (uint64_t p = s.rva; p + n <= uint64_t(s.rva) + s.size; ++p) {
             bool all = true;
-            for (uint64_t i = 0; i < n && all; ++i) all = pattern[i] < 0 || pattern[i] == image.bytes[p + i];
+            for (size_t i = 0; i < pattern.size() && all; ++i)
+                all = pattern[i] < 0 || pattern[i] == image.bytes[size_t(p) + i];
             if (all) out.push_back(uint32_t(p));
         }
     }

@@ -102,7 +102,7 @@ INSTANTIATE_TEST_SUITE_P(
                     ImportCase{"classMissing", "?PerspectiveToAngles@@QBEXMMAAM0@Z", false},
                     ImportCase{"truncated", "PerspectiveToAngles@VisRenderer_c", false},
                     ImportCase{"otherCase", "perspectivetoangles@visrenderer_cl", false}),
-    [](const testing::TestParamInfo<ImportCase>& info) { return info.param.name; });
+    [](const testing::TestParamInfo<ImportCase>& test) { return test.param.name; });
 
 struct AspectCase {
     const char* name;
@@ -135,4 +135,4 @@ INSTANTIATE_TEST_SUITE_P(
                     AspectCase{"infinity", std::numeric_limits<float>::infinity(), false},
                     AspectCase{"negativeInfinity", -std::numeric_limits<float>::infinity(), false},
                     AspectCase{"nan", std::numeric_limits<float>::quiet_NaN(), false}),
-    [](const testing::TestParamInfo<AspectCase>& info) { return info.param.name; });
+    [](const testing::TestParamInfo<AspectCase>& test) { return test.param.name; });

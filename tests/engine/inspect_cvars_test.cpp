@@ -120,4 +120,4 @@ INSTANTIATE_TEST_SUITE_P(
                     ObjectCase{"fovInReadOnlyData", &EngineConfig::fovObject, uint32_t(-0x800), outsideData},
                     ObjectCase{"fovOutsideTheModule", &EngineConfig::fovObject, 0x100000,
                                "Engine pointer is outside the main module."}),
-    [](const testing::TestParamInfo<ObjectCase>& info) { return info.param.name; });
+    [](const testing::TestParamInfo<ObjectCase>& test) { return test.param.name; });

@@ -59,7 +59,7 @@ INSTANTIATE_TEST_SUITE_P(Gaps, InspectGuiFamilyWindow,
                                          GapCase{"verticalInverse127", 32, 32, 127, ""},
                                          GapCase{"verticalInverse128", 32, 32, 128, noFamily},
                                          GapCase{"all127", 127, 127, 127, ""}),
-                         [](const testing::TestParamInfo<GapCase>& info) { return info.param.name; });
+                         [](const testing::TestParamInfo<GapCase>& test) { return test.param.name; });
 
 struct BodyCase {
     const char* name;
@@ -80,7 +80,7 @@ INSTANTIATE_TEST_SUITE_P(Distances, InspectGuiFamilyBody,
                          testing::Values(BodyCase{"near", 0x1200, true}, BodyCase{"at65535", 65535, true},
                                          BodyCase{"at65536", 65536, false},
                                          BodyCase{"before", -0x200, false}),
-                         [](const testing::TestParamInfo<BodyCase>& info) { return info.param.name; });
+                         [](const testing::TestParamInfo<BodyCase>& test) { return test.param.name; });
 
 TEST(InspectGuiFamily, TwoQualifyingHorizontalInversesYieldNoFamily) {
     EngineConfig config;
@@ -156,7 +156,7 @@ INSTANTIATE_TEST_SUITE_P(
                     ScaleCase{"verticalAgainstStockReciprocal", 1024.0f, 1.0f / 1024, 819.2f, false},
                     ScaleCase{"zeroVertical", 1024.0f, 1.0f / 1024, 0.0f, false},
                     ScaleCase{"infiniteVertical", 1024.0f, 1.0f / 1024, inf, false}),
-    [](const testing::TestParamInfo<ScaleCase>& info) { return info.param.name; });
+    [](const testing::TestParamInfo<ScaleCase>& test) { return test.param.name; });
 
 TEST(InspectGuiFamily, MovedReciprocalIsCheckedAgainstTheVerticalScale) {
     const EngineImage stock = makeEngineImage();

@@ -68,4 +68,4 @@ INSTANTIATE_TEST_SUITE_P(Multipliers, InspectGuiMouseTolerance,
                                          MouseCase{"verticalJustPastAHundredth", 1024.0f, 767.988f, false},
                                          MouseCase{"verticalBelow", 1024.0f, 767.98f, false},
                                          MouseCase{"swapped", 768.0f, 1024.0f, false}),
-                         [](const testing::TestParamInfo<MouseCase>& info) { return info.param.name; });
+                         [](const testing::TestParamInfo<MouseCase>& test) { return test.param.name; });

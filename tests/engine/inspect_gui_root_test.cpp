@@ -65,7 +65,7 @@ INSTANTIATE_TEST_SUITE_P(
                         "three", {{0x00, 0x04}, {0x20, 0x08}, {0x40, 0x04}}, "Unknown root GUI trampoline."},
                     ChainCase{"otherDisplacement", {{0x00, 0x0C}}, "Unknown root GUI initializer."},
                     ChainCase{"shortJump", {{0x00, 0x04, 0xEB}}, "Expected an x86 branch."}),
-    [](const testing::TestParamInfo<ChainCase>& info) { return info.param.name; });
+    [](const testing::TestParamInfo<ChainCase>& test) { return test.param.name; });
 
 TEST(InspectRootGui, ChainMustEndInTheInitializerStub) {
     EngineImage engine = makeEngineImage();

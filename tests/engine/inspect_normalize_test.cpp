@@ -62,7 +62,7 @@ INSTANTIATE_TEST_SUITE_P(
                         const EnginePlaces& p = e.places;
                         e.routeRootCall({{p.horizontalSpace, 0x04}, {p.verticalSpace, 0x08}});
                     }}),
-    [](const testing::TestParamInfo<PartialCase>& info) { return info.param.name; });
+    [](const testing::TestParamInfo<PartialCase>& test) { return test.param.name; });
 
 TEST(InspectNormalize, EarlierPatchChangesExactlyThePlacesNormalizationRestores) {
     const EngineImage stock = makeEngineImage();

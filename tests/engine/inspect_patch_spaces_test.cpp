@@ -61,7 +61,7 @@ INSTANTIATE_TEST_SUITE_P(
                     SpaceCase{"callInsteadOfJump", false, 0x04, 0xE8, 0xCC, false},
                     SpaceCase{"tailNotFiller", false, 0x04, 0xE9, 0x90, false},
                     SpaceCase{"verticalTailNotFiller", true, 0x08, 0xE9, 0x00, false}),
-    [](const testing::TestParamInfo<SpaceCase>& info) { return info.param.name; });
+    [](const testing::TestParamInfo<SpaceCase>& test) { return test.param.name; });
 
 TEST(InspectPatchSpaces, AnyOtherByteInASpaceOccupiesIt) {
     const EngineImage stock = makeEngineImage();
@@ -124,7 +124,7 @@ INSTANTIATE_TEST_SUITE_P(
                     ReferenceCase{"mulsdNotSingle", "F2 0F 59 05", false},
                     ReferenceCase{"mulssRegisterIndirect", "F3 0F 59 45", false},
                     ReferenceCase{"fmulDisp32", "D8 8D", false}, ReferenceCase{"push", "68", false}),
-    [](const testing::TestParamInfo<ReferenceCase>& info) { return info.param.name; });
+    [](const testing::TestParamInfo<ReferenceCase>& test) { return test.param.name; });
 
 TEST(InspectPatchSpaces, ScanEndsWhereTheInitializerBodyBegins) {
     const EngineImage stock = makeEngineImage();

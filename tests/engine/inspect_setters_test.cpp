@@ -67,7 +67,7 @@ INSTANTIATE_TEST_SUITE_P(Distances, InspectSetterWindow,
                                          WindowCase{"after4097", 4097, false},
                                          WindowCase{"before4096", -4096, true},
                                          WindowCase{"before4097", -4097, false}),
-                         [](const testing::TestParamInfo<WindowCase>& info) { return info.param.name; });
+                         [](const testing::TestParamInfo<WindowCase>& test) { return test.param.name; });
 
 struct FamilyCase {
     const char* name;
@@ -110,7 +110,7 @@ INSTANTIATE_TEST_SUITE_P(
         FamilyCase{"sixthWithOtherFrame",
                    {{0x800, 0x20}, {0x900, 0x60}, {0xA00, 0x20}, {0xB00, 0x60}, {0xC00, 0xA0}, {0xD00, 0x30}},
                    ""}),
-    [](const testing::TestParamInfo<FamilyCase>& info) { return info.param.name; });
+    [](const testing::TestParamInfo<FamilyCase>& test) { return test.param.name; });
 
 TEST(InspectSetters, EverySetterStartsWithTheFlagTest) {
     const EngineImage stock = makeEngineImage();

@@ -63,7 +63,7 @@ INSTANTIATE_TEST_SUITE_P(Resolutions, InspectEarlierPatch,
                                          EarlierCase{"tall1280x1024", {1.25f, 1024.0f, 819.2f}},
                                          EarlierCase{"stockCanvas", {4.0f / 3.0f, 1024.0f, 768.0f}},
                                          EarlierCase{"ultrawide", {64.0f / 27.0f, 1820.4445f, 768.0f}}),
-                         [](const testing::TestParamInfo<EarlierCase>& info) { return info.param.name; });
+                         [](const testing::TestParamInfo<EarlierCase>& test) { return test.param.name; });
 
 TEST(InspectStock, EngineInsideALargeCodeSection) {
     const EngineImage engine = makeEngineImage(largeEngineConfig(4u << 20));

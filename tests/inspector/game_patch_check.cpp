@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "files.hpp"
 #include "lkm/diff.hpp"
 #include "lkm/image.hpp"
 #include "mapped_file.hpp"

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "engine_files.hpp"
+#include "files.hpp"
 #include "lkm/diff.hpp"
 #include "lkm/inspect.hpp"
 #include "lkm/plan.hpp"
@@ -20,33 +21,14 @@
 #include "pe_builder.hpp"
 #include "report.hpp"
 
-#if !defined(_WIN32)
-#include <sys/wait.h>
-#endif
-
 namespace {
 
+using lkmtest::contents;
 using lkmtest::EngineImage;
-
-std::string scratch(const std::string& name) {
-    return std::string(LKM_INSPECTOR_SCRATCH) + "/" + name;
-}
-
-std::string written(const std::string& name, const std::vector<uint8_t>& bytes) {
-    const std::string path = scratch(name);
-    lkmtest::writeFile(path, bytes);
-    return path;
-}
-
-const EngineImage& stockEngine() {
-    static const EngineImage engine = lkmtest::makeEngineImage();
-    return engine;
-}
-
-const EngineImage& patchedEngine() {
-    static const EngineImage engine = stockEngine().earlierPatched();
-    return engine;
-}
+using lkmtest::patchedEngine;
+using lkmtest::scratch;
+using lkmtest::stockEngine;
+using lkmtest::written;
 
 lkmtool::Report inspect(const std::string& path, int width = 0, int height = 0, bool keepUi = true) {
     lkmtool::Options options;
@@ -94,8 +76,11 @@ TEST(InspectorMapping, RefusesMalformedFiles) {
         return file;
     };
     const Case cases[] = {
-        {"empty", {}, Kind::truncated, "truncated file: the DOS header lies past the end of the file"},
+        {"empty", {}, Kind::notPe, "not a PE file: the file is empty"},
+        {"one byte", {'M'}, Kind::notPe, "not a PE file: no MZ header"},
         {"no MZ", edited([](auto& f) { f[0] = 'X'; }), Kind::notPe, "not a PE file: no MZ header"},
+        {"DOS header cut off", std::vector<uint8_t>(good.begin(), good.begin() + 0x3C), Kind::truncated,
+         "truncated file: the DOS header lies past the end of the file"},
         {"e_lfanew past the end", edited([](auto& f) { f[0x3C] = 0xF0, f[0x3D] = f[0x3E] = f[0x3F] = 0xFF; }),
          Kind::truncated, "truncated file: the PE header lies past the end of the file"},
         {"no PE signature", edited([&](auto& f) { f[pe] = 'Q'; }), Kind::notPe,
@@ -109,7 +94,7 @@ TEST(InspectorMapping, RefusesMalformedFiles) {
         {"section table cut off", std::vector<uint8_t>(good.begin(), good.begin() + text + 20),
          Kind::truncated, "truncated file: the section table lies past the end of the file"},
         {"section past the end of the file", std::vector<uint8_t>(good.begin(), good.begin() + 0x1800),
-         Kind::truncated, "section .text lies past the end of the file"},
+         Kind::truncated, "truncated file: section .text lies past the end of the file"},
         {"section past the end of the image",
          edited([&](auto& f) { f[text + 12] = 0, f[text + 13] = 0, f[text + 14] = 0, f[text + 15] = 0x10; }),
          Kind::inconsistent, "section .text lies past the end of the image"},
@@ -264,24 +249,7 @@ TEST(InspectorOutput, MatchesGoldenFiles) {
     }
 }
 
-int run(const std::string& arguments) {
-    const std::string command = std::string("\"") + LKM_INSPECTOR_EXE + "\" " + arguments + " > \"" +
-                                scratch("out.txt") + "\" 2> \"" + scratch("err.txt") + "\"";
-#if defined(_WIN32)
-    // cmd /c drops the outermost pair of quotes of a command that starts with one.
-    return std::system(("\"" + command + "\"").c_str());
-#else
-    const int status = std::system(command.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-#endif
-}
-
-std::string contents(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+const auto run = lkmtest::runInspector;
 
 TEST(InspectorCommand, ExitStatusTellsTheVerdict) {
     const std::string stock = written("cli-stock.exe", lkmtest::engineFile(stockEngine()));
@@ -301,12 +269,14 @@ TEST(InspectorCommand, ExitStatusTellsTheVerdict) {
     EXPECT_NE(contents(scratch("out.txt")).find("Reason: Incomplete CVar setter family."), std::string::npos);
     EXPECT_EQ(run("\"" + truncated + "\""), 2);
     EXPECT_EQ(contents(scratch("err.txt")),
-              "lkm-inspect: " + truncated + ": section .text lies past the end of the file\n");
+              "lkm-inspect: " + truncated +
+                  ": truncated file: section .text lies past the end of the file\n");
+    EXPECT_EQ(run("\"" + truncated + "\" --json"), 2); // the refusal on standard output
+    EXPECT_EQ(contents(scratch("out.txt")).rfind("{\n  \"file\": \"" + truncated + "\",", 0), 0u);
+    EXPECT_EQ(contents(scratch("err.txt")), "");
     EXPECT_EQ(run("\"" + stock + "\" --resolution 319x768"), 2);
-    EXPECT_NE(contents(scratch("err.txt")).find("Resolution is outside supported input limits."),
-              std::string::npos);
-    EXPECT_EQ(run("\"" + stock + "\" --resolution wide"), 2);
-    EXPECT_EQ(run("\"" + scratch("absent.exe") + "\""), 2);
+    EXPECT_EQ(run("--help"), 0);
+    EXPECT_EQ(contents(scratch("out.txt")).rfind("usage: lkm-inspect GAME.exe", 0), 0u);
     EXPECT_EQ(run(""), 2);
 }
 

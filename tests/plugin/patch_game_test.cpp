@@ -37,7 +37,7 @@ struct alignas(page) Page {
 // Every call goes into the fake's call log; the gateway page's lines name it.
 class GatewayMemory final : public lwf::MemoryServices {
 public:
-    explicit GatewayMemory(lwftest::FakeMemory& fake) : fake(fake) {}
+    explicit GatewayMemory(lwftest::FakeMemory& fakeMemory) : fake(fakeMemory) {}
 
     lwftest::FakeMemory& fake;
     bool failAllocate = false;

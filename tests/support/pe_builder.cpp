@@ -117,17 +117,18 @@ PeBuilder& PeBuilder::branch(uint32_t offset, uint8_t opcode, uint32_t target) {
 }
 
 PeBuilder& PeBuilder::fill(uint32_t offset, uint32_t count, uint8_t value) {
-    if (uint64_t(offset) + count > bytes_.size()) throw std::out_of_range("PeBuilder write outside the image");
+    if (uint64_t(offset) + count > bytes_.size())
+        throw std::out_of_range("PeBuilder write outside the image");
     std::memset(bytes_.data() + offset, value, count);
     return *this;
 }
 
 std::vector<uint8_t> PeBuilder::build() const {
     std::vector<uint8_t> out = bytes_;
-    store(out, 0, 0x5A4D, 2);              // "MZ"
-    store(out, 0x3C, peHeader, 4);         // e_lfanew
-    store(out, peHeader, 0x00004550, 4);   // "PE\0\0"
-    store(out, peHeader + 4, 0x014C, 2);   // Machine: i386
+    store(out, 0, 0x5A4D, 2);            // "MZ"
+    store(out, 0x3C, peHeader, 4);       // e_lfanew
+    store(out, peHeader, 0x00004550, 4); // "PE\0\0"
+    store(out, peHeader + 4, 0x014C, 2); // Machine: i386
     store(out, peHeader + 6, uint32_t(sections_.size()), 2);
     store(out, peHeader + 0x14, optionalHeaderSize, 2);
     store(out, peHeader + 0x16, 0x0102, 2); // executable, 32-bit machine
@@ -136,8 +137,8 @@ std::vector<uint8_t> PeBuilder::build() const {
     store(out, peHeader + 0x38, 0x1000, 4); // SectionAlignment
     store(out, peHeader + 0x3C, 0x200, 4);  // FileAlignment
     store(out, sizeOfImageField, uint32_t(out.size()), 4);
-    store(out, peHeader + 0x54, 0x400, 4);  // SizeOfHeaders
-    store(out, peHeader + 0x74, 16, 4);     // NumberOfRvaAndSizes
+    store(out, peHeader + 0x54, 0x400, 4); // SizeOfHeaders
+    store(out, peHeader + 0x74, 16, 4);    // NumberOfRvaAndSizes
     store(out, importDirectoryField, importRva_, 4);
     for (std::size_t i = 0; i < sections_.size(); ++i) {
         const SectionEntry& s = sections_[i];

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <optional>
 
 #include "lkm/pe_headers.hpp"
@@ -35,7 +33,8 @@ void mapSection(const lkm::SectionHeader& s, const std::vector<uint8_t>& file, M
     const uint32_t copied = s.virtualSize != 0 ? std::min(s.rawSize, s.virtualSize) : s.rawSize;
     if (copied != 0) {
         if (s.rawOffset > file.size() || file.size() - s.rawOffset < copied)
-            throw FileError(Kind::truncated, "section " + s.name + " lies past the end of the file");
+            throw FileError(Kind::truncated,
+                            "truncated file: section " + s.name + " lies past the end of the file");
         std::memcpy(mapped.image.data() + s.rva, file.data() + s.rawOffset, copied);
     }
     mapped.sections.push_back({s.name, s.rva, size, s.rawOffset, copied});
@@ -43,21 +42,13 @@ void mapSection(const lkm::SectionHeader& s, const std::vector<uint8_t>& file, M
 
 } // namespace
 
-std::vector<uint8_t> readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw FileError(Kind::unreadable, "cannot open " + path);
-    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) throw FileError(Kind::unreadable, "cannot read " + path);
-    return bytes;
-}
-
 MappedFile mapFile(const std::vector<uint8_t>& file) {
     const lkm::PeHeaders headers(file);
     const char* const dosHeader = "the DOS header";
     const char* const peHeader = "the PE header";
     const char* const optionalHeader = "the optional header";
-    if (inFile(headers.dosMagic(), dosHeader) != lkm::pe::dosMagic)
-        throw FileError(Kind::notPe, "not a PE file: no MZ header");
+    if (file.empty()) throw FileError(Kind::notPe, "not a PE file: the file is empty");
+    if (headers.dosMagic() != lkm::pe::dosMagic) throw FileError(Kind::notPe, "not a PE file: no MZ header");
     inFile(headers.lfanew(), dosHeader);
     if (inFile(headers.signature(), peHeader) != lkm::pe::signature)
         throw FileError(Kind::notPe, "not a PE file: no PE signature");
@@ -88,6 +79,13 @@ std::string sectionOf(const MappedFile& mapped, uint32_t offset) {
     for (const SectionName& s : mapped.sections)
         if (offset >= s.rva && offset - s.rva < s.size) return s.name;
     return offset < 0x1000 ? "headers" : "?";
+}
+
+std::optional<uint32_t> fileRangeOf(const MappedFile& mapped, uint32_t offset, uint32_t length) {
+    for (const SectionName& s : mapped.sections)
+        if (offset >= s.rva && offset - s.rva <= s.rawCopied && s.rawCopied - (offset - s.rva) >= length)
+            return s.rawOffset + (offset - s.rva);
+    return std::nullopt;
 }
 
 bool fileOffsetOf(const MappedFile& mapped, uint32_t offset, uint32_t& fileOffset) {

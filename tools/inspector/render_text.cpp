@@ -44,6 +44,27 @@ void changes(std::string& out, const std::vector<Change>& list) {
     }
 }
 
+// "1 run", "2 runs".
+std::string counted(std::size_t count, const std::string& singular) {
+    return std::to_string(count) + " " + singular + (count == 1 ? "" : "s");
+}
+
+// What --restore-stock did: the runs it put back and the file it wrote, or that
+// a stock input needs nothing.
+void restoration(std::string& out, const Report& r, const std::string& aspect) {
+    const Restoration& restored = *r.restoration;
+    if (r.normalization.empty()) {
+        line(out, "Earlier patch: none (camera aspect " + aspect + ", stock); nothing written");
+        return;
+    }
+    line(out, "Earlier patch: yes (camera aspect " + aspect + "); " + counted(r.normalization.size(), "run") +
+                  " put back to the stock bytes:");
+    changes(out, r.normalization);
+    line(out, "Written: " + restored.output +
+                  (restored.checksum ? " (PE checksum recomputed: " + address(*restored.checksum) + ")"
+                                     : " (PE checksum 0, left as it was)"));
+}
+
 } // namespace
 
 std::string renderText(const Report& r) {
@@ -57,6 +78,10 @@ std::string renderText(const Report& r) {
     line(out, "Verdict: supported");
     char aspect[64];
     std::snprintf(aspect, sizeof aspect, "%.9g", double(r.aspect));
+    if (r.restoration) {
+        restoration(out, r, aspect);
+        return out;
+    }
     if (r.earlierPatch) {
         line(out, std::string("Earlier patch: yes (camera aspect ") + aspect +
                       "); the plug-in works from the stock bytes below:");
@@ -71,8 +96,8 @@ std::string renderText(const Report& r) {
     if (r.planned) {
         line(out, "Patches for " + std::to_string(r.resolutionX) + "x" + std::to_string(r.resolutionY) +
                       ", proportional menu/HUD=" + (r.keepUi ? "1" : "0") + ": " +
-                      std::to_string(r.patches.size()) + " runs, plus " +
-                      std::to_string(r.redirections.size()) + " setter redirections");
+                      counted(r.patches.size(), "run") + ", plus " +
+                      counted(r.redirections.size(), "setter redirection"));
         changes(out, r.patches);
         changes(out, r.redirections);
     }

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <stdexcept>
 
+#include "files.hpp"
 #include "lkm/diff.hpp"
 #include "lkm/earlier_patch.hpp"
 #include "lkm/image.hpp"
@@ -12,6 +13,7 @@
 #include "lkm/plan.hpp"
 #include "lkm/plan_writes.hpp"
 #include "mapped_file.hpp"
+#include "restore_stock.hpp"
 
 namespace lkmtool {
 
@@ -72,6 +74,7 @@ std::vector<Change> changes(const MappedFile& mapped, const lkm::Image& image,
                       std::nullopt};
         uint32_t fileOffset;
         if (fileOffsetOf(mapped, run.offset, fileOffset)) change.fileOffset = fileOffset;
+        change.length = run.length;
         out.push_back(change);
     }
     return out;
@@ -138,7 +141,8 @@ void describeLayout(Report& report, const MappedFile& mapped, const lkm::Image& 
 Report inspectFile(const Options& options) {
     Report report;
     report.file = options.path;
-    const MappedFile mapped = mapFile(readFile(options.path));
+    const std::vector<uint8_t> file = readFile(options.path);
+    const MappedFile mapped = mapFile(file);
     // The plug-in would stop with the same sentence, from the snapshot's own
     // checks or from recognition.
     std::optional<lkm::Image> snapshot;
@@ -158,6 +162,12 @@ Report inspectFile(const Options& options) {
     report.normalization = changes(mapped, image, image.bytes, layout.normalized, known);
     report.earlierPatch = lkm::cameraAspectShowsEarlierPatch(layout) || !report.normalization.empty();
     describeLayout(report, mapped, image, layout);
+    if (options.restoreTo) {
+        report.restoration = Restoration{*options.restoreTo, {}, std::nullopt};
+        if (!report.normalization.empty())
+            report.restoration = restoreStock(file, mapped, layout.normalized, image.base,
+                                              report.normalization, *options.restoreTo);
+    }
 
     if (options.resolution) {
         report.planned = true;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace lkmtool {
@@ -15,6 +16,8 @@ struct Options {
     std::optional<std::pair<int, int>> resolution; // --resolution WxH
     bool keepUi = true;                            // --keep-ui 0|1
     bool json = false;                             // --json
+    bool help = false;                             // --help
+    std::optional<std::string> restoreTo;          // --restore-stock OUT.exe
 };
 
 struct Place {
@@ -32,6 +35,14 @@ struct Change {
     std::string after;  // hex bytes; "??" where only the running process knows them
     std::string what;   // the recognised places the bytes belong to
     std::optional<uint32_t> fileOffset;
+    uint32_t length = 0; // bytes in the run
+};
+
+// The stock executable written back from an earlier-patched one.
+struct Restoration {
+    std::string output;               // the new file's path
+    std::vector<uint8_t> stockFile;   // its bytes; empty for a stock input, which writes nothing
+    std::optional<uint32_t> checksum; // the PE checksum recomputed; none when the input's was 0
 };
 
 struct Report {
@@ -54,14 +65,19 @@ struct Report {
     bool keepUi = true;
     std::vector<Change> patches;      // plan runs, ascending
     std::vector<Change> redirections; // the five setter jumps
+
+    std::optional<Restoration> restoration; // with --restore-stock
 };
 
-// Throws FileError for a file that cannot be mapped; a recognition failure is
-// part of the report. lkm::build failures (a resolution outside its limits)
-// propagate as std::runtime_error.
+// Throws FileError for a file that cannot be mapped, and RestoreError for an
+// earlier patch that cannot be undone in the file; a recognition failure is
+// part of the report. lkm::build failures propagate as std::runtime_error.
+// Writes nothing.
 Report inspectFile(const Options& options);
 
 std::string renderText(const Report& report);
 std::string renderJson(const Report& report);
+// A JSON object of text fields, in order: how a refusal reads with --json.
+std::string renderJsonObject(const std::vector<std::pair<std::string, std::string>>& textFields);
 
 } // namespace lkmtool

@@ -50,8 +50,10 @@ inline bool isRecognitionCountMessage(const std::string& text) {
     static const std::string head = "Engine recognition failed: ";
     static const std::string tail = " matches.";
     const std::size_t has = text.rfind(" has ");
-    if (text.compare(0, head.size(), head) != 0 || has == std::string::npos || has < head.size()) return false;
-    if (text.size() < tail.size() || text.compare(text.size() - tail.size(), tail.size(), tail) != 0) return false;
+    if (text.compare(0, head.size(), head) != 0 || has == std::string::npos || has < head.size())
+        return false;
+    if (text.size() < tail.size() || text.compare(text.size() - tail.size(), tail.size(), tail) != 0)
+        return false;
     const std::string count = text.substr(has + 5, text.size() - tail.size() - has - 5);
     if (count.empty() || count.find_first_not_of("0123456789") != std::string::npos) return false;
     return count != "1" && (count == "0" || count[0] != '0');

@@ -55,6 +55,8 @@ public:
     std::optional<uint32_t> sizeOfImage() const;
     std::optional<uint32_t> sizeOfHeaders() const;
     std::optional<uint32_t> importDirectory() const; // RVA of the import data directory
+    // Where the 32-bit CheckSum field lies in the run, when all of it lies inside.
+    std::optional<uint64_t> checkSumPosition() const;
 
     // Section-table entry `index` (from 0), right after the optional header;
     // absent unless all of its 40 bytes lie inside the run.

@@ -10,6 +10,12 @@
 
 namespace lkm {
 
+// The screen sizes lkm::build accepts, in pixels, both bounds included.
+inline constexpr int minResolutionX = 320;
+inline constexpr int maxResolutionX = 16384;
+inline constexpr int minResolutionY = 200;
+inline constexpr int maxResolutionY = 16384;
+
 std::vector<uint8_t> build(const Image& image, const Layout& layout, int resolutionX, int resolutionY,
                            bool keepUiAspect);
 

@@ -1,0 +1,85 @@
+#include "command.hpp"
+
+#include <exception>
+#include <utility>
+
+#include "arguments.hpp"
+#include "files.hpp"
+#include "mapped_file.hpp"
+#include "report.hpp"
+#include "restore_stock.hpp"
+
+namespace lkmtool {
+
+namespace {
+
+using Fields = std::vector<std::pair<std::string, std::string>>;
+
+constexpr int refused = 2;
+
+const char* kindName(FileError::Kind kind) {
+    switch (kind) {
+    case FileError::Kind::unreadable:
+        return "unreadable";
+    case FileError::Kind::notPe:
+        return "not a PE file";
+    case FileError::Kind::unsupported:
+        return "unsupported";
+    case FileError::Kind::truncated:
+        return "truncated";
+    case FileError::Kind::inconsistent:
+        return "inconsistent";
+    }
+    return "unreadable";
+}
+
+// "lkm-inspect: <about>: <message>" on standard error, or the fields as one JSON object.
+Outcome refusal(const Options& options, const std::string& about, const std::string& message,
+                const Fields& fields) {
+    if (options.json) return {refused, renderJsonObject(fields), ""};
+    return {refused, "", "lkm-inspect: " + (about.empty() ? "" : about + ": ") + message + "\n"};
+}
+
+// Writes the stock file --restore-stock made, never over the input or any file that exists.
+void writeRestored(const Options& options, const Restoration& restored) {
+    if (sameFile(options.path, restored.output))
+        throw OutputError("is the executable being read; lkm-inspect never writes it");
+    writeNewFile(restored.output, restored.stockFile);
+}
+
+} // namespace
+
+Outcome runCommand(const std::vector<std::string>& words) {
+    Options options;
+    try {
+        parseArguments(words, options);
+    } catch (const UsageError& error) {
+        return refusal(options, "", std::string(error.what()) + "; lkm-inspect --help lists the options",
+                       {{"error", error.what()}, {"usage", usageText()}});
+    }
+    if (options.help) return {0, options.json ? renderJsonObject({{"usage", usageText()}}) : usageText(), ""};
+    try {
+        const Report report = inspectFile(options);
+        if (report.restoration && !report.restoration->stockFile.empty()) {
+            try {
+                writeRestored(options, *report.restoration);
+            } catch (const OutputError& error) {
+                return refusal(options, report.restoration->output, error.what(),
+                               {{"file", options.path},
+                                {"output", report.restoration->output},
+                                {"error", error.what()}});
+            }
+        }
+        return {report.supported ? 0 : 1, options.json ? renderJson(report) : renderText(report), ""};
+    } catch (const FileError& error) {
+        return refusal(
+            options, options.path, error.what(),
+            {{"file", options.path}, {"error", error.what()}, {"errorKind", kindName(error.kind)}});
+    } catch (const std::exception& error) {
+        // An earlier patch that cannot be undone in the file, or a refusal of the plan.
+        return refusal(options, options.path, error.what(),
+                       {{"file", options.path}, {"error", error.what()}});
+    }
+}
+
+} // namespace lkmtool

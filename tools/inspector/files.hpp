@@ -1,0 +1,30 @@
+// The inspector's files, by UTF-8 path on every platform (UTF-16 underneath on
+// Windows, so that any name opens). A failure is one line in the system's own
+// words, such as "No such file or directory".
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace lkmtool {
+
+// An output file that is not written; the text is the one line the command prints.
+struct OutputError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// The whole file. Throws FileError (kind unreadable): the system's reason, or
+// "a folder, not a file".
+std::vector<uint8_t> readFile(const std::string& path);
+
+// Creates `path` holding `bytes`; never replaces a file that exists ("already
+// exists; lkm-inspect never replaces a file"). A file that cannot be written
+// whole is removed again. Throws OutputError.
+void writeNewFile(const std::string& path, const std::vector<uint8_t>& bytes);
+
+// True when both paths name one existing file, however they are spelled.
+bool sameFile(const std::string& first, const std::string& second);
+
+} // namespace lkmtool

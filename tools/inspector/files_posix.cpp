@@ -1,0 +1,73 @@
+// Files through POSIX calls; a path is the bytes given.
+#include "files.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "mapped_file.hpp"
+
+namespace lkmtool {
+
+namespace {
+
+constexpr char folder[] = "a folder, not a file";
+constexpr char exists[] = "already exists; lkm-inspect never replaces a file";
+
+// Closes the descriptor when the scope ends.
+struct Descriptor {
+    int fd;
+    ~Descriptor() {
+        if (fd >= 0) close(fd);
+    }
+};
+
+std::string systemReason() {
+    return std::strerror(errno);
+}
+
+} // namespace
+
+std::vector<uint8_t> readFile(const std::string& path) {
+    const Descriptor in{open(path.c_str(), O_RDONLY | O_CLOEXEC)};
+    if (in.fd < 0) throw FileError(FileError::Kind::unreadable, systemReason());
+    struct stat status;
+    if (fstat(in.fd, &status) != 0) throw FileError(FileError::Kind::unreadable, systemReason());
+    if (S_ISDIR(status.st_mode)) throw FileError(FileError::Kind::unreadable, folder);
+    std::vector<uint8_t> bytes;
+    uint8_t buffer[1 << 16];
+    for (;;) {
+        const ssize_t got = read(in.fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) throw FileError(FileError::Kind::unreadable, systemReason());
+        if (got == 0) return bytes;
+        bytes.insert(bytes.end(), buffer, buffer + got);
+    }
+}
+
+void writeNewFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+    const Descriptor out{open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666)};
+    if (out.fd < 0) throw OutputError(errno == EEXIST ? exists : systemReason());
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t put = write(out.fd, bytes.data() + done, bytes.size() - done);
+        if (put < 0 && errno == EINTR) continue;
+        if (put <= 0) {
+            const std::string reason = put < 0 ? systemReason() : "nothing more could be written";
+            unlink(path.c_str());
+            throw OutputError(reason);
+        }
+        done += std::size_t(put);
+    }
+}
+
+bool sameFile(const std::string& first, const std::string& second) {
+    struct stat a, b;
+    return stat(first.c_str(), &a) == 0 && stat(second.c_str(), &b) == 0 && a.st_dev == b.st_dev &&
+           a.st_ino == b.st_ino;
+}
+
+} // namespace lkmtool

@@ -1,0 +1,85 @@
+// Files through the wide Windows calls, so that a path in any script opens.
+#include "files.hpp"
+
+#include <algorithm>
+
+#include "mapped_file.hpp"
+#include "wide_text_win32.hpp"
+
+namespace lkmtool {
+
+namespace {
+
+constexpr char folder[] = "a folder, not a file";
+constexpr char exists[] = "already exists; lkm-inspect never replaces a file";
+
+// Closes the handle when the scope ends.
+struct Handle {
+    HANDLE h;
+    ~Handle() {
+        if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+    }
+};
+
+// The file's volume and index: one pair per file, whatever path names it.
+bool identity(const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {
+    const Handle file{CreateFileW(widened(path).c_str(), FILE_READ_ATTRIBUTES,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr)};
+    return file.h != INVALID_HANDLE_VALUE && GetFileInformationByHandle(file.h, &info);
+}
+
+} // namespace
+
+std::vector<uint8_t> readFile(const std::string& path) {
+    const std::wstring wide = widened(path);
+    const DWORD attributes = GetFileAttributesW(wide.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        throw FileError(FileError::Kind::unreadable, systemMessage(GetLastError()));
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) throw FileError(FileError::Kind::unreadable, folder);
+    const Handle in{CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
+    if (in.h == INVALID_HANDLE_VALUE)
+        throw FileError(FileError::Kind::unreadable, systemMessage(GetLastError()));
+    std::vector<uint8_t> bytes;
+    uint8_t buffer[1 << 16];
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(in.h, buffer, sizeof buffer, &got, nullptr))
+            throw FileError(FileError::Kind::unreadable, systemMessage(GetLastError()));
+        if (got == 0) return bytes;
+        bytes.insert(bytes.end(), buffer, buffer + got);
+    }
+}
+
+void writeNewFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+    const std::wstring wide = widened(path);
+    Handle out{
+        CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr)};
+    if (out.h == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        throw OutputError(error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ? exists
+                                                                                      : systemMessage(error));
+    }
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const DWORD chunk = DWORD(std::min<std::size_t>(bytes.size() - done, 1u << 20));
+        DWORD put = 0;
+        if (!WriteFile(out.h, bytes.data() + done, chunk, &put, nullptr) || put == 0) {
+            const std::string reason = systemMessage(GetLastError());
+            CloseHandle(out.h);
+            out.h = INVALID_HANDLE_VALUE;
+            DeleteFileW(wide.c_str());
+            throw OutputError(reason);
+        }
+        done += put;
+    }
+}
+
+bool sameFile(const std::string& first, const std::string& second) {
+    BY_HANDLE_FILE_INFORMATION a, b;
+    return identity(first, a) && identity(second, b) && a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
+           a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
+}
+
+} // namespace lkmtool

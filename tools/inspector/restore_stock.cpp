@@ -1,0 +1,48 @@
+#include "restore_stock.hpp"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+
+#include "lkm/bytes.hpp"
+#include "lkm/pe_headers.hpp"
+
+namespace lkmtool {
+
+uint32_t peChecksum(const std::vector<uint8_t>& file, uint64_t checkSumPosition) {
+    const auto byteAt = [&](std::size_t i) -> uint32_t {
+        return i >= checkSumPosition && i - checkSumPosition < 4 ? 0 : file[i];
+    };
+    uint32_t sum = 0;
+    for (std::size_t i = 0; i < file.size(); i += 2) {
+        sum += byteAt(i) | (i + 1 < file.size() ? byteAt(i + 1) << 8 : 0);
+        sum = (sum & 0xFFFF) + (sum >> 16);
+    }
+    return ((sum & 0xFFFF) + (sum >> 16)) + uint32_t(file.size());
+}
+
+Restoration restoreStock(const std::vector<uint8_t>& file, const MappedFile& mapped,
+                         const std::vector<uint8_t>& stockImage, uint32_t base,
+                         const std::vector<Change>& runs, const std::string& output) {
+    Restoration restored{output, file, std::nullopt};
+    for (const Change& run : runs) {
+        const uint32_t offset = run.address - base;
+        const std::optional<uint32_t> at = fileRangeOf(mapped, offset, run.length);
+        if (!at || uint64_t(offset) + run.length > stockImage.size()) {
+            char address[16];
+            std::snprintf(address, sizeof address, "0x%08X", run.address);
+            throw RestoreError("the earlier patch's run at " + std::string(address) + " (" + run.what +
+                               ") lies outside the file's raw data; nothing written");
+        }
+        std::copy_n(stockImage.begin() + offset, run.length, restored.stockFile.begin() + *at);
+    }
+    // mapFile has read the headers, so the field is there.
+    const std::optional<uint64_t> field = lkm::PeHeaders(file).checkSumPosition();
+    if (field && *field <= UINT32_MAX - 4 && lkm::read<uint32_t>(file, uint32_t(*field)) != 0) {
+        restored.checksum = peChecksum(restored.stockFile, *field);
+        lkm::put<uint32_t>(restored.stockFile, uint32_t(*field), *restored.checksum);
+    }
+    return restored;
+}
+
+} // namespace lkmtool

@@ -1,0 +1,34 @@
+// A stock executable from an earlier-patched one: every run of the earlier
+// patch written back, at its file offset, with the stock bytes the plug-in
+// works from, and the PE checksum made to match again.
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "mapped_file.hpp"
+#include "report.hpp"
+
+namespace lkmtool {
+
+// An earlier patch that cannot be undone in the file; the text is the one line the command prints.
+struct RestoreError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// The PE checksum of `file`, as Windows computes it: the 16-bit little-endian
+// words summed with their carries folded back in, the 4 bytes at
+// `checkSumPosition` counted as zero (an odd last byte counts alone), plus the
+// file's length.
+uint32_t peChecksum(const std::vector<uint8_t>& file, uint64_t checkSumPosition);
+
+// `file` with the bytes of `stockImage` (image offsets) put back over every run
+// of `runs`; the checksum recomputed when the input's was not 0. Throws
+// RestoreError for a run that does not lie whole in one section's raw data.
+Restoration restoreStock(const std::vector<uint8_t>& file, const MappedFile& mapped,
+                         const std::vector<uint8_t>& stockImage, uint32_t base,
+                         const std::vector<Change>& runs, const std::string& output);
+
+} // namespace lkmtool

@@ -1,0 +1,16 @@
+// UTF-8 inside the inspector, UTF-16 at the Windows calls, and the system's
+// own sentence for an error code.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace lkmtool {
+
+std::wstring widened(const std::string& utf8);
+std::string narrowed(const std::wstring& utf16);
+// FormatMessage's text for `code`, in the user's language, without the line break.
+std::string systemMessage(DWORD code);
+
+} // namespace lkmtool
