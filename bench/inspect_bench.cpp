@@ -63,9 +63,10 @@ namespace {
 
 constexpr uint32_t codeSize = 32u << 20;
 
-// The signature of every Image::find call of lkm::inspect, in the order it makes
-// them: steps 1 to 4, lkm::cvarConstructor for r_xres, r_yres and r_fov, the
-// setter prologues, the fullscreen construction site.
+// The signature searches of lkm::inspect (now one Image::findEach pass), as the
+// separate Image::find calls it once made, each costed as one memchr pass: steps
+// 1 to 4, lkm::cvarConstructor for r_xres, r_yres and r_fov, the setter
+// prologues, the fullscreen construction site.
 struct Search {
     const char* name;
     const char* signature;

@@ -9,7 +9,7 @@ void patchGame(MemoryServices& memory, const GamePatch& patch, void (*pin)(), Tr
                void*& page, bool& committed) {
     committed = false;
     Transaction transaction(memory, warn);
-    addPlanPatches(transaction, patch.live, patch.image.bytes, patch.plan);
+    addPlanPatches(transaction, patch.live, patch.image.bytes, patch.plan, patch.planRanges);
     prepareGateways(memory, transaction, {patch.image.bytes, patch.image.base, patch.live}, patch.setters,
                     patch.hookAddresses, page);
     pin();

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "lkm/diff.hpp"
 #include "lkm/image.hpp"
 #include "memory_services.hpp"
 #include "transaction.hpp"
@@ -15,16 +16,17 @@ namespace lwf {
 
 // The game's main module and what is to become of it.
 struct GamePatch {
-    const lkm::Image& image;               // the snapshot; its base is the module's game address
-    uint8_t* live;                         // the same module as a pointer of this process
-    const std::vector<uint8_t>& plan;      // the image as it must look, from lkm::build
-    const std::vector<uint32_t>& setters;  // image offsets of the five CVar setters
-    std::array<uint32_t, 5> hookAddresses; // the setter replacements they are redirected to
+    const lkm::Image& image;                 // the snapshot; its base is the module's game address
+    uint8_t* live;                           // the same module as a pointer of this process
+    const std::vector<uint8_t>& plan;        // the image as it must look, from lkm::build
+    const std::vector<lkm::Run>& planRanges; // where plan and image may differ, from lkm::planRanges
+    const std::vector<uint32_t>& setters;    // image offsets of the five CVar setters
+    std::array<uint32_t, 5> hookAddresses;   // the setter replacements they are redirected to
 };
 
-// Adds every run in which the plan differs from the snapshot to a transaction,
-// prepares the gateways and the redirections, pins the module through `pin` and
-// commits. `page` receives the gateway page as soon as it is allocated and
+// Adds every run in which the plan differs from the snapshot (looked for inside
+// planRanges only) to a transaction, prepares the gateways and the redirections,
+// pins the module through `pin` and commits. `page` receives the gateway page as soon as it is allocated and
 // `committed` becomes true only when the commit succeeded, so that the caller can
 // give the page back whatever fails. The transaction is gone when this returns or
 // throws: a protection it could not restore has been reported through `warn` by then.

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "lkm/diff.hpp"
 #include "transaction.hpp"
 
 namespace lwf {
@@ -14,5 +15,10 @@ namespace lwf {
 // ("Invalid patch range.").
 void addPlanPatches(Transaction& transaction, uint8_t* liveBase, const std::vector<uint8_t>& snapshot,
                     const std::vector<uint8_t>& plan);
+
+// The same for a plan known to equal the snapshot outside `ranges`
+// (lkm::planRanges): only the bytes inside them are compared.
+void addPlanPatches(Transaction& transaction, uint8_t* liveBase, const std::vector<uint8_t>& snapshot,
+                    const std::vector<uint8_t>& plan, const std::vector<lkm::Run>& ranges);
 
 } // namespace lwf

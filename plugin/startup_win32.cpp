@@ -100,10 +100,13 @@ void recognizeAndPatch(Startup& startup, const lkm::Image& image) {
     layout = lkm::inspect(image);
     focalFactor = double(layout.aspect) / (double(resolutionX) / double(resolutionY));
     // The plan is written into the normalised bytes themselves: two copies of the image at most.
-    const std::vector<uint8_t> plan = lkm::build(image, layout, std::move(layout.normalized), resolutionX,
-                                                 resolutionY, startup.keepUiAspectRatio == 1);
-    patchGame(windowsMemory(), {image, liveGame(), plan, layout.setters, hookAddresses()}, pinModule, logLine,
-              startup.gatewayPage, startup.committed);
+    const bool keepUi = startup.keepUiAspectRatio == 1;
+    const std::vector<uint8_t> plan =
+        lkm::build(image, layout, std::move(layout.normalized), resolutionX, resolutionY, keepUi);
+    // Only where the plan's writes lie is the plan compared with the image.
+    const std::vector<lkm::Run> ranges = lkm::planRanges(image, layout, resolutionX, resolutionY, keepUi);
+    patchGame(windowsMemory(), {image, liveGame(), plan, ranges, layout.setters, hookAddresses()}, pinModule,
+              logLine, startup.gatewayPage, startup.committed);
 }
 
 // Arms enforcement and applies the configured values once, in a fixed order.

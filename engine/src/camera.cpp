@@ -3,7 +3,6 @@
 #include <string>
 #include <vector>
 
-#include "lkm/signatures.hpp"
 #include "recognition.hpp"
 
 namespace lkm::recognition {
@@ -25,7 +24,7 @@ bool callsPerspective(const Image& image, uint32_t m) {
 
 void findCamera(const Image& image, Layout& layout, Handover& handover) {
     std::vector<uint32_t> candidates;
-    for (uint32_t m : image.find(signature::cameraProjection)) {
+    for (uint32_t m : handover.matches.cameraProjection) {
         try {
             if (callsPerspective(image, m)) candidates.push_back(m);
         } catch (const std::exception&) {

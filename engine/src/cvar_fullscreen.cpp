@@ -7,15 +7,14 @@
 #include <string>
 #include <vector>
 
-#include "lkm/signatures.hpp"
 #include "recognition.hpp"
 
 namespace lkm::recognition {
 
-void findFullscreenCvar(const Image& image, Layout& layout) {
+void findFullscreenCvar(const Image& image, Layout& layout, const Handover& handover) {
     const std::vector<uint8_t>& bytes = image.bytes;
     std::vector<uint32_t> candidates;
-    for (uint32_t m : image.find(signature::boolCvarConstruction)) {
+    for (uint32_t m : handover.matches.boolCvarConstruction) {
         try {
             const std::string name = image.z(image.offset(read32(image, m + 10)));
             const uint8_t fallback = bytes.at(m + 8);

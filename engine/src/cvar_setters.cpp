@@ -7,7 +7,6 @@
 //   56 8B F1 F6 46 06 01                          push esi; mov esi, ecx; test byte ptr [esi+6], 1
 #include <vector>
 
-#include "lkm/signatures.hpp"
 #include "recognition.hpp"
 
 namespace lkm::recognition {
@@ -31,7 +30,7 @@ void findSetterFamily(const Image& image, Layout& layout, const Handover& handov
 
     int frames20 = 0, frames60 = 0, framesA0 = 0;
     layout.setters.clear();
-    for (uint32_t f : image.find(signature::exceptionPrologue)) {
+    for (uint32_t f : handover.matches.exceptionPrologue) {
         if (uint64_t(f) + familyWindow < s || uint64_t(s) + familyWindow < f) continue;
         const uint64_t frame = uint64_t(f) + 21;
         uint64_t body;

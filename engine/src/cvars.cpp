@@ -37,7 +37,7 @@ namespace recognition {
 
 void findIntegerCvars(const Image& image, Layout& layout, Handover& handover) {
     // One search serves the three CVars.
-    const std::vector<uint32_t> sites = image.find(signature::intCvarConstruction);
+    const std::vector<uint32_t>& sites = handover.matches.intCvarConstruction;
     const uint32_t cx = constructionOf(image, sites, "r_xres", layout.xresValue);
     const uint32_t cy = constructionOf(image, sites, "r_yres", layout.yresValue);
     // The camera projection loads the r_fov value with its first instruction (A1 addr).

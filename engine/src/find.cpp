@@ -5,7 +5,9 @@
 // two literal bytes of the pattern at once (the rarest and, at its distance,
 // a second one) sixteen positions at a time where the processor has SSE2, and
 // otherwise jumps with memchr from one occurrence of the rarest literal to the
-// next; the whole pattern is verified only where they match.
+// next; the whole pattern is verified only where they match. Several
+// signatures are searched together, a cache-sized chunk of code at a time, so
+// that a pass over the code reads it from memory only once.
 #if defined(__GNUC__) && (defined(__i386__) || defined(__x86_64__))
 #include <emmintrin.h>
 #define LKM_FIND_SSE2 1
@@ -140,39 +142,41 @@ LKM_SSE2 inline __m128i pairsAt(const uint8_t* at, Anchors a, __m128i first, __m
     return _mm_and_si128(_mm_cmpeq_epi8(x, first), _mm_cmpeq_epi8(y, second));
 }
 
-void verify(const std::vector<int>& pattern, const uint8_t* data, uint64_t at, unsigned mask,
+void verify(const std::vector<int>& pattern, const uint8_t* data, const uint8_t* at, unsigned mask,
             std::vector<uint32_t>& found) {
     for (; mask != 0; mask &= mask - 1) {
-        const uint64_t start = at + unsigned(__builtin_ctz(mask));
-        if (matches(pattern, data + start)) found.push_back(uint32_t(start));
+        const uint8_t* start = at + __builtin_ctz(mask);
+        if (matches(pattern, start)) found.push_back(uint32_t(start - data));
     }
 }
 
 // The same as scanWithMemchr through the literals at `a.first` and `a.second`,
 // 64 and then 16 positions at a time while every load stays before last + n.
+// Pointers, not 64-bit positions, step through the code: on a 32-bit processor
+// that keeps the loop in registers.
 LKM_SSE2_ENTRY void scanWithSse2(const std::vector<int>& pattern, const uint8_t* data, uint64_t from,
                                  uint64_t last, Anchors a, std::vector<uint32_t>& found) {
     const __m128i first = _mm_set1_epi8(static_cast<char>(pattern[a.first]));
     const __m128i second = _mm_set1_epi8(static_cast<char>(pattern[a.second]));
     // A block of 16 starts at p loads up to p + 15 + max(a.first, a.second) <= last + n - 1,
     // which holds whenever p + 15 <= last since both anchors lie inside the pattern.
-    uint64_t p = from;
-    while (p + 63 <= last) { // nearly every block of 64 holds no pair at all
-        const uint8_t* at = data + p;
+    const uint8_t* at = data + from;
+    const uint8_t* const end = data + last + 1; // past the last start position
+    while (end - at >= 64) {                    // nearly every block of 64 holds no pair at all
         const __m128i m0 = pairsAt(at, a, first, second), m1 = pairsAt(at + 16, a, first, second);
         const __m128i m2 = pairsAt(at + 32, a, first, second), m3 = pairsAt(at + 48, a, first, second);
         if (_mm_movemask_epi8(_mm_or_si128(_mm_or_si128(m0, m1), _mm_or_si128(m2, m3))) != 0) {
-            verify(pattern, data, p, unsigned(_mm_movemask_epi8(m0)), found);
-            verify(pattern, data, p + 16, unsigned(_mm_movemask_epi8(m1)), found);
-            verify(pattern, data, p + 32, unsigned(_mm_movemask_epi8(m2)), found);
-            verify(pattern, data, p + 48, unsigned(_mm_movemask_epi8(m3)), found);
+            verify(pattern, data, at, unsigned(_mm_movemask_epi8(m0)), found);
+            verify(pattern, data, at + 16, unsigned(_mm_movemask_epi8(m1)), found);
+            verify(pattern, data, at + 32, unsigned(_mm_movemask_epi8(m2)), found);
+            verify(pattern, data, at + 48, unsigned(_mm_movemask_epi8(m3)), found);
         }
-        p += 64;
+        at += 64;
     }
-    for (; p + 15 <= last; p += 16)
-        verify(pattern, data, p, unsigned(_mm_movemask_epi8(pairsAt(data + p, a, first, second))), found);
-    for (; p <= last; ++p)
-        if (matches(pattern, data + p)) found.push_back(uint32_t(p));
+    for (; end - at >= 16; at += 16)
+        verify(pattern, data, at, unsigned(_mm_movemask_epi8(pairsAt(at, a, first, second))), found);
+    for (; at < end; ++at)
+        if (matches(pattern, at)) found.push_back(uint32_t(at - data));
 }
 
 bool haveSse2() {
@@ -185,18 +189,27 @@ bool haveSse2() {
 }
 #endif
 
-} // namespace
+// A parsed signature and the two literals its scan looks for.
+struct Search {
+    std::vector<int> pattern;
+    Anchors anchors{0, 0};
+    bool impossible = false;    // a value above 0xFF, which matches no byte
+    bool onlyWildcards = false; // every position matches
+};
 
-std::vector<uint32_t> Image::find(const std::string& signature) const {
-    const std::vector<int> pattern = parse(signature);
-    const uint32_t n = uint32_t(pattern.size());
-
-    // Anchor on the rarest literal, then on the rarest other one. A negative
-    // element matches any byte; a value above 0xFF matches none, so such a
-    // pattern occurs nowhere.
+// Anchors on the rarest literal, then on the rarest other one. A negative
+// element matches any byte; a value above 0xFF matches none, so such a pattern
+// occurs nowhere.
+Search prepare(std::string_view signature) {
+    Search search;
+    search.pattern = parse(signature);
+    const std::vector<int>& pattern = search.pattern;
+    const std::size_t n = pattern.size();
+    search.impossible =
+        std::any_of(pattern.begin(), pattern.end(), [](int element) { return element > 0xFF; });
+    if (search.impossible) return search;
     std::size_t anchor = n;
     for (std::size_t i = 0; i < n; ++i) {
-        if (pattern[i] > 0xFF) return {};
         if (pattern[i] >= 0 &&
             (anchor == n || commonness(uint8_t(pattern[i])) < commonness(uint8_t(pattern[anchor]))))
             anchor = i;
@@ -207,26 +220,62 @@ std::vector<uint32_t> Image::find(const std::string& signature) const {
         if (second == anchor || commonness(uint8_t(pattern[i])) < commonness(uint8_t(pattern[second])))
             second = i;
     }
+    search.onlyWildcards = anchor == n;
+    search.anchors = {anchor, second};
+    return search;
+}
 
-    std::vector<uint32_t> found;
+// Appends every start position in [from, last] of `data` where the search's
+// pattern matches, ascending; the pattern's bytes from `last` on lie inside `data`.
+void scan(const Search& search, const uint8_t* data, uint64_t from, uint64_t last, bool sse2,
+          std::vector<uint32_t>& found) {
+    if (search.onlyWildcards) {
+        for (uint64_t p = from; p <= last; ++p) found.push_back(uint32_t(p));
+        return;
+    }
+#ifdef LKM_FIND_SSE2
+    if (sse2) {
+        scanWithSse2(search.pattern, data, from, last, search.anchors, found);
+        return;
+    }
+#endif
+    (void)sse2;
+    scanWithMemchr(search.pattern, data, from, last, search.anchors.first, found);
+}
+
+// Start positions scanned for every search in turn, so that the bytes are read
+// from memory once and from the cache by every further search.
+constexpr uint64_t chunkLength = 16384;
+
+} // namespace
+
+std::vector<uint32_t> Image::find(const std::string& signature) const {
+    return std::move(findEach({signature}).front());
+}
+
+std::vector<std::vector<uint32_t>> Image::findEach(const std::vector<std::string>& signatures) const {
+    std::vector<Search> searches;
+    for (const std::string& signature : signatures) searches.push_back(prepare(signature));
+#ifdef LKM_FIND_SSE2
+    const bool sse2 = haveSse2();
+#else
+    const bool sse2 = false;
+#endif
+    std::vector<std::vector<uint32_t>> found(searches.size());
     for (const Section& s : sections) {
         if (!(s.characteristics & sectionExecute)) continue;
-        if (s.size < n || uint32_t(s.rva + s.size - n) < s.rva) continue;
         if (uint64_t(s.rva) + s.size > bytes.size()) continue; // never for a validated image
-        const uint8_t* data = bytes.data();
-        const uint32_t last = s.rva + s.size - n; // last position a match may start at
-
-        if (anchor == n) { // only wildcards: every position matches
-            for (uint64_t p = s.rva; p <= last; ++p) found.push_back(uint32_t(p));
-            continue;
+        const uint64_t end = uint64_t(s.rva) + s.size;
+        for (uint64_t chunk = s.rva; chunk < end; chunk += chunkLength) {
+            for (std::size_t k = 0; k < searches.size(); ++k) {
+                const uint32_t n = uint32_t(searches[k].pattern.size());
+                if (searches[k].impossible || s.size < n) continue;
+                const uint64_t last = end - n; // last position a match may start at
+                if (chunk > last) continue;
+                scan(searches[k], bytes.data(), chunk, std::min(last, chunk + chunkLength - 1), sse2,
+                     found[k]);
+            }
         }
-#ifdef LKM_FIND_SSE2
-        if (haveSse2()) {
-            scanWithSse2(pattern, data, s.rva, last, {anchor, second}, found);
-            continue;
-        }
-#endif
-        scanWithMemchr(pattern, data, s.rva, last, anchor, found);
     }
     return found;
 }

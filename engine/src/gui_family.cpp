@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <vector>
 
-#include "lkm/signatures.hpp"
 #include "recognition.hpp"
 
 namespace lkm::recognition {
@@ -21,9 +20,8 @@ struct Conversion {
     uint32_t value; // address of the CVar value it reads
 };
 
-// Distinct matches of a conversion signature, ascending, with their value operands.
-std::vector<Conversion> conversions(const Image& image, const char* signature, uint32_t valueOperand) {
-    std::vector<uint32_t> found = image.find(signature);
+// The distinct matches of a conversion signature, ascending, with their value operands.
+std::vector<Conversion> conversions(const Image& image, std::vector<uint32_t> found, uint32_t valueOperand) {
     std::sort(found.begin(), found.end());
     found.erase(std::unique(found.begin(), found.end()), found.end());
     std::vector<Conversion> out;
@@ -88,8 +86,8 @@ void requireConsistentScales(const Image& image, const Layout& layout, uint32_t 
 } // namespace
 
 void findGuiFamily(const Image& image, Layout& layout, Handover& handover) {
-    const std::vector<Conversion> forward = conversions(image, signature::forwardConversion, 2);
-    const std::vector<Conversion> inverse = conversions(image, signature::inverseConversion, 6);
+    const std::vector<Conversion> forward = conversions(image, handover.matches.forwardConversion, 2);
+    const std::vector<Conversion> inverse = conversions(image, handover.matches.inverseConversion, 6);
     const uint32_t body = handover.initializerBody;
 
     // Horizontal forward f, vertical forward g, then exactly one horizontal

@@ -4,14 +4,13 @@
 //   F3 0F 5E 05 value  divss xmm0, [value]    at +13 (x) and +47 (y)
 #include <vector>
 
-#include "lkm/signatures.hpp"
 #include "recognition.hpp"
 
 namespace lkm::recognition {
 
-void findMouseMapping(const Image& image, Layout& layout) {
+void findMouseMapping(const Image& image, Layout& layout, const Handover& handover) {
     std::vector<uint32_t> candidates;
-    for (uint32_t m : image.find(signature::mouseMapping))
+    for (uint32_t m : handover.matches.mouseMapping)
         if (read32(image, m + 17) == layout.xresValue && read32(image, m + 51) == layout.yresValue)
             candidates.push_back(m);
     const uint32_t m = one(candidates, "GUI mouse coordinate mapping");

@@ -1,13 +1,12 @@
 // Step 2: the root GUI constructor and the chain from its initializer call,
 // through at most two trampolines of an earlier patch, to the initializer stub
 // (83 C1 30 E9 rel32: add ecx, 30h; jmp body).
-#include "lkm/signatures.hpp"
 #include "recognition.hpp"
 
 namespace lkm::recognition {
 
 void findRootGui(const Image& image, Layout& layout, Handover& handover) {
-    const uint32_t r = one(image.find(signature::rootGuiConstructor), "root GUI constructor");
+    const uint32_t r = one(handover.matches.rootGuiConstructor, "root GUI constructor");
     layout.rootHeight = r + 1;           // 68 imm32: push height
     layout.rootWidth = r + 6;            // 68 imm32: push width
     layout.rootInitializerCall = r + 23; // E8 rel32: call initializer

@@ -10,15 +10,16 @@ Layout inspect(const Image& image) {
     using namespace recognition;
     Layout layout;
     Handover handover;
-    findCamera(image, layout, handover);       // 1. camera projection and its aspect
-    findRootGui(image, layout, handover);      // 2. root GUI constructor and initializer chain
-    findGuiFamily(image, layout, handover);    // 3. GUI conversions, constants, scale consistency
-    findMouseMapping(image, layout);           // 4. GUI mouse coordinate mapping
-    checkPatchSpaces(image, layout, handover); // 5. patch spaces and vertical references
-    normalize(image, layout);                  // 6. the normalised copy
-    findIntegerCvars(image, layout, handover); // 7. r_xres, r_yres, r_fov
-    findSetterFamily(image, layout, handover); // 8. the five CVar setters
-    findFullscreenCvar(image, layout);         // 9. r_fullscreen and its boolean setter
+    handover.matches = findSignatures(image);    // every signature, in one pass over the code
+    findCamera(image, layout, handover);         // 1. camera projection and its aspect
+    findRootGui(image, layout, handover);        // 2. root GUI constructor and initializer chain
+    findGuiFamily(image, layout, handover);      // 3. GUI conversions, constants, scale consistency
+    findMouseMapping(image, layout, handover);   // 4. GUI mouse coordinate mapping
+    checkPatchSpaces(image, layout, handover);   // 5. patch spaces and vertical references
+    normalize(image, layout);                    // 6. the normalised copy
+    findIntegerCvars(image, layout, handover);   // 7. r_xres, r_yres, r_fov
+    findSetterFamily(image, layout, handover);   // 8. the five CVar setters
+    findFullscreenCvar(image, layout, handover); // 9. r_fullscreen and its boolean setter
     return layout;
 }
 

@@ -12,8 +12,17 @@
 
 namespace lkm::recognition {
 
+// Every match of each engine signature (lkm/signatures.hpp), as Image::find gives them, found
+// in one pass over the code before step 1.
+struct Matches {
+    std::vector<uint32_t> cameraProjection, rootGuiConstructor, forwardConversion, inverseConversion,
+        mouseMapping, intCvarConstruction, exceptionPrologue, boolCvarConstruction;
+};
+Matches findSignatures(const Image& image);
+
 // Values one step finds and a later step needs, which the layout does not keep.
 struct Handover {
+    Matches matches;                      // the signature matches every step starts from
     uint32_t cameraSite = 0;              // offset of the camera projection call site (step 1 -> 7)
     uint32_t initializerBody = 0;         // offset of the root GUI initializer body (step 2 -> 3, 5)
     uint32_t currentReciprocal = 0;       // address the vertical forward conversion multiplies by (3 -> 5)
@@ -83,14 +92,14 @@ std::vector<uint32_t> setterCalls(const Image& image, uint32_t from, Accept&& ac
     return found;
 }
 
-void findCamera(const Image& image, Layout& layout, Handover& handover);             // step 1
-void findRootGui(const Image& image, Layout& layout, Handover& handover);            // step 2
-void findGuiFamily(const Image& image, Layout& layout, Handover& handover);          // step 3
-void findMouseMapping(const Image& image, Layout& layout);                           // step 4
-void checkPatchSpaces(const Image& image, Layout& layout, const Handover& handover); // step 5
-void normalize(const Image& image, Layout& layout);                                  // step 6
-void findIntegerCvars(const Image& image, Layout& layout, Handover& handover);       // step 7
-void findSetterFamily(const Image& image, Layout& layout, const Handover& handover); // step 8
-void findFullscreenCvar(const Image& image, Layout& layout);                         // step 9
+void findCamera(const Image& image, Layout& layout, Handover& handover);               // step 1
+void findRootGui(const Image& image, Layout& layout, Handover& handover);              // step 2
+void findGuiFamily(const Image& image, Layout& layout, Handover& handover);            // step 3
+void findMouseMapping(const Image& image, Layout& layout, const Handover& handover);   // step 4
+void checkPatchSpaces(const Image& image, Layout& layout, const Handover& handover);   // step 5
+void normalize(const Image& image, Layout& layout);                                    // step 6
+void findIntegerCvars(const Image& image, Layout& layout, Handover& handover);         // step 7
+void findSetterFamily(const Image& image, Layout& layout, const Handover& handover);   // step 8
+void findFullscreenCvar(const Image& image, Layout& layout, const Handover& handover); // step 9
 
 } // namespace lkm::recognition

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <random>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -214,6 +215,37 @@ TEST(ImageFind, AgreesWithAPlainScanOnRandomImages) {
         matches += expected.size();
     }
     EXPECT_GT(matches, 1000u); // the images do exercise matches
+}
+
+// Several signatures searched together give what each gives alone, on code
+// long enough to be scanned in many pieces: with two byte values only, matches
+// and near-matches lie across every boundary the scan may use.
+TEST(ImageFind, FindEachGivesEverySignatureItsOwnMatches) {
+    const uint32_t L = 0x50000;
+    PeBuilder pe(L);
+    pe.section("A", 0x1000, 0x40001, lkmtest::codeSection)
+        .section("B", 0x41001, 0x7FF, lkmtest::dataSection)
+        .section("C", 0x41800, 0xE7FF, lkmtest::codeSection);
+    pe.imports(0x300, {{"a.dll", {"f"}}});
+    std::vector<uint8_t> bytes = pe.build();
+    std::mt19937 random(4711);
+    for (uint32_t i = 0x1000; i < L; ++i) bytes[i] = random() % 2 ? 0x52 : 0xB9;
+    const lkm::Image image(std::move(bytes), 0x00400000);
+
+    const std::vector<std::string> signatures = {
+        "52 B9 52", "B9 ?? ?? 52 ?? B9", "52 52 52 52 52 52 52 52 52 52 52 52 B9", "?? ??", "52 100", "B9"};
+    const std::vector<Offsets> found = image.findEach(signatures);
+    ASSERT_EQ(found.size(), signatures.size());
+    std::size_t matches = 0;
+    for (std::size_t k = 0; k < signatures.size(); ++k) {
+        std::vector<int> pattern;
+        std::istringstream words(signatures[k]);
+        for (std::string word; words >> word;)
+            pattern.push_back(word == "??" ? -1 : std::stoi(word, nullptr, 16));
+        EXPECT_EQ(found[k], referenceFind(image, pattern)) << signatures[k];
+        matches += found[k].size();
+    }
+    EXPECT_GT(matches, 500000u);
 }
 
 } // namespace

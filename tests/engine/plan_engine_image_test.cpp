@@ -4,9 +4,11 @@
 
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine_image.hpp"
+#include "lkm/diff.hpp"
 #include "lkm/inspect.hpp"
 #include "lkm/plan.hpp"
 
@@ -186,6 +188,33 @@ TEST(PlanEngineImage, PlanInTheMovedNormalisedBytesIsThePlan) {
             EXPECT_EQ(plan.data(), normalizedBytes);
         }
     }
+}
+
+// Outside the plan ranges the plan equals the image: the runs found inside them
+// alone are every run of the whole image, over an earlier patch too.
+TEST(PlanEngineImage, PlanRangesHoldEveryRunOfThePlan) {
+    const auto pairs = [](const std::vector<lkm::Run>& runs) {
+        std::vector<std::pair<uint32_t, uint32_t>> out;
+        for (const lkm::Run& r : runs) out.emplace_back(r.offset, r.length);
+        return out;
+    };
+    std::size_t runs = 0;
+    const EngineImage stock = makeEngineImage();
+    for (const EngineImage& engine : {stock, stock.earlierPatched()}) {
+        const lkm::Image image = engine.image();
+        const lkm::Layout layout = lkm::inspect(image);
+        for (bool keep : {false, true}) {
+            for (const Canvas& c : canvases) {
+                const std::vector<uint8_t> plan = lkm::build(image, layout, c.x, c.y, keep);
+                const std::vector<lkm::Run> ranges = lkm::planRanges(image, layout, c.x, c.y, keep);
+                const auto whole = pairs(lkm::differingRuns(image.bytes, plan));
+                runs += whole.size();
+                EXPECT_EQ(pairs(lkm::differingRunsWithin(image.bytes, plan, ranges)), whole)
+                    << c.x << "x" << c.y << " keep " << keep << " earlier patch " << engine.earlierPatch;
+            }
+        }
+    }
+    EXPECT_GT(runs, 100u);
 }
 
 } // namespace

@@ -93,6 +93,7 @@ protected:
         snapshotBytes = engine.bytes();
         layout = engine.expectedLayout();
         plan = lkm::build(engine.image(), layout, 1920, 1080, true);
+        planRanges = lkm::planRanges(engine.image(), layout, 1920, 1080, true);
         committedBytes = plan;
         for (std::size_t k = 0; k < layout.setters.size(); ++k) {
             const std::vector<uint8_t> jump =
@@ -159,7 +160,7 @@ protected:
         Outcome out;
         out.before.assign(live, live + snapshot.size());
         try {
-            lwf::patchGame(*memory, {image, live, planned, layout.setters, hookAddresses}, pin,
+            lwf::patchGame(*memory, {image, live, planned, planRanges, layout.setters, hookAddresses}, pin,
                            lwftest::collectWarning, out.page, out.committed);
         } catch (const std::runtime_error& error) {
             out.message = error.what();
@@ -185,6 +186,7 @@ protected:
 
     static constexpr uint32_t base = 0x00400000;
     std::vector<uint8_t> snapshotBytes, plan, committedBytes;
+    std::vector<lkm::Run> planRanges;
     lkm::Layout layout;
     std::vector<Page> pages; // the live module, on page boundaries
     uint8_t* live = nullptr;

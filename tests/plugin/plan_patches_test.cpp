@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <stdexcept>
 #include <string>
@@ -14,6 +15,12 @@
 namespace {
 
 using Runs = std::vector<std::pair<std::size_t, std::size_t>>; // (first index, length)
+
+Runs pairsOf(const std::vector<lkm::Run>& runs) {
+    Runs out;
+    for (const lkm::Run& run : runs) out.push_back({run.offset, run.length});
+    return out;
+}
 
 TEST(PlanPatches, EveryMaximalRunOfChangedBytesIsOnePatchInAscendingOrder) {
     struct Case {
@@ -76,11 +83,35 @@ TEST(PlanPatches, RunsAgreeWithAByteWalkOnRandomPlans) {
             else
                 expected.push_back({i, 1});
         }
-        Runs runs;
-        for (const lkm::Run& run : lkm::differingRuns(snapshot, plan))
-            runs.push_back({run.offset, run.length});
-        ASSERT_EQ(runs, expected) << "round " << round;
+        ASSERT_EQ(pairsOf(lkm::differingRuns(snapshot, plan)), expected) << "round " << round;
     }
+}
+
+// Compared inside ranges that hold every change (in any order, overlapping,
+// touching, reaching past the end), the runs are those of the whole vectors:
+// a run across touching ranges stays one run.
+TEST(PlanPatches, RunsWithinRangesAreTheRunsOfTheWholeVectors) {
+    std::mt19937 random(2713);
+    std::size_t runs = 0;
+    for (int round = 0; round < 300; ++round) {
+        std::vector<uint8_t> snapshot(1 + random() % 200);
+        for (uint8_t& byte : snapshot) byte = uint8_t(random());
+        std::vector<uint8_t> plan = snapshot;
+        std::vector<lkm::Run> ranges;
+        for (uint32_t k = random() % 8, at = 0; k > 0; --k) {
+            at = random() % 3 ? at : uint32_t(random() % snapshot.size()); // mostly touching the last
+            const uint32_t length = uint32_t(random() % 24);
+            for (uint32_t i = at; i < at + length && i < plan.size(); ++i)
+                if (random() % 3) plan[i] ^= uint8_t(1 + random() % 255);
+            ranges.push_back({at, length});
+            at += length;
+        }
+        std::shuffle(ranges.begin(), ranges.end(), random);
+        const Runs whole = pairsOf(lkm::differingRuns(snapshot, plan));
+        ASSERT_EQ(pairsOf(lkm::differingRunsWithin(snapshot, plan, ranges)), whole) << "round " << round;
+        runs += whole.size();
+    }
+    EXPECT_GT(runs, 500u);
 }
 
 TEST(PlanPatches, PlanOfAnotherLengthIsRefused) {

@@ -14,4 +14,10 @@ struct Run {
 // Runs in ascending order; bytes beyond the shorter vector are not compared.
 std::vector<Run> differingRuns(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b);
 
+// The same runs for vectors known to differ nowhere outside `ranges` (each an
+// offset and a length, in any order, overlapping or not): only the bytes inside
+// the ranges are compared.
+std::vector<Run> differingRunsWithin(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b,
+                                     std::vector<Run> ranges);
+
 } // namespace lkm

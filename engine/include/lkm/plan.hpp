@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "lkm/diff.hpp"
 #include "lkm/image.hpp"
 #include "lkm/layout.hpp"
 
@@ -22,5 +23,12 @@ std::vector<uint8_t> build(const Image& image, const Layout& layout, int resolut
 // in by a caller that needs them no more: no second copy of the image is made.
 std::vector<uint8_t> build(const Image& image, const Layout& layout, std::vector<uint8_t>&& normalized,
                            int resolutionX, int resolutionY, bool keepUiAspect);
+
+// Where the plan that build gives for the same arguments may differ from the
+// image: the ranges (offset and length) of the writes that normalise the image
+// and of those that patch it. Outside them plan and image bytes are equal, so a
+// diff of the two needs to compare only these (lkm::differingRunsWithin).
+std::vector<Run> planRanges(const Image& image, const Layout& layout, int resolutionX, int resolutionY,
+                            bool keepUiAspect);
 
 } // namespace lkm
