@@ -19,11 +19,7 @@ using lkmtest::contents;
 using lkmtest::scratch;
 using lkmtest::written;
 
-#if defined(_WIN32)
-const std::string noSuchFile = "File not found.";
-#else
-const std::string noSuchFile = "No such file or directory";
-#endif
+const std::string noSuchFile = "no such file";
 
 // `text` as a JSON string's content, for texts of printable ASCII and line feeds.
 std::string jsonText(const std::string& text) {

@@ -1,6 +1,7 @@
 // The inspector's files, by UTF-8 path on every platform (UTF-16 underneath on
-// Windows, so that any name opens). A failure is one line in the system's own
-// words, such as "No such file or directory".
+// Windows, so that any name opens). A failure is one line: the tool's own words
+// for a missing file, a folder and a file that exists, the operating system's
+// text for any rarer reason.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +10,12 @@
 #include <vector>
 
 namespace lkmtool {
+
+namespace fileRefusal {
+inline constexpr char missing[] = "no such file";
+inline constexpr char folder[] = "a folder, not a file";
+inline constexpr char exists[] = "already exists; lkm-inspect never replaces a file";
+} // namespace fileRefusal
 
 // An output file that is not written; the text is the one line the command prints.
 struct OutputError : std::runtime_error {

@@ -14,9 +14,6 @@ namespace lkmtool {
 
 namespace {
 
-constexpr char folder[] = "a folder, not a file";
-constexpr char exists[] = "already exists; lkm-inspect never replaces a file";
-
 // Closes the descriptor when the scope ends.
 struct Descriptor {
     int fd;
@@ -26,7 +23,7 @@ struct Descriptor {
 };
 
 std::string systemReason() {
-    return std::strerror(errno);
+    return errno == ENOENT ? fileRefusal::missing : std::strerror(errno);
 }
 
 } // namespace
@@ -36,7 +33,7 @@ std::vector<uint8_t> readFile(const std::string& path) {
     if (in.fd < 0) throw FileError(FileError::Kind::unreadable, systemReason());
     struct stat status;
     if (fstat(in.fd, &status) != 0) throw FileError(FileError::Kind::unreadable, systemReason());
-    if (S_ISDIR(status.st_mode)) throw FileError(FileError::Kind::unreadable, folder);
+    if (S_ISDIR(status.st_mode)) throw FileError(FileError::Kind::unreadable, fileRefusal::folder);
     std::vector<uint8_t> bytes;
     uint8_t buffer[1 << 16];
     for (;;) {
@@ -50,7 +47,7 @@ std::vector<uint8_t> readFile(const std::string& path) {
 
 void writeNewFile(const std::string& path, const std::vector<uint8_t>& bytes) {
     const Descriptor out{open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666)};
-    if (out.fd < 0) throw OutputError(errno == EEXIST ? exists : systemReason());
+    if (out.fd < 0) throw OutputError(errno == EEXIST ? fileRefusal::exists : systemReason());
     std::size_t done = 0;
     while (done < bytes.size()) {
         const ssize_t put = write(out.fd, bytes.data() + done, bytes.size() - done);

@@ -10,9 +10,6 @@ namespace lkmtool {
 
 namespace {
 
-constexpr char folder[] = "a folder, not a file";
-constexpr char exists[] = "already exists; lkm-inspect never replaces a file";
-
 // Closes the handle when the scope ends.
 struct Handle {
     HANDLE h;
@@ -29,24 +26,28 @@ bool identity(const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {
     return file.h != INVALID_HANDLE_VALUE && GetFileInformationByHandle(file.h, &info);
 }
 
+std::string reasonOf(DWORD error) {
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? fileRefusal::missing
+                                                                          : systemMessage(error);
+}
+
 } // namespace
 
 std::vector<uint8_t> readFile(const std::string& path) {
     const std::wstring wide = widened(path);
     const DWORD attributes = GetFileAttributesW(wide.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
-        throw FileError(FileError::Kind::unreadable, systemMessage(GetLastError()));
-    if (attributes & FILE_ATTRIBUTE_DIRECTORY) throw FileError(FileError::Kind::unreadable, folder);
+        throw FileError(FileError::Kind::unreadable, reasonOf(GetLastError()));
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) throw FileError(FileError::Kind::unreadable, fileRefusal::folder);
     const Handle in{CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
-    if (in.h == INVALID_HANDLE_VALUE)
-        throw FileError(FileError::Kind::unreadable, systemMessage(GetLastError()));
+    if (in.h == INVALID_HANDLE_VALUE) throw FileError(FileError::Kind::unreadable, reasonOf(GetLastError()));
     std::vector<uint8_t> bytes;
     uint8_t buffer[1 << 16];
     for (;;) {
         DWORD got = 0;
         if (!ReadFile(in.h, buffer, sizeof buffer, &got, nullptr))
-            throw FileError(FileError::Kind::unreadable, systemMessage(GetLastError()));
+            throw FileError(FileError::Kind::unreadable, reasonOf(GetLastError()));
         if (got == 0) return bytes;
         bytes.insert(bytes.end(), buffer, buffer + got);
     }
@@ -58,15 +59,15 @@ void writeNewFile(const std::string& path, const std::vector<uint8_t>& bytes) {
         CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr)};
     if (out.h == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
-        throw OutputError(error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ? exists
-                                                                                      : systemMessage(error));
+        throw OutputError(error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ? fileRefusal::exists
+                                                                                      : reasonOf(error));
     }
     std::size_t done = 0;
     while (done < bytes.size()) {
         const DWORD chunk = DWORD(std::min<std::size_t>(bytes.size() - done, 1u << 20));
         DWORD put = 0;
         if (!WriteFile(out.h, bytes.data() + done, chunk, &put, nullptr) || put == 0) {
-            const std::string reason = systemMessage(GetLastError());
+            const std::string reason = reasonOf(GetLastError());
             CloseHandle(out.h);
             out.h = INVALID_HANDLE_VALUE;
             DeleteFileW(wide.c_str());
