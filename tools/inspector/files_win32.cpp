@@ -38,7 +38,8 @@ std::vector<uint8_t> readFile(const std::string& path) {
     const DWORD attributes = GetFileAttributesW(wide.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
         throw FileError(FileError::Kind::unreadable, reasonOf(GetLastError()));
-    if (attributes & FILE_ATTRIBUTE_DIRECTORY) throw FileError(FileError::Kind::unreadable, fileRefusal::folder);
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+        throw FileError(FileError::Kind::unreadable, fileRefusal::folder);
     const Handle in{CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
     if (in.h == INVALID_HANDLE_VALUE) throw FileError(FileError::Kind::unreadable, reasonOf(GetLastError()));
