@@ -29,8 +29,8 @@ namespace lwf {
 namespace {
 
 constexpr const char* productName = "Larkmere Widescreen Fix ASI ";
-constexpr const char* version = "1.0";
-constexpr DWORD modulePathCapacity = 32768; // wide characters, the longest Windows path
+constexpr const char* version = LKM_VERSION_TEXT; // the project's version, from the build
+constexpr DWORD modulePathCapacity = 32768;       // wide characters, the longest Windows path
 
 // What the steps hand on to each other; released when the start-up ends.
 struct Startup {
