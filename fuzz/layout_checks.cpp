@@ -8,12 +8,13 @@
 
 #include "check.hpp"
 #include "lkm/plan_writes.hpp"
+#include "lkm/stock_engine.hpp"
 
 namespace lkmfuzz {
 
 namespace {
 
-constexpr uint32_t conversionLength = 17; // every GUI conversion function, ret included
+constexpr uint32_t conversionLength = lkm::stock::guiConversionLength;
 constexpr uint32_t cvarObjectLength = 112;
 
 bool inside(const lkm::Image& image, uint64_t offset, uint64_t width) {

@@ -78,7 +78,8 @@ bool readSettings(Startup& startup) {
 // The target resolution: configured, or the desktop mode when both keys are 0.
 void settleResolution() {
     if (resolutionX == 0 && resolutionY == 0) detectDesktopResolution();
-    if (!within(resolutionX, 320, 16384) || !within(resolutionY, 200, 16384))
+    if (!within(resolutionX, lkm::minResolutionX, lkm::maxResolutionX) ||
+        !within(resolutionY, lkm::minResolutionY, lkm::maxResolutionY))
         throw std::runtime_error("Set both ResX and ResY, or set both to 0 for automatic resolution.");
 }
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "lkm/stock_engine.hpp"
 #include "recognition.hpp"
 
 namespace lkm::recognition {
@@ -13,7 +14,6 @@ namespace {
 
 constexpr uint32_t window = 127;       // each conversion at most this far after the one before
 constexpr uint32_t bodyWindow = 65535; // the initializer body at most this far after the last
-constexpr uint32_t stockVerticalReciprocal = 0x3AAAAAAB; // nearest float to 1/768
 
 struct Conversion {
     uint32_t at;    // offset of the function
@@ -65,7 +65,7 @@ std::vector<uint32_t> stockReciprocals(const Image& image) {
         if (s.characteristics & sectionExecute) continue;
         const uint64_t end = uint64_t(s.rva) + s.size;
         for (uint64_t p = s.rva; p + 4 <= end; p += 4)
-            if (read<uint32_t>(image.bytes, uint32_t(p)) == stockVerticalReciprocal)
+            if (read<uint32_t>(image.bytes, uint32_t(p)) == stock::guiHeightReciprocalBits)
                 found.push_back(uint32_t(p));
     }
     return found;

@@ -4,14 +4,15 @@
 // vertical reciprocal is collected.
 #include <vector>
 
+#include "lkm/stock_engine.hpp"
 #include "recognition.hpp"
 
 namespace lkm::recognition {
 
 namespace {
 
-constexpr uint32_t spaceLength = 15;
-constexpr uint8_t int3 = 0xCC;
+constexpr uint32_t spaceLength = stock::patchSpaceLength;
+constexpr uint8_t int3 = stock::patchSpaceFiller;
 
 // An alignment space: free, or an earlier patch's trampoline
 //   C7 44 24 d imm32   mov dword ptr [esp+d], imm32
@@ -47,9 +48,10 @@ bool knownReference(const std::vector<uint8_t>& bytes, uint32_t p) {
 
 void checkPatchSpaces(const Image& image, Layout& layout, const Handover& handover) {
     const std::vector<uint8_t>& bytes = image.bytes;
-    checkAlignmentSpace(bytes, uint64_t(layout.horizontalForward) + 17, 0x04);
-    checkAlignmentSpace(bytes, uint64_t(layout.verticalForward) + 17, 0x08);
-    checkReciprocalSpace(bytes, uint64_t(layout.horizontalInverse) + 17, handover.currentReciprocalOffset);
+    constexpr uint32_t after = stock::guiConversionLength;
+    checkAlignmentSpace(bytes, uint64_t(layout.horizontalForward) + after, 0x04);
+    checkAlignmentSpace(bytes, uint64_t(layout.verticalForward) + after, 0x08);
+    checkReciprocalSpace(bytes, uint64_t(layout.horizontalInverse) + after, handover.currentReciprocalOffset);
 
     // The scan ends where the initializer body begins: an operand whose four
     // bytes reach the body is not examined.

@@ -7,20 +7,21 @@
 #include "lkm/bytes.hpp"
 #include "lkm/machine_code.hpp"
 #include "lkm/plan_writes.hpp"
+#include "lkm/stock_engine.hpp"
 #include "write_list_composer.hpp"
 
 namespace lkm {
 
 namespace {
 
-constexpr uint32_t conversionLength = 17; // every GUI conversion function, ret included
 constexpr double stockWidth = 1024.0;
 constexpr double stockHeight = 768.0;
 
 // The patch space after the conversion at `conversion` ("Invalid engine address." past 32 bits).
 uint32_t patchSpaceAfter(uint32_t conversion) {
-    require(conversion <= std::numeric_limits<uint32_t>::max() - conversionLength, "Invalid engine address.");
-    return conversion + conversionLength;
+    require(conversion <= std::numeric_limits<uint32_t>::max() - stock::guiConversionLength,
+            "Invalid engine address.");
+    return conversion + stock::guiConversionLength;
 }
 
 // The canvas size in every place that holds it, and the conversions' reciprocals.

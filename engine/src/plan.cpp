@@ -16,9 +16,8 @@ std::vector<uint8_t> build(const Image& image, const Layout& layout, int resolut
 
 std::vector<uint8_t> build(const Image& image, const Layout& layout, std::vector<uint8_t>&& normalized,
                            int resolutionX, int resolutionY, bool keepUiAspect) {
-    // 320..16384 by 200..16384; the unsigned subtraction turns negatives into huge values.
-    require(static_cast<uint32_t>(resolutionX) - 320u <= 16064u &&
-                static_cast<uint32_t>(resolutionY) - 200u <= 16184u,
+    require(resolutionX >= minResolutionX && resolutionX <= maxResolutionX && resolutionY >= minResolutionY &&
+                resolutionY <= maxResolutionY,
             "Resolution is outside supported input limits.");
     const WriteTarget target{image.base, image.bytes.size(), normalized.size()};
     const std::vector<Write> writes = withoutOverlaps(

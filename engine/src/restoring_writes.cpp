@@ -5,25 +5,19 @@
 #include "lkm/bytes.hpp"
 #include "lkm/machine_code.hpp"
 #include "lkm/plan_writes.hpp"
+#include "lkm/stock_engine.hpp"
 #include "write_list_composer.hpp"
 
 namespace lkm {
 
 namespace {
 
-constexpr uint32_t stockAspectBits = 0x3FAAAAAB;           // 4/3
-constexpr uint32_t stockWidthBits = 0x44800000;            // 1024.0
-constexpr uint32_t stockHeightBits = 0x44400000;           // 768.0
-constexpr uint32_t stockWidthReciprocalBits = 0x3A800000;  // 1/1024
-constexpr uint32_t stockHeightReciprocalBits = 0x3AAAAAAB; // nearest float to 1/768
-constexpr uint32_t conversionLength = 17;                  // every GUI conversion function, ret included
-constexpr uint32_t patchSpaceLength = 15;                  // the CC run after three of them
-constexpr uint8_t int3 = 0xCC;
-
 // The patch space after the conversion at `conversion`, 15 bytes CC again.
 void restorePatchSpace(WriteListComposer& writes, const char* name, uint32_t conversion) {
-    require(conversion <= std::numeric_limits<uint32_t>::max() - conversionLength, "Invalid image range.");
-    writes.addCode(name, conversion + conversionLength, std::vector<uint8_t>(patchSpaceLength, int3));
+    require(conversion <= std::numeric_limits<uint32_t>::max() - stock::guiConversionLength,
+            "Invalid image range.");
+    writes.addCode(name, conversion + stock::guiConversionLength,
+                   std::vector<uint8_t>(stock::patchSpaceLength, stock::patchSpaceFiller));
 }
 
 } // namespace
@@ -31,15 +25,15 @@ void restorePatchSpace(WriteListComposer& writes, const char* name, uint32_t con
 std::vector<Write> stockRestoringWrites(const Layout& layout, const WriteTarget& target) {
     using namespace placeName;
     WriteListComposer writes(target);
-    writes.addFloatBits(cameraAspect, layout.aspectOperand, stockAspectBits);
-    writes.addFloatBits(guiHorizontalScale, layout.horizontalScale, stockWidthBits);
-    writes.addFloatBits(mouseHorizontalScale, layout.mouseHorizontalScale, stockWidthBits);
-    writes.addFloatBits(rootGuiWidth, layout.rootWidth, stockWidthBits);
-    writes.addFloatBits(guiVerticalScale, layout.verticalScale, stockHeightBits);
-    writes.addFloatBits(mouseVerticalScale, layout.mouseVerticalScale, stockHeightBits);
-    writes.addFloatBits(rootGuiHeight, layout.rootHeight, stockHeightBits);
-    writes.addFloatBits(guiHorizontalReciprocal, layout.horizontalReciprocal, stockWidthReciprocalBits);
-    writes.addFloatBits(guiVerticalReciprocal, layout.verticalReciprocal, stockHeightReciprocalBits);
+    writes.addFloatBits(cameraAspect, layout.aspectOperand, stock::cameraAspectBits);
+    writes.addFloatBits(guiHorizontalScale, layout.horizontalScale, stock::guiWidthBits);
+    writes.addFloatBits(mouseHorizontalScale, layout.mouseHorizontalScale, stock::guiWidthBits);
+    writes.addFloatBits(rootGuiWidth, layout.rootWidth, stock::guiWidthBits);
+    writes.addFloatBits(guiVerticalScale, layout.verticalScale, stock::guiHeightBits);
+    writes.addFloatBits(mouseVerticalScale, layout.mouseVerticalScale, stock::guiHeightBits);
+    writes.addFloatBits(rootGuiHeight, layout.rootHeight, stock::guiHeightBits);
+    writes.addFloatBits(guiHorizontalReciprocal, layout.horizontalReciprocal, stock::guiWidthReciprocalBits);
+    writes.addFloatBits(guiVerticalReciprocal, layout.verticalReciprocal, stock::guiHeightReciprocalBits);
     // Every GUI reference reads the stock reciprocal again.
     for (uint32_t reference : layout.verticalReferences)
         writes.addAddress(verticalGuiReference, reference, target.address(layout.verticalReciprocal));

@@ -30,7 +30,9 @@
 #include <vector>
 
 #include "lkm/pe_headers.hpp"
+#include "lkm/plan.hpp"
 #include "lkm/plan_writes.hpp"
+#include "lkm/stock_engine.hpp"
 
 namespace {
 
@@ -111,8 +113,9 @@ struct Target {
 Target parseTarget(const std::string& text) {
     Target t;
     char tail = 0;
-    if (std::sscanf(text.c_str(), "%dx%d%c", &t.width, &t.height, &tail) != 2 || t.width < 320 ||
-        t.width > 16384 || t.height < 200 || t.height > 16384)
+    if (std::sscanf(text.c_str(), "%dx%d%c", &t.width, &t.height, &tail) != 2 ||
+        t.width < lkm::minResolutionX || t.width > lkm::maxResolutionX || t.height < lkm::minResolutionY ||
+        t.height > lkm::maxResolutionY)
         throw std::runtime_error("The resolution must be WIDTHxHEIGHT within 320x200 to 16384x16384.");
     return t;
 }
@@ -132,9 +135,9 @@ public:
         if (at(address) != value) throw std::runtime_error("Not a stock executable: " + what + " differs.");
     }
     void expectFiller(uint32_t address) const {
-        const size_t o = fileOffset(pe_, address, 15);
-        for (size_t i = 0; i < 15; ++i)
-            if (bytes_[o + i] != 0xCC)
+        const size_t o = fileOffset(pe_, address, lkm::stock::patchSpaceLength);
+        for (size_t i = 0; i < lkm::stock::patchSpaceLength; ++i)
+            if (bytes_[o + i] != lkm::stock::patchSpaceFiller)
                 throw std::runtime_error("Not a stock executable: a patch space is in use.");
     }
     // Image offset of a symbol's address.
@@ -173,18 +176,19 @@ void patch(Bytes& bytes, const std::map<std::string, uint32_t>& symbols, Target 
     if (references.size() < 2) throw std::runtime_error("Missing vertical GUI reference symbols.");
 
     // Only a stock executable is patched.
-    p.expect(aspect, 0x3FAAAAAB, "the camera aspect");
-    p.expect(scaleX, 0x44800000, "the horizontal GUI scale");
-    p.expect(scaleY, 0x44400000, "the vertical GUI scale");
-    p.expect(inverseX, 0x3A800000, "the horizontal GUI reciprocal");
-    p.expect(inverseY, 0x3AAAAAAB, "the vertical GUI reciprocal");
-    p.expect(mouseX, 0x44800000, "the horizontal mouse scale");
-    p.expect(mouseY, 0x44400000, "the vertical mouse scale");
-    p.expect(rootWidth, 0x44800000, "the root GUI width");
-    p.expect(rootHeight, 0x44400000, "the root GUI height");
+    p.expect(aspect, lkm::stock::cameraAspectBits, "the camera aspect");
+    p.expect(scaleX, lkm::stock::guiWidthBits, "the horizontal GUI scale");
+    p.expect(scaleY, lkm::stock::guiHeightBits, "the vertical GUI scale");
+    p.expect(inverseX, lkm::stock::guiWidthReciprocalBits, "the horizontal GUI reciprocal");
+    p.expect(inverseY, lkm::stock::guiHeightReciprocalBits, "the vertical GUI reciprocal");
+    p.expect(mouseX, lkm::stock::guiWidthBits, "the horizontal mouse scale");
+    p.expect(mouseY, lkm::stock::guiHeightBits, "the vertical mouse scale");
+    p.expect(rootWidth, lkm::stock::guiWidthBits, "the root GUI width");
+    p.expect(rootHeight, lkm::stock::guiHeightBits, "the root GUI height");
     p.expect(rootCall + 1, stub - (rootCall + 5), "the root GUI initializer call");
     for (uint32_t reference : references) p.expect(reference, inverseY, "a vertical GUI reference");
-    for (uint32_t space : {hf + 17, vf + 17, hi + 17}) p.expectFiller(space);
+    constexpr uint32_t after = lkm::stock::guiConversionLength;
+    for (uint32_t space : {hf + after, vf + after, hi + after}) p.expectFiller(space);
 
     // The plug-in's own patch for the target screen, at the symbols' places. The
     // file's sections bound every write (fileOffset), the target nothing more.
