@@ -11,13 +11,9 @@
 namespace lwf {
 
 // Adds the runs in ascending order: target liveBase + i, expected the snapshot's
-// bytes from i, replacement the plan's. Plan and snapshot must be equally long
-// ("Invalid patch range.").
-void addPlanPatches(Transaction& transaction, uint8_t* liveBase, const std::vector<uint8_t>& snapshot,
-                    const std::vector<uint8_t>& plan);
-
-// The same for a plan known to equal the snapshot outside `ranges`
-// (lkm::planRanges): only the bytes inside them are compared.
+// bytes from i, replacement the plan's. The plan is known to equal the snapshot
+// outside `ranges` (lkm::planRanges), so only the bytes inside them are
+// compared. Plan and snapshot must be equally long ("Invalid patch range.").
 void addPlanPatches(Transaction& transaction, uint8_t* liveBase, const std::vector<uint8_t>& snapshot,
                     const std::vector<uint8_t>& plan, const std::vector<lkm::Run>& ranges);
 

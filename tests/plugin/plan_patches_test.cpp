@@ -49,7 +49,7 @@ TEST(PlanPatches, EveryMaximalRunOfChangedBytesIsOnePatchInAscendingOrder) {
         std::vector<uint8_t> live(32);
         lwftest::FakeMemory memory(live.data());
         lwf::Transaction transaction(memory, lwftest::collectWarning);
-        lwf::addPlanPatches(transaction, live.data(), snapshot, plan);
+        lwf::addPlanPatches(transaction, live.data(), snapshot, plan, {{0, uint32_t(plan.size())}});
 
         ASSERT_EQ(transaction.patches.size(), c.runs.size());
         for (std::size_t k = 0; k < c.runs.size(); ++k) {
@@ -121,7 +121,7 @@ TEST(PlanPatches, PlanOfAnotherLengthIsRefused) {
     lwftest::FakeMemory memory(live.data());
     lwf::Transaction transaction(memory, lwftest::collectWarning);
     try {
-        lwf::addPlanPatches(transaction, live.data(), snapshot, plan);
+        lwf::addPlanPatches(transaction, live.data(), snapshot, plan, {{0, uint32_t(plan.size())}});
         FAIL() << "no exception";
     } catch (const std::runtime_error& error) {
         EXPECT_STREQ(error.what(), "Invalid patch range.");

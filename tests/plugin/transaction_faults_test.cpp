@@ -73,7 +73,7 @@ protected:
         Outcome out;
         {
             lwf::Transaction transaction(memory, lwftest::collectWarning);
-            lwf::addPlanPatches(transaction, live, snapshot, plan);
+            lwf::addPlanPatches(transaction, live, snapshot, plan, {{0, uint32_t(plan.size())}});
             for (std::size_t k = 0; k < setters.size(); ++k) {
                 const std::vector<uint8_t> jump = redirection(k);
                 transaction.add(live + setters[k], snapshot.data() + setters[k], jump.data(),
