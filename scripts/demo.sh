@@ -3,7 +3,7 @@
 # Wine twice: without the plug-in and with it beside the game. Shows the
 # plug-in's log and the two reports of the game side by side, keeps the frame
 # the game showed in each run, renders the pictures of README.md into docs/
-# (scripts/pictures.sh) and builds the two release archives.
+# (scripts/pictures.sh) and builds the release (scripts/release.sh).
 #   bash scripts/demo.sh                  the plug-in's default INI
 #   bash scripts/demo.sh 2560x1080        the INI with that resolution
 #   bash scripts/demo.sh --old-patch      the game as an old on-disk patch left it
@@ -32,8 +32,7 @@ mkdir -p "$build"
 echo "=== building the plug-in and the stand-in game in $build"
 cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   >"$build/configure.log" 2>&1 || { cat "$build/configure.log"; exit 1; }
-cmake --build "$build" -j "$(nproc)" --target lkm_plugin lark_engine larkmere_game larkmere_game_old_patch \
-  release_package
+cmake --build "$build" -j "$(nproc)" --target lkm_plugin lark_engine larkmere_game larkmere_game_old_patch
 
 export WINEPREFIX="$root/$build/wineprefix" WINEDEBUG=-all
 # No installer dialogs for .NET and HTML support in a new prefix.
@@ -82,7 +81,7 @@ cmake -DBEFORE="$demo/without/report.json" -DAFTER="$demo/with/report.json" -P g
 echo
 echo "The full reports: $demo/without/report.json and $demo/with/report.json"
 echo "The frames the game showed: $demo/without/frame.png and $demo/with/frame.png"
-echo "The player's archive: $build/package/Larkmere.WidescreenFix-1.0.zip"
-echo "The tools archive:    $build/package/Larkmere.WidescreenFix-1.0-tools.zip"
 echo
 LKM_DEMO_BUILD=$build bash scripts/pictures.sh docs
+echo
+bash scripts/release.sh
