@@ -34,6 +34,10 @@ cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUI
   >"$build/configure.log" 2>&1 || { cat "$build/configure.log"; exit 1; }
 cmake --build "$build" -j "$(nproc)" --target lkm_plugin lark_engine larkmere_game larkmere_game_old_patch
 
+if ! bash scripts/wine-usable.sh; then
+  echo "demo: built in $build, but the game cannot run on this machine" >&2
+  exit 1
+fi
 export WINEPREFIX="$root/$build/wineprefix" WINEDEBUG=-all
 # No installer dialogs for .NET and HTML support in a new prefix.
 export WINEDLLOVERRIDES="mscoree,mshtml="

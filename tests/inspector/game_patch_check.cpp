@@ -48,13 +48,13 @@ int main(int argc, char** argv) {
     options.path = argv[1];
     options.resolution = std::make_pair(std::atoi(argv[3]), std::atoi(argv[4]));
     options.keepUi = std::atoi(argv[5]) != 0;
-    const lkmtool::Report report = lkmtool::inspectFile(options);
+    const lkmtool::Report report = lkmtool::inspectSource(*lkmtool::openFile(options.path), options);
     if (!report.supported) {
         fail("not supported: " + report.failure);
         return 1;
     }
-    const lkmtool::MappedFile mapped = lkmtool::mapFile(lkmtool::readFile(argv[1]));
-    const std::vector<uint8_t> dump = lkmtool::readFile(argv[2]);
+    const lkmtool::MappedFile mapped = lkmtool::mapFile(*lkmtool::openFile(argv[1]));
+    const std::vector<uint8_t> dump = lkmtool::readAll(*lkmtool::openFile(argv[2]));
     if (dump.size() != mapped.image.size()) {
         fail("the dump is not as long as the image");
         return 1;

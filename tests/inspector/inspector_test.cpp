@@ -35,7 +35,7 @@ lkmtool::Report inspect(const std::string& path, int width = 0, int height = 0, 
     options.path = path;
     if (width) options.resolution = std::make_pair(width, height);
     options.keepUi = keepUi;
-    return lkmtool::inspectFile(options);
+    return lkmtool::inspectSource(*lkmtool::openFile(path), options);
 }
 
 void put16(std::vector<uint8_t>& file, uint32_t offset, uint16_t value) {

@@ -47,7 +47,35 @@ void writeRestored(const Options& options, const Restoration& restored) {
     writeNewFile(restored.output, restored.stockFile);
 }
 
+Outcome fileRefused(const Options& options, const FileError& error) {
+    return refusal(options, options.path, error.what(),
+                   {{"file", options.path}, {"error", error.what()}, {"errorKind", kindName(error.kind)}});
+}
+
 } // namespace
+
+Outcome inspectionOutcome(const Options& options, const ByteSource& file, const KeepRestored& keep) {
+    try {
+        const Report report = inspectSource(file, options);
+        if (report.restoration && !report.restoration->stockFile.empty()) {
+            try {
+                keep(*report.restoration);
+            } catch (const OutputError& error) {
+                return refusal(options, report.restoration->output, error.what(),
+                               {{"file", options.path},
+                                {"output", report.restoration->output},
+                                {"error", error.what()}});
+            }
+        }
+        return {report.supported ? 0 : 1, options.json ? renderJson(report) : renderText(report), ""};
+    } catch (const FileError& error) {
+        return fileRefused(options, error);
+    } catch (const std::exception& error) {
+        // An earlier patch that cannot be undone in the file, or a refusal of the plan.
+        return refusal(options, options.path, error.what(),
+                       {{"file", options.path}, {"error", error.what()}});
+    }
+}
 
 Outcome runCommand(const std::vector<std::string>& words) {
     Options options;
@@ -58,28 +86,14 @@ Outcome runCommand(const std::vector<std::string>& words) {
                        {{"error", error.what()}, {"usage", usageText()}});
     }
     if (options.help) return {0, options.json ? renderJsonObject({{"usage", usageText()}}) : usageText(), ""};
+    std::unique_ptr<ByteSource> file;
     try {
-        const Report report = inspectFile(options);
-        if (report.restoration && !report.restoration->stockFile.empty()) {
-            try {
-                writeRestored(options, *report.restoration);
-            } catch (const OutputError& error) {
-                return refusal(options, report.restoration->output, error.what(),
-                               {{"file", options.path},
-                                {"output", report.restoration->output},
-                                {"error", error.what()}});
-            }
-        }
-        return {report.supported ? 0 : 1, options.json ? renderJson(report) : renderText(report), ""};
+        file = openFile(options.path);
     } catch (const FileError& error) {
-        return refusal(
-            options, options.path, error.what(),
-            {{"file", options.path}, {"error", error.what()}, {"errorKind", kindName(error.kind)}});
-    } catch (const std::exception& error) {
-        // An earlier patch that cannot be undone in the file, or a refusal of the plan.
-        return refusal(options, options.path, error.what(),
-                       {{"file", options.path}, {"error", error.what()}});
+        return fileRefused(options, error);
     }
+    return inspectionOutcome(options, *file,
+                             [&](const Restoration& restored) { writeRestored(options, restored); });
 }
 
 } // namespace lkmtool

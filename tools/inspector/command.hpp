@@ -4,8 +4,12 @@
 // error.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
+
+#include "byte_source.hpp"
+#include "report.hpp"
 
 namespace lkmtool {
 
@@ -16,5 +20,13 @@ struct Outcome {
 };
 
 Outcome runCommand(const std::vector<std::string>& words);
+
+// What keeps the stock copy that --restore-stock made: the command writes it to
+// a new file. Throws OutputError to refuse it.
+using KeepRestored = std::function<void(const Restoration&)>;
+
+// The outcome of inspecting `file`, which options.path names, as the command
+// reports it: the report, or the refusal of a file the inspector cannot read.
+Outcome inspectionOutcome(const Options& options, const ByteSource& file, const KeepRestored& keep);
 
 } // namespace lkmtool

@@ -5,9 +5,12 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
+
+#include "byte_source.hpp"
 
 namespace lkmtool {
 
@@ -15,6 +18,7 @@ namespace fileRefusal {
 inline constexpr char missing[] = "no such file";
 inline constexpr char folder[] = "a folder, not a file";
 inline constexpr char exists[] = "already exists; lkm-inspect never replaces a file";
+inline constexpr char shorter[] = "the file became shorter while it was read";
 } // namespace fileRefusal
 
 // An output file that is not written; the text is the one line the command prints.
@@ -22,9 +26,9 @@ struct OutputError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-// The whole file. Throws FileError (kind unreadable): the system's reason, or
-// "a folder, not a file".
-std::vector<uint8_t> readFile(const std::string& path);
+// The file at `path`, opened for reading. Throws FileError (kind unreadable):
+// the system's reason, or "a folder, not a file"; its reads throw the same way.
+std::unique_ptr<ByteSource> openFile(const std::string& path);
 
 // Creates `path` holding `bytes`; never replaces a file that exists ("already
 // exists; lkm-inspect never replaces a file"). A file that cannot be written

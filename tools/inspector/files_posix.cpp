@@ -26,23 +26,39 @@ std::string systemReason() {
     return errno == ENOENT ? fileRefusal::missing : std::strerror(errno);
 }
 
+// A file read with pread at the offsets asked for.
+class PosixFile : public ByteSource {
+public:
+    PosixFile(int fd, uint64_t size) : file_{fd}, size_(size) {}
+    uint64_t size() const override { return size_; }
+    void read(uint64_t offset, uint8_t* out, std::size_t length) const override {
+        while (length != 0) {
+            const ssize_t got = pread(file_.fd, out, length, off_t(offset));
+            if (got < 0 && errno == EINTR) continue;
+            if (got < 0) throw FileError(FileError::Kind::unreadable, systemReason());
+            if (got == 0) throw FileError(FileError::Kind::unreadable, fileRefusal::shorter);
+            out += got;
+            offset += uint64_t(got);
+            length -= std::size_t(got);
+        }
+    }
+
+private:
+    Descriptor file_;
+    uint64_t size_;
+};
+
 } // namespace
 
-std::vector<uint8_t> readFile(const std::string& path) {
-    const Descriptor in{open(path.c_str(), O_RDONLY | O_CLOEXEC)};
+std::unique_ptr<ByteSource> openFile(const std::string& path) {
+    Descriptor in{open(path.c_str(), O_RDONLY | O_CLOEXEC)};
     if (in.fd < 0) throw FileError(FileError::Kind::unreadable, systemReason());
     struct stat status;
     if (fstat(in.fd, &status) != 0) throw FileError(FileError::Kind::unreadable, systemReason());
     if (S_ISDIR(status.st_mode)) throw FileError(FileError::Kind::unreadable, fileRefusal::folder);
-    std::vector<uint8_t> bytes;
-    uint8_t buffer[1 << 16];
-    for (;;) {
-        const ssize_t got = read(in.fd, buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) throw FileError(FileError::Kind::unreadable, systemReason());
-        if (got == 0) return bytes;
-        bytes.insert(bytes.end(), buffer, buffer + got);
-    }
+    auto file = std::make_unique<PosixFile>(in.fd, uint64_t(status.st_size));
+    in.fd = -1;
+    return file;
 }
 
 void writeNewFile(const std::string& path, const std::vector<uint8_t>& bytes) {

@@ -31,27 +31,49 @@ std::string reasonOf(DWORD error) {
                                                                           : systemMessage(error);
 }
 
+// A file read at the offsets asked for, in pieces a DWORD can count.
+class WindowsFile : public ByteSource {
+public:
+    WindowsFile(HANDLE h, uint64_t size) : file_{h}, size_(size) {}
+    uint64_t size() const override { return size_; }
+    void read(uint64_t offset, uint8_t* out, std::size_t length) const override {
+        while (length != 0) {
+            OVERLAPPED at{};
+            at.Offset = DWORD(offset & 0xFFFFFFFFu);
+            at.OffsetHigh = DWORD(offset >> 32);
+            const DWORD chunk = DWORD(std::min<std::size_t>(length, 1u << 20));
+            DWORD got = 0;
+            if (!ReadFile(file_.h, out, chunk, &got, &at))
+                throw FileError(FileError::Kind::unreadable, reasonOf(GetLastError()));
+            if (got == 0) throw FileError(FileError::Kind::unreadable, fileRefusal::shorter);
+            out += got;
+            offset += got;
+            length -= got;
+        }
+    }
+
+private:
+    Handle file_;
+    uint64_t size_;
+};
+
 } // namespace
 
-std::vector<uint8_t> readFile(const std::string& path) {
+std::unique_ptr<ByteSource> openFile(const std::string& path) {
     const std::wstring wide = widened(path);
     const DWORD attributes = GetFileAttributesW(wide.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
         throw FileError(FileError::Kind::unreadable, reasonOf(GetLastError()));
     if (attributes & FILE_ATTRIBUTE_DIRECTORY)
         throw FileError(FileError::Kind::unreadable, fileRefusal::folder);
-    const Handle in{CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
+    Handle in{CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
     if (in.h == INVALID_HANDLE_VALUE) throw FileError(FileError::Kind::unreadable, reasonOf(GetLastError()));
-    std::vector<uint8_t> bytes;
-    uint8_t buffer[1 << 16];
-    for (;;) {
-        DWORD got = 0;
-        if (!ReadFile(in.h, buffer, sizeof buffer, &got, nullptr))
-            throw FileError(FileError::Kind::unreadable, reasonOf(GetLastError()));
-        if (got == 0) return bytes;
-        bytes.insert(bytes.end(), buffer, buffer + got);
-    }
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(in.h, &size)) throw FileError(FileError::Kind::unreadable, reasonOf(GetLastError()));
+    auto file = std::make_unique<WindowsFile>(in.h, uint64_t(size.QuadPart));
+    in.h = INVALID_HANDLE_VALUE;
+    return file;
 }
 
 void writeNewFile(const std::string& path, const std::vector<uint8_t>& bytes) {

@@ -75,6 +75,10 @@ MappedFile mapFile(const std::vector<uint8_t>& file) {
     return mapped;
 }
 
+MappedFile mapFile(const ByteSource& file) {
+    return mapFile(readAll(file));
+}
+
 std::string sectionOf(const MappedFile& mapped, uint32_t offset) {
     for (const SectionName& s : mapped.sections)
         if (offset >= s.rva && offset - s.rva < s.size) return s.name;

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "byte_source.hpp"
+
 namespace lkmtool {
 
 // A file that cannot be mapped; `kind` tells the reasons apart, the text is
@@ -40,6 +42,7 @@ struct MappedFile {
     std::vector<SectionName> sections;
 };
 
+MappedFile mapFile(const ByteSource& file);
 MappedFile mapFile(const std::vector<uint8_t>& file);
 
 // Name of the section that holds an image offset, or "headers" / "?".

@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <stdexcept>
 
-#include "files.hpp"
 #include "lkm/diff.hpp"
 #include "lkm/earlier_patch.hpp"
 #include "lkm/image.hpp"
@@ -138,10 +137,9 @@ void describeLayout(Report& report, const MappedFile& mapped, const lkm::Image& 
 
 } // namespace
 
-Report inspectFile(const Options& options) {
+Report inspectSource(const ByteSource& file, const Options& options) {
     Report report;
     report.file = options.path;
-    const std::vector<uint8_t> file = readFile(options.path);
     const MappedFile mapped = mapFile(file);
     // The plug-in would stop with the same sentence, from the snapshot's own
     // checks or from recognition.
@@ -165,7 +163,7 @@ Report inspectFile(const Options& options) {
     if (options.restoreTo) {
         report.restoration = Restoration{*options.restoreTo, {}, std::nullopt};
         if (!report.normalization.empty())
-            report.restoration = restoreStock(file, mapped, layout.normalized, image.base,
+            report.restoration = restoreStock(readAll(file), mapped, layout.normalized, image.base,
                                               report.normalization, *options.restoreTo);
     }
 

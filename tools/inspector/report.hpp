@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "byte_source.hpp"
+
 namespace lkmtool {
 
 struct Options {
@@ -72,8 +74,8 @@ struct Report {
 // Throws FileError for a file that cannot be mapped, and RestoreError for an
 // earlier patch that cannot be undone in the file; a recognition failure is
 // part of the report. lkm::build failures propagate as std::runtime_error.
-// Writes nothing.
-Report inspectFile(const Options& options);
+// Writes nothing. `file` holds the executable that options.path names.
+Report inspectSource(const ByteSource& file, const Options& options);
 
 std::string renderText(const Report& report);
 std::string renderJson(const Report& report);
