@@ -4,6 +4,7 @@
 #   build/native  - engine and portable plug-in logic, natively
 #   build/asan    - the same under AddressSanitizer and UndefinedBehaviorSanitizer
 #   build/win32   - the plug-in, the stand-in game and every test, run under Wine
+#   build/win32-clang - the same built by clang, a second compiler
 #   build/release - the release archives, built twice and compared byte for byte
 # The last line sums up the ctest results of all trees.
 set -uo pipefail
@@ -59,6 +60,7 @@ bash scripts/format-check.sh || { status=1; failed=$((failed + 1)); }
 run_tree native
 run_tree asan
 run_tree win32
+run_tree win32-clang
 echo "=== release, built twice"
 bash scripts/reproduce-release.sh || { status=1; failed=$((failed + 1)); }
 # The start-up cost on the large stand-in game: numbers printed, memory goals checked.
@@ -69,7 +71,7 @@ fi
 [ -x scripts/fuzz-smoke.sh ] && { bash scripts/fuzz-smoke.sh || { status=1; failed=$((failed + 1)); }; }
 
 # Nothing of Wine stays running.
-WINEPREFIX="$root/build/win32/wineprefix" wineserver -k 2>/dev/null || true
+for tree in win32 win32-clang; do WINEPREFIX="$root/build/$tree/wineprefix" wineserver -k 2>/dev/null || true; done
 
 [ "$failed" -eq 0 ] || status=1
 if [ "$skipped" -eq 0 ]; then
