@@ -18,6 +18,14 @@ if(LKM_WERROR)
 endif()
 set(LKM_HOST_WARNINGS ${LKM_WARNINGS})
 
+# Windows code checks, on return, the stack frames that hold arrays (the stack
+# protector; GCC and clang both link its static libssp, so no DLL comes with it).
+# Address randomisation and non-executable data are the linkers' defaults.
+if(MINGW)
+  add_compile_options("$<$<COMPILE_LANGUAGE:C,CXX>:-fstack-protector-strong>")
+  add_link_options(-fstack-protector-strong)
+endif()
+
 # Windows binaries carry the C and C++ runtimes inside them, so nothing but
 # system DLLs has to sit beside them in the game folder.
 function(lkm_static_runtime target)

@@ -16,7 +16,8 @@ namespace {
 // run at another address.
 bool supportedEntry(const std::vector<uint8_t>& snapshot, uint32_t setter) {
     if (setter > snapshot.size() || snapshot.size() - setter < lkm::setterPrologue.size()) return false;
-    return std::equal(lkm::setterPrologue.begin(), lkm::setterPrologue.end(), snapshot.begin() + setter);
+    return std::equal(lkm::setterPrologue.begin(), lkm::setterPrologue.end(),
+                      snapshot.begin() + static_cast<std::ptrdiff_t>(setter));
 }
 
 } // namespace
@@ -36,7 +37,7 @@ void prepareGateways(MemoryServices& memory, Transaction& transaction, const Gam
         const uint32_t s = setters[k];
         if (!supportedEntry(game.snapshot, s)) throw std::runtime_error("Unsupported CVar hook instruction.");
         std::array<uint8_t, 6> first;
-        std::copy_n(game.snapshot.begin() + s, first.size(), first.begin());
+        std::copy_n(game.snapshot.begin() + static_cast<std::ptrdiff_t>(s), first.size(), first.begin());
 
         uint8_t* const gateway = gateways + gatewayStride * k;
         const uint32_t setter = game.base + s;

@@ -8,7 +8,8 @@
 
 std::string jsonEscape(const std::string& text) {
     std::string out = "\"";
-    for (unsigned char c : text) {
+    for (const char character : text) {
+        const auto c = static_cast<unsigned char>(character);
         switch (c) {
         case '"':
             out += "\\\"";

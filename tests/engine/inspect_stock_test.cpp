@@ -83,7 +83,8 @@ TEST(InspectStock, EngineEmbeddedInCallerCode) {
     const EngineImage engine = makeEngineImage(config, code);
     const std::vector<uint8_t> bytes = engine.bytes();
     // The caller's bytes stay wherever no shape lies, e.g. at the start of .text.
-    EXPECT_TRUE(std::equal(code.begin(), code.begin() + 0x1000, bytes.begin() + engine.places.code));
+    EXPECT_TRUE(std::equal(code.begin(), code.begin() + 0x1000,
+                           bytes.begin() + static_cast<std::ptrdiff_t>(engine.places.code)));
     EXPECT_EQ("", layoutDifferences(lkm::inspect(engine.image()), engine.expectedLayout()));
 }
 

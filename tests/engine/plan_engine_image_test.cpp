@@ -21,7 +21,8 @@ uint32_t u32(const std::vector<uint8_t>& bytes, uint32_t offset) {
     return lkm::read<uint32_t>(bytes, offset);
 }
 std::vector<uint8_t> run(const std::vector<uint8_t>& bytes, uint32_t offset, uint32_t length) {
-    return {bytes.begin() + offset, bytes.begin() + offset + length};
+    return {bytes.begin() + static_cast<std::ptrdiff_t>(offset),
+            bytes.begin() + static_cast<std::ptrdiff_t>(offset + length)};
 }
 
 // Offsets at which two equally long byte vectors differ.

@@ -67,14 +67,14 @@ int main(int argc, char** argv) {
         const std::vector<uint8_t> after = fromHex(patch.after);
         const uint32_t offset = patch.address - base;
         listed.emplace_back(offset, uint32_t(after.size()));
-        if (!std::equal(after.begin(), after.end(), dump.begin() + offset))
+        if (!std::equal(after.begin(), after.end(), dump.begin() + static_cast<std::ptrdiff_t>(offset)))
             fail("patch at " + at(patch.address) + " is not in memory");
     }
     for (const lkmtool::Change& jump : report.redirections) {
         const uint32_t offset = jump.address - base;
         listed.emplace_back(offset, 6);
-        const uint32_t rel = dump[offset + 1] | dump[offset + 2] << 8 | dump[offset + 3] << 16 |
-                             uint32_t(dump[offset + 4]) << 24;
+        const uint32_t rel = uint32_t(dump[offset + 1]) | uint32_t(dump[offset + 2]) << 8 |
+                             uint32_t(dump[offset + 3]) << 16 | uint32_t(dump[offset + 4]) << 24;
         const uint32_t target = jump.address + 5 + rel;
         const bool outside = target < base || target - base >= dump.size();
         if (dump[offset] != 0xE9 || dump[offset + 5] != 0x90 || !outside)
@@ -87,9 +87,11 @@ int main(int argc, char** argv) {
     std::size_t compared = 0;
     for (const lkm::Section& section : image.sections) {
         if (section.characteristics & lkm::sectionWrite) continue;
-        const std::vector<uint8_t> a(mapped.image.begin() + section.rva,
-                                     mapped.image.begin() + section.rva + section.size);
-        const std::vector<uint8_t> b(dump.begin() + section.rva, dump.begin() + section.rva + section.size);
+        const std::vector<uint8_t> a(mapped.image.begin() + static_cast<std::ptrdiff_t>(section.rva),
+                                     mapped.image.begin() +
+                                         static_cast<std::ptrdiff_t>(section.rva + section.size));
+        const std::vector<uint8_t> b(dump.begin() + static_cast<std::ptrdiff_t>(section.rva),
+                                     dump.begin() + static_cast<std::ptrdiff_t>(section.rva + section.size));
         compared += a.size();
         for (const lkm::Run& run : lkm::differingRuns(a, b)) {
             const uint32_t first = section.rva + run.offset;

@@ -65,7 +65,8 @@ class Gateways : public ::testing::Test {
 protected:
     Gateways() : snapshot(imageSize, 0xCC) {
         for (uint32_t s : setterOffsets)
-            std::copy(lkm::setterPrologue.begin(), lkm::setterPrologue.end(), snapshot.begin() + s);
+            std::copy(lkm::setterPrologue.begin(), lkm::setterPrologue.end(),
+                      snapshot.begin() + static_cast<std::ptrdiff_t>(s));
         live = snapshot;
         lwf::originalSetters = {};
     }
@@ -171,7 +172,7 @@ TEST_F(Gateways, SetterWithAnotherFirstInstructionIsRefusedBeforeItsRedirection)
         FakeMemory fake;
         lwf::Transaction pending{fake, [](const char*) {}};
         std::vector<uint8_t> image = snapshot;
-        std::copy(entry.begin(), entry.end(), image.begin() + setterOffsets[2]);
+        std::copy(entry.begin(), entry.end(), image.begin() + static_cast<std::ptrdiff_t>(setterOffsets[2]));
         void* allocated = nullptr;
         const lwf::GameModule game{image, base, live.data()};
         try {

@@ -76,7 +76,7 @@ TEST_F(Hooks, EachReplacementCallsItsOwnSetterWithTheSameArgumentsAndResult) {
             SCOPED_TRACE(k);
             lastCall = {};
             const unsigned value = 0x80000000u + unsigned(k);
-            EXPECT_EQ(lwf::hooks[k](object, &passThrough, value), result);
+            EXPECT_EQ(lwf::hooks[static_cast<std::size_t>(k)](object, &passThrough, value), result);
             EXPECT_EQ(lastCall.setter, k);
             EXPECT_EQ(lastCall.object, object);
             EXPECT_EQ(lastCall.passThrough, &passThrough);

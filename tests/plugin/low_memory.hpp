@@ -41,7 +41,7 @@ public:
     }
 
 private:
-    std::size_t size_;
+    [[maybe_unused]] std::size_t size_; // used where the memory is mapped
     std::unique_ptr<uint8_t[]> owned_;
     uint8_t* bytes_ = nullptr;
 };

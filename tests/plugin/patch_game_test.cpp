@@ -98,7 +98,8 @@ protected:
         for (std::size_t k = 0; k < layout.setters.size(); ++k) {
             const std::vector<uint8_t> jump =
                 lkm::redirectionBytes(base + layout.setters[k], hookAddresses[k]);
-            std::copy(jump.begin(), jump.end(), committedBytes.begin() + layout.setters[k]);
+            std::copy(jump.begin(), jump.end(),
+                      committedBytes.begin() + static_cast<std::ptrdiff_t>(layout.setters[k]));
         }
         pages.resize((snapshotBytes.size() + page - 1) / page);
         live = pages.front().bytes;
@@ -208,7 +209,8 @@ TEST_F(PatchGame, CommitWritesPlanAndRedirectionsAndKeepsTheGatewayPage) {
         SCOPED_TRACE(k);
         const std::vector<uint8_t> code = lkm::gatewayBytes(
             lkm::setterPrologue, lwf::address32(gateways + 16 * k), base + layout.setters[k]);
-        EXPECT_TRUE(std::equal(code.begin(), code.end(), out.gateways.begin() + 16 * k));
+        EXPECT_TRUE(
+            std::equal(code.begin(), code.end(), out.gateways.begin() + static_cast<std::ptrdiff_t>(16 * k)));
         EXPECT_EQ(reinterpret_cast<const uint8_t*>(lwf::originalSetters[k]), gateways + 16 * k);
     }
 

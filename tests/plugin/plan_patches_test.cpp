@@ -57,9 +57,11 @@ TEST(PlanPatches, EveryMaximalRunOfChangedBytesIsOnePatchInAscendingOrder) {
             const lwf::Patch& patch = transaction.patches[k];
             EXPECT_EQ(patch.target, live.data() + first);
             EXPECT_EQ(patch.expected,
-                      std::vector<uint8_t>(snapshot.begin() + first, snapshot.begin() + first + length));
+                      std::vector<uint8_t>(snapshot.begin() + static_cast<std::ptrdiff_t>(first),
+                                           snapshot.begin() + static_cast<std::ptrdiff_t>(first + length)));
             EXPECT_EQ(patch.replacement,
-                      std::vector<uint8_t>(plan.begin() + first, plan.begin() + first + length));
+                      std::vector<uint8_t>(plan.begin() + static_cast<std::ptrdiff_t>(first),
+                                           plan.begin() + static_cast<std::ptrdiff_t>(first + length)));
         }
         EXPECT_TRUE(memory.calls.empty());
     }

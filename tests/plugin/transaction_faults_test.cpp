@@ -44,7 +44,8 @@ protected:
         committedBytes = plan;
         for (std::size_t k = 0; k < setters.size(); ++k) {
             const std::vector<uint8_t> jump = redirection(k);
-            std::copy(jump.begin(), jump.end(), committedBytes.begin() + setters[k]);
+            std::copy(jump.begin(), jump.end(),
+                      committedBytes.begin() + static_cast<std::ptrdiff_t>(setters[k]));
         }
         pages.resize((snapshot.size() + page - 1) / page);
         live = pages.front().bytes;

@@ -158,7 +158,8 @@ TEST_F(TransactionTest, PagesAreMadeWritableOncePerPage) {
         for (const auto& [offset, length] : c.patches) add(transaction, offset, length);
         transaction.commit();
         const Calls writable(memoryServices.calls.begin() + 1,
-                             memoryServices.calls.begin() + 1 + c.protects.size());
+                             memoryServices.calls.begin() +
+                                 static_cast<std::ptrdiff_t>(1 + c.protects.size()));
         EXPECT_EQ(writable, c.protects);
         EXPECT_EQ(memoryServices.calls.size(), 1 + 2 * c.protects.size() + 2);
         EXPECT_TRUE(memoryServices.changedPages().empty());

@@ -96,8 +96,8 @@ TEST(WindowsCommit, VerificationFailureChangesNothing) {
     warnings.clear();
     Pages pages;
     const uint8_t immediate[] = {0x78, 0x56, 0x34, 0x12};
-    std::vector<uint8_t> stale(pages.original.begin() + 2 * pages.size,
-                               pages.original.begin() + 2 * pages.size + 8);
+    std::vector<uint8_t> stale(pages.original.begin() + static_cast<std::ptrdiff_t>(2 * pages.size),
+                               pages.original.begin() + static_cast<std::ptrdiff_t>(2 * pages.size + 8));
     stale.back() ^= 0xFF;
     const std::vector<uint8_t> replacement(8, 0x90);
 
