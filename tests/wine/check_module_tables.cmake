@@ -37,7 +37,8 @@ foreach(line IN LISTS lines)
 endforeach()
 
 set(failures "")
-if(NOT moduleName STREQUAL "Larkmere.WidescreenFix")
+# GNU ld writes plugin.def's LIBRARY name as it is; lld adds the file's extension.
+if(NOT moduleName MATCHES "^Larkmere[.]WidescreenFix([.]asi)?$")
   string(APPEND failures "export directory names '${moduleName}', not 'Larkmere.WidescreenFix'\n")
 endif()
 if(NOT exports STREQUAL "InitializeASI")
