@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "lkm/cvar_class.hpp"
 #include "recognition.hpp"
 
 namespace lkm::recognition {
@@ -18,14 +19,14 @@ void findFullscreenCvar(const Image& image, Layout& layout, const Handover& hand
         try {
             const std::string name = image.z(image.offset(read32(image, m + 10)));
             const uint8_t fallback = bytes.at(m + 8);
-            if (name == "r_fullscreen" && fallback <= 1) candidates.push_back(m);
+            if (name == cvar::name::fullscreen && fallback <= 1) candidates.push_back(m);
         } catch (const std::exception&) {
             // a name outside the module or without a terminator: not this site
         }
     }
     const uint32_t fm = one(candidates, "fullscreen CVar constructor");
     layout.fullscreenCvar = read32(image, fm + 15);
-    require(image.writable(image.offset(layout.fullscreenCvar), 112),
+    require(image.writable(image.offset(layout.fullscreenCvar), cvar::objectLength),
             "Fullscreen CVar is outside writable game data.");
 
     const uint32_t b = image.offset(image.branch(fm + 19)); // the boolean CVar constructor
@@ -33,7 +34,7 @@ void findFullscreenCvar(const Image& image, Layout& layout, const Handover& hand
     one(setterCalls(image, b,
                     [&](uint32_t t) {
                         return std::find(setters.begin(), setters.end(), t) != setters.end() &&
-                               bytesAre(bytes, uint64_t(t) + 21, {0x83, 0xEC, 0x60}) &&
+                               isFrame(bytes, t, cvar::frame60) &&
                                bytesAre(bytes, uint64_t(t) + 53, {0x53, 0x8A, 0x5C, 0x24, 0x78});
                     }),
         "boolean fullscreen setter");

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "lkm/cvar_class.hpp"
 #include "lkm/inspect.hpp"
 #include "lkm/signatures.hpp"
 #include "recognition.hpp"
@@ -19,7 +20,8 @@ uint32_t constructionOf(const Image& image, const std::vector<uint32_t>& sites, 
     for (uint32_t m : sites) {
         try {
             const std::string found = image.z(image.offset(recognition::read32(image, m + 13)));
-            if (found == name && recognition::read32(image, m + 18) + 20 == value) candidates.push_back(m);
+            if (found == name && recognition::read32(image, m + 18) + cvar::floatField == value)
+                candidates.push_back(m);
         } catch (const std::exception&) {
             // a name outside the module or without a terminator: not this site
         }
@@ -38,10 +40,11 @@ namespace recognition {
 void findIntegerCvars(const Image& image, Layout& layout, Handover& handover) {
     // One search serves the three CVars.
     const std::vector<uint32_t>& sites = handover.matches.intCvarConstruction;
-    const uint32_t cx = constructionOf(image, sites, "r_xres", layout.xresValue);
-    const uint32_t cy = constructionOf(image, sites, "r_yres", layout.yresValue);
+    const uint32_t cx = constructionOf(image, sites, cvar::name::xres, layout.xresValue);
+    const uint32_t cy = constructionOf(image, sites, cvar::name::yres, layout.yresValue);
     // The camera projection loads the r_fov value with its first instruction (A1 addr).
-    const uint32_t cf = constructionOf(image, sites, "r_fov", read32(image, plus(handover.cameraSite, 1)));
+    const uint32_t cf =
+        constructionOf(image, sites, cvar::name::fov, read32(image, plus(handover.cameraSite, 1)));
     handover.xresSite = cx;
     const uint32_t constructor = image.branch(cx + 22);
     require(constructor == image.branch(cy + 22) && constructor == image.branch(cf + 22),
@@ -53,7 +56,8 @@ void findIntegerCvars(const Image& image, Layout& layout, Handover& handover) {
     layout.defaultFocal = int32_t(read32(image, cf + 8));
     require(layout.defaultFocal >= 1 && layout.defaultFocal <= 9999, "Invalid default focal parameter.");
     for (uint32_t object : {layout.xresCvar, layout.yresCvar, layout.fovCvar})
-        require(image.writable(image.offset(object), 112), "CVar object is outside writable game data.");
+        require(image.writable(image.offset(object), cvar::objectLength),
+                "CVar object is outside writable game data.");
 }
 
 } // namespace recognition

@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <string>
 
+#include "lkm/cvar_class.hpp"
 #include "report.hpp"
 
 namespace lkmtool {
@@ -18,7 +19,7 @@ void line(std::string& out, const std::string& text) {
     out += text + "\n";
 }
 
-void places(std::string& out, const char* title, const std::vector<Place>& list) {
+void places(std::string& out, const std::string& title, const std::vector<Place>& list) {
     line(out, title);
     for (const Place& p : list) {
         std::string row = "  " + address(p.address) + "  " + p.section;
@@ -90,7 +91,7 @@ std::string renderText(const Report& r) {
         line(out, std::string("Earlier patch: none (camera aspect ") + aspect + ", stock)");
     }
     places(out, "Recognised places:", r.places);
-    places(out, "CVar objects (value at +20):", r.cvars);
+    places(out, "CVar objects (value at +" + std::to_string(lkm::cvar::floatField) + "):", r.cvars);
     line(out, "r_fov default: " + std::to_string(r.defaultFocal));
     places(out, "CVar setters:", r.setters);
     if (r.planned) {

@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "files.hpp"
+#include "lkm/cvar_class.hpp"
 #include "lkm/diff.hpp"
 #include "lkm/earlier_patch.hpp"
 #include "lkm/image.hpp"
@@ -124,11 +125,12 @@ void describeLayout(Report& report, const MappedFile& mapped, const lkm::Image& 
     report.places.push_back(addressPlace(mapped, image, "root GUI initializer", l.rootInitializer));
     for (uint32_t reference : l.verticalReferences) code("vertical GUI reference", reference);
 
-    report.cvars.push_back(addressPlace(mapped, image, "r_xres", l.xresCvar));
-    report.cvars.push_back(addressPlace(mapped, image, "r_yres", l.yresCvar));
-    report.cvars.push_back(addressPlace(mapped, image, "r_fov", l.fovCvar));
-    report.cvars.push_back(addressPlace(mapped, image, "r_fullscreen", l.fullscreenCvar));
-    for (Place& cvar : report.cvars) cvar.valueField = cvar.address + 20;
+    namespace cvarName = lkm::cvar::name;
+    report.cvars.push_back(addressPlace(mapped, image, cvarName::xres, l.xresCvar));
+    report.cvars.push_back(addressPlace(mapped, image, cvarName::yres, l.yresCvar));
+    report.cvars.push_back(addressPlace(mapped, image, cvarName::fov, l.fovCvar));
+    report.cvars.push_back(addressPlace(mapped, image, cvarName::fullscreen, l.fullscreenCvar));
+    for (Place& cvar : report.cvars) cvar.valueField = cvar.address + lkm::cvar::floatField;
     report.defaultFocal = l.defaultFocal;
     for (std::size_t k = 0; k < l.setters.size(); ++k) {
         const std::string name = "CVar setter " + std::to_string(k);
