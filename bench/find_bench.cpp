@@ -19,21 +19,8 @@ namespace {
 constexpr uint32_t code = 0x1000;
 constexpr uint32_t codeSize = 32u << 20;
 
-struct Signature {
-    const char* name;
-    const char* text;
-};
-
-constexpr Signature signatures[] = {
-    {"cameraProjection", lkm::signature::cameraProjection},
-    {"rootGuiConstructor", lkm::signature::rootGuiConstructor},
-    {"forwardConversion", lkm::signature::forwardConversion},
-    {"inverseConversion", lkm::signature::inverseConversion},
-    {"mouseMapping", lkm::signature::mouseMapping},
-    {"intCvarConstruction", lkm::signature::intCvarConstruction},
-    {"boolCvarConstruction", lkm::signature::boolCvarConstruction},
-    {"exceptionPrologue", lkm::signature::exceptionPrologue},
-};
+using Signature = lkm::signature::Listed;
+constexpr const auto& signatures = lkm::signature::all;
 
 lkm::Image makeImage(const std::vector<uint8_t>& filler) {
     lkmtest::PeBuilder pe(code + codeSize + 0x1000);

@@ -19,7 +19,8 @@ constexpr uint32_t familyWindow = 4096; // the family lies this close to the int
 
 void findSetterFamily(const Image& image, Layout& layout, const Handover& handover) {
     const std::vector<uint8_t>& bytes = image.bytes;
-    const uint32_t c = image.offset(image.branch(handover.xresSite + 22)); // the integer CVar constructor
+    const uint32_t c = image.offset(image.branch(
+        handover.xresSite + signature::intCvarConstruction.constructorCall)); // the integer CVar constructor
     const uint32_t s = one(setterCalls(image, c,
                                        [&](uint32_t t) {
                                            return bytesAre(bytes, t, cvar::setterPrologue) &&
@@ -30,7 +31,7 @@ void findSetterFamily(const Image& image, Layout& layout, const Handover& handov
 
     std::array<int, cvar::setterFrames.size()> members{};
     layout.setters.clear();
-    for (uint32_t f : handover.matches.exceptionPrologue) {
+    for (uint32_t f : handover.matches[signature::exceptionPrologue]) {
         if (uint64_t(f) + familyWindow < s || uint64_t(s) + familyWindow < f) continue;
         std::size_t k = 0;
         while (k < cvar::setterFrames.size() && !isFrame(bytes, f, cvar::setterFrames[k])) ++k;

@@ -8,19 +8,32 @@
 #include <cstdint>
 #include <initializer_list>
 #include <limits>
+#include <utility>
 #include <vector>
 
 #include "lkm/cvar_class.hpp"
 #include "lkm/image.hpp"
 #include "lkm/layout.hpp"
+#include "lkm/signatures.hpp"
 
 namespace lkm::recognition {
 
 // Every match of each engine signature (lkm/signatures.hpp), as Image::find gives them, found
-// in one pass over the code before step 1.
-struct Matches {
-    std::vector<uint32_t> cameraProjection, rootGuiConstructor, forwardConversion, inverseConversion,
-        mouseMapping, intCvarConstruction, exceptionPrologue, boolCvarConstruction;
+// in one pass over the code before step 1, and reached by the signature's record.
+class Matches {
+public:
+    Matches() : found_(signature::count) {}
+    explicit Matches(std::vector<std::vector<uint32_t>> found) : found_(std::move(found)) {}
+
+    template <class Signature>
+    const std::vector<uint32_t>& operator[](const Signature&) const {
+        constexpr std::size_t index = signature::indexOf(Signature{}.text);
+        static_assert(index < signature::count, "every signature is listed in signature::all");
+        return found_[index];
+    }
+
+private:
+    std::vector<std::vector<uint32_t>> found_; // in the order of signature::all
 };
 Matches findSignatures(const Image& image);
 
