@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "lkm/place_names.hpp"
 #include "lkm/stock_engine.hpp"
 #include "recognition.hpp"
 
@@ -107,13 +108,13 @@ void findGuiFamily(const Image& image, Layout& layout, Handover& handover) {
     }
     layout.horizontalForward = one(candidates, "GUI coordinate family");
     layout.verticalForward =
-        one(offsetsAfter(forward, layout.horizontalForward, nullptr), "vertical forward conversion");
+        one(offsetsAfter(forward, layout.horizontalForward, nullptr), placeName::verticalForwardConversion);
     layout.xresValue = read32(image, layout.horizontalForward + forwardSite.value);
     layout.yresValue = read32(image, layout.verticalForward + forwardSite.value);
     layout.horizontalInverse = one(offsetsAfter(inverse, layout.verticalForward, &layout.xresValue),
-                                   "horizontal inverse conversion");
+                                   placeName::horizontalInverseConversion);
     layout.verticalInverse = one(offsetsAfter(inverse, layout.horizontalInverse, &layout.yresValue),
-                                 "vertical inverse conversion");
+                                 placeName::verticalInverseConversion);
 
     layout.horizontalScale = image.offset(read32(image, layout.horizontalInverse + inverseSite.multiplier));
     layout.verticalScale = image.offset(read32(image, layout.verticalInverse + inverseSite.multiplier));

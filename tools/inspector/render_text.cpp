@@ -92,7 +92,7 @@ std::string renderText(const Report& r) {
     }
     places(out, "Recognised places:", r.places);
     places(out, "CVar objects (value at +" + std::to_string(lkm::cvar::floatField) + "):", r.cvars);
-    line(out, "r_fov default: " + std::to_string(r.defaultFocal));
+    line(out, std::string(lkm::cvar::name::fov) + " default: " + std::to_string(r.defaultFocal));
     places(out, "CVar setters:", r.setters);
     if (r.planned) {
         line(out, "Patches for " + std::to_string(r.resolutionX) + "x" + std::to_string(r.resolutionY) +

@@ -81,6 +81,11 @@ std::vector<Change> changes(const MappedFile& mapped, const lkm::Image& image,
     return out;
 }
 
+// "CVar setter <k>".
+std::string setterName(std::size_t k) {
+    return std::string(lkm::placeName::cvarSetter) + " " + std::to_string(k);
+}
+
 // The redirection of the setter at `setter`; its rel32 reaches the plug-in's
 // setter replacement, whose address only the running process knows.
 std::string redirectionText(uint32_t setter) {
@@ -108,22 +113,23 @@ void describeLayout(Report& report, const MappedFile& mapped, const lkm::Image& 
     auto constant = [&](const char* name, uint32_t offset) {
         report.places.push_back(offsetPlace(mapped, image, name, offset, true));
     };
-    constant("camera aspect", l.aspectOperand);
-    code("horizontal forward conversion", l.horizontalForward);
-    code("vertical forward conversion", l.verticalForward);
-    code("horizontal inverse conversion", l.horizontalInverse);
-    code("vertical inverse conversion", l.verticalInverse);
-    constant("GUI horizontal scale", l.horizontalScale);
-    constant("GUI vertical scale", l.verticalScale);
-    constant("GUI horizontal reciprocal", l.horizontalReciprocal);
-    constant("GUI vertical reciprocal", l.verticalReciprocal);
-    constant("mouse horizontal scale", l.mouseHorizontalScale);
-    constant("mouse vertical scale", l.mouseVerticalScale);
-    constant("root GUI width", l.rootWidth);
-    constant("root GUI height", l.rootHeight);
-    code("root GUI initializer call", l.rootInitializerCall);
-    report.places.push_back(addressPlace(mapped, image, "root GUI initializer", l.rootInitializer));
-    for (uint32_t reference : l.verticalReferences) code("vertical GUI reference", reference);
+    using namespace lkm::placeName;
+    constant(cameraAspect, l.aspectOperand);
+    code(horizontalForwardConversion, l.horizontalForward);
+    code(verticalForwardConversion, l.verticalForward);
+    code(horizontalInverseConversion, l.horizontalInverse);
+    code(verticalInverseConversion, l.verticalInverse);
+    constant(guiHorizontalScale, l.horizontalScale);
+    constant(guiVerticalScale, l.verticalScale);
+    constant(guiHorizontalReciprocal, l.horizontalReciprocal);
+    constant(guiVerticalReciprocal, l.verticalReciprocal);
+    constant(mouseHorizontalScale, l.mouseHorizontalScale);
+    constant(mouseVerticalScale, l.mouseVerticalScale);
+    constant(rootGuiWidth, l.rootWidth);
+    constant(rootGuiHeight, l.rootHeight);
+    code(rootGuiInitializerCall, l.rootInitializerCall);
+    report.places.push_back(addressPlace(mapped, image, rootGuiInitializer, l.rootInitializer));
+    for (uint32_t reference : l.verticalReferences) code(verticalGuiReference, reference);
 
     namespace cvarName = lkm::cvar::name;
     report.cvars.push_back(addressPlace(mapped, image, cvarName::xres, l.xresCvar));
@@ -133,8 +139,7 @@ void describeLayout(Report& report, const MappedFile& mapped, const lkm::Image& 
     for (Place& cvar : report.cvars) cvar.valueField = cvar.address + lkm::cvar::floatField;
     report.defaultFocal = l.defaultFocal;
     for (std::size_t k = 0; k < l.setters.size(); ++k) {
-        const std::string name = "CVar setter " + std::to_string(k);
-        report.setters.push_back(offsetPlace(mapped, image, name.c_str(), l.setters[k], false));
+        report.setters.push_back(offsetPlace(mapped, image, setterName(k).c_str(), l.setters[k], false));
     }
 }
 
@@ -186,7 +191,7 @@ Report inspectFile(const Options& options) {
                         sectionOf(mapped, setter),
                         hex(image.bytes, setter, length),
                         redirectionText(image.base + setter),
-                        "CVar setter " + std::to_string(k) + " redirection",
+                        setterName(k) + " redirection",
                         std::nullopt};
             uint32_t fileOffset;
             if (fileOffsetOf(mapped, setter, fileOffset)) jump.fileOffset = fileOffset;

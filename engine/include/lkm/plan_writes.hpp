@@ -10,26 +10,9 @@
 #include <vector>
 
 #include "lkm/layout.hpp"
+#include "lkm/place_names.hpp"
 
 namespace lkm {
-
-// What each write is, as reports name it.
-namespace placeName {
-inline constexpr char cameraAspect[] = "camera aspect";
-inline constexpr char guiHorizontalScale[] = "GUI horizontal scale";
-inline constexpr char guiVerticalScale[] = "GUI vertical scale";
-inline constexpr char guiHorizontalReciprocal[] = "GUI horizontal reciprocal";
-inline constexpr char guiVerticalReciprocal[] = "GUI vertical reciprocal";
-inline constexpr char mouseHorizontalScale[] = "mouse horizontal scale";
-inline constexpr char mouseVerticalScale[] = "mouse vertical scale";
-inline constexpr char rootGuiWidth[] = "root GUI width";
-inline constexpr char rootGuiHeight[] = "root GUI height";
-inline constexpr char rootGuiInitializerCall[] = "root GUI initializer call";
-inline constexpr char horizontalCentringTrampoline[] = "horizontal centring trampoline";
-inline constexpr char verticalCentringTrampoline[] = "vertical centring trampoline";
-inline constexpr char verticalReciprocalSpace[] = "vertical reciprocal space";
-inline constexpr char verticalGuiReference[] = "vertical GUI reference";
-} // namespace placeName
 
 // What the bytes of a write hold, so that a change can be shown as values.
 enum class WriteContent { code, floatValue, address };
