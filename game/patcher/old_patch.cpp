@@ -29,6 +29,7 @@
 #include <string>
 #include <vector>
 
+#include "lkm/bytes.hpp"
 #include "lkm/pe_headers.hpp"
 #include "lkm/plan.hpp"
 #include "lkm/plan_writes.hpp"
@@ -47,11 +48,12 @@ struct Pe {
     std::vector<Section> sections;
 };
 
-uint32_t read32(const Bytes& bytes, size_t offset) {
-    if (offset > bytes.size() || bytes.size() - offset < 4)
+// `n` bytes of the file from `offset` on, or "The executable is truncated.".
+uint32_t inBytes(const Bytes& bytes, size_t offset, size_t n) {
+    if (offset > UINT32_MAX || n > UINT32_MAX ||
+        !lkm::detail::fits(bytes.size(), uint32_t(offset), uint32_t(n)))
         throw std::runtime_error("The executable is truncated.");
-    return uint32_t(bytes[offset]) | uint32_t(bytes[offset + 1]) << 8 | uint32_t(bytes[offset + 2]) << 16 |
-           uint32_t(bytes[offset + 3]) << 24;
+    return uint32_t(offset);
 }
 
 // A header field that lies inside the file.
@@ -116,7 +118,10 @@ Target parseTarget(const std::string& text) {
     if (std::sscanf(text.c_str(), "%dx%d%c", &t.width, &t.height, &tail) != 2 ||
         t.width < lkm::minResolutionX || t.width > lkm::maxResolutionX || t.height < lkm::minResolutionY ||
         t.height > lkm::maxResolutionY)
-        throw std::runtime_error("The resolution must be WIDTHxHEIGHT within 320x200 to 16384x16384.");
+        throw std::runtime_error(
+            "The resolution must be WIDTHxHEIGHT within " + std::to_string(lkm::minResolutionX) + "x" +
+            std::to_string(lkm::minResolutionY) + " to " + std::to_string(lkm::maxResolutionX) + "x" +
+            std::to_string(lkm::maxResolutionY) + ".");
     return t;
 }
 
@@ -130,12 +135,16 @@ public:
         if (found == symbols_.end()) throw std::runtime_error("Missing symbol " + name + ".");
         return found->second;
     }
-    uint32_t at(uint32_t address) const { return read32(bytes_, fileOffset(pe_, address, 4)); }
+    // File offset of `n` bytes at `address`, in a section's raw data and in the file.
+    uint32_t place(uint32_t address, size_t n) const {
+        return inBytes(bytes_, fileOffset(pe_, address, uint32_t(n)), n);
+    }
+    uint32_t at(uint32_t address) const { return lkm::read<uint32_t>(bytes_, place(address, 4)); }
     void expect(uint32_t address, uint32_t value, const std::string& what) const {
         if (at(address) != value) throw std::runtime_error("Not a stock executable: " + what + " differs.");
     }
     void expectFiller(uint32_t address) const {
-        const size_t o = fileOffset(pe_, address, lkm::stock::patchSpaceLength);
+        const size_t o = place(address, lkm::stock::patchSpaceLength);
         for (size_t i = 0; i < lkm::stock::patchSpaceLength; ++i)
             if (bytes_[o + i] != lkm::stock::patchSpaceFiller)
                 throw std::runtime_error("Not a stock executable: a patch space is in use.");
@@ -146,7 +155,7 @@ public:
         return address - pe_.base;
     }
     void write(const lkm::Write& write) {
-        const size_t o = fileOffset(pe_, pe_.base + write.offset, uint32_t(write.bytes.size()));
+        const size_t o = place(pe_.base + write.offset, write.bytes.size());
         std::copy(write.bytes.begin(), write.bytes.end(), bytes_.begin() + std::ptrdiff_t(o));
     }
 
