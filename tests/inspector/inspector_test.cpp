@@ -203,6 +203,21 @@ TEST(InspectorReport, EarlierPatchIsReportedWithItsStockBytes) {
     EXPECT_EQ(report.normalization.front().what, "camera aspect: 1.77777779 -> 1.33333337");
 }
 
+// Patched elsewhere but not at the camera aspect: the plug-in logs no notice, the inspector says both.
+TEST(InspectorReport, FourThirdsEarlierPatchShowsTheStockCameraAspect) {
+    const lkmtest::EngineImage old = stockEngine().earlierPatched({4.0f / 3.0f, 1024.0f, 819.2f});
+    const lkmtool::Report report = inspect(written("old43.exe", lkmtest::engineFile(old)));
+    ASSERT_TRUE(report.supported) << report.failure;
+    EXPECT_TRUE(report.earlierPatch);
+    EXPECT_FALSE(report.cameraAspectChanged);
+    const std::string text = lkmtool::renderText(report);
+    EXPECT_NE(text.find("\nEarlier patch: yes (camera aspect 1.33333337, stock); the plug-in works from"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(lkmtool::renderJson(report).find("\"earlierPatch\": true,\n  \"cameraAspectChanged\": false"),
+              std::string::npos);
+}
+
 TEST(InspectorReport, RecognitionFailureIsTheVerdict) {
     lkmtest::EngineConfig config;
     config.setters.push_back({0xD00, 0x20}); // a sixth setter-shaped function

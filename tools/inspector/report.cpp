@@ -167,7 +167,9 @@ Report inspectFile(const Options& options) {
     const std::vector<lkm::Write> known =
         lkm::stockRestoringWrites(layout, {image.base, image.bytes.size(), image.bytes.size()});
     report.normalization = changes(mapped, image, image.bytes, layout.normalized, known);
-    report.earlierPatch = lkm::cameraAspectShowsEarlierPatch(layout) || !report.normalization.empty();
+    const lkm::EarlierPatch earlier = lkm::earlierPatchOf(image, layout);
+    report.earlierPatch = earlier.present;
+    report.cameraAspectChanged = earlier.cameraAspect;
     describeLayout(report, mapped, image, layout);
     if (options.restoreTo) {
         report.restoration = Restoration{*options.restoreTo, {}, std::nullopt};

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "lkm/diff.hpp"
 #include "lkm/layout.hpp"
 #include "lkm/place_names.hpp"
 
@@ -70,6 +71,9 @@ std::vector<Write> patchingWrites(const Layout& layout, const PatchValues& value
 // that do not overlap, ascending by offset. Where two writes share bytes the
 // later one wins; an earlier write keeps its name on the pieces left of it.
 std::vector<Write> withoutOverlaps(const std::vector<Write>& inOrder);
+
+// Where the writes write: the offset and length of each, in the same order.
+std::vector<Run> rangesOf(const std::vector<Write>& writes);
 
 // Copies every write into `bytes` ("Invalid patch range." for one that does not fit).
 void applyWrites(std::vector<uint8_t>& bytes, const std::vector<Write>& writes);
