@@ -100,8 +100,8 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
 
-    const std::vector<uint8_t> filler = lkmbench::codeFiller(codeSize);
-    if (!lkmbench::fillerWindowHolds(filler)) {
+    const std::vector<uint8_t> filler = lkmfiller::codeFiller(codeSize);
+    if (!lkmfiller::fillerWindowHolds(filler)) {
         std::fprintf(stderr, "filler lacks a signature lead byte in some 100-byte window\n");
         return 1;
     }

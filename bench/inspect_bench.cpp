@@ -165,7 +165,7 @@ int main(int argc, char** argv) {
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
 
     const lkmtest::EngineImage engine =
-        lkmtest::makeEngineImage(lkmtest::largeEngineConfig(codeSize), lkmbench::codeFiller(codeSize));
+        lkmtest::makeEngineImage(lkmtest::largeEngineConfig(codeSize), lkmfiller::codeFiller(codeSize));
     const lkm::Image stock = engine.image();
     const lkm::Image patched = engine.earlierPatched().image();
     const std::string failure = lkmtest::layoutDifferences(lkm::inspect(stock), engine.expectedLayout());
