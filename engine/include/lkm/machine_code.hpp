@@ -14,7 +14,6 @@ namespace lkm {
 inline constexpr uint32_t gatewayLength = 11;          // bytes of code in one gateway
 inline constexpr uint32_t redirectionLength = 6;       // bytes replaced at a setter's entry
 inline constexpr uint32_t redirectionTargetOffset = 1; // where the rel32 of a redirection starts
-inline constexpr uint32_t centringTrampolineLength = 13;
 
 // The rel32 of a 5-byte E8/E9 instruction at `at` that reaches `target`.
 inline uint32_t relativeBranch(uint32_t at, uint32_t target) {
