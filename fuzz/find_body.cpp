@@ -60,7 +60,7 @@ const std::vector<uint8_t>& smallImage() {
     return image;
 }
 
-// "??" a wildcard (-1), every other token a hexadecimal byte.
+// "??" a wildcard (-1), every other token a hexadecimal byte: the parser restated on purpose.
 std::vector<int> pattern(const char* signature) {
     std::istringstream words(signature);
     std::vector<int> bytes;

@@ -153,6 +153,7 @@ TEST(InspectorReport, StockExecutable) {
     ASSERT_EQ(report.setters.size(), 5u);
     EXPECT_EQ(report.setters[0].address, stockEngine().address(stockEngine().places.setters[0]));
     ASSERT_EQ(report.cvars.size(), 4u);
+    // The CVar name and value field (+20) restated on purpose, as an independent check.
     EXPECT_EQ(report.cvars[0].name, "r_xres");
     EXPECT_EQ(report.cvars[0].valueField, stockEngine().address(stockEngine().places.xresObject) + 20);
     EXPECT_EQ(report.defaultFocal, 90);
