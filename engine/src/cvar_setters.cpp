@@ -24,7 +24,8 @@ void findSetterFamily(const Image& image, Layout& layout, const Handover& handov
     const uint32_t s = one(setterCalls(image, c,
                                        [&](uint32_t t) {
                                            return bytesAre(bytes, t, cvar::setterPrologue) &&
-                                                  bytesAre(bytes, uint64_t(t) + 6, {0x6A, 0xFF, 0x68}) &&
+                                                  bytesAre(bytes, uint64_t(t) + cvar::setterPrologue.size(),
+                                                           {0x6A, 0xFF, 0x68}) &&
                                                   isFrame(bytes, t, cvar::frame60);
                                        }),
                            "integer CVar setter");
