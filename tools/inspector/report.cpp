@@ -13,6 +13,7 @@
 #include "lkm/machine_code.hpp"
 #include "lkm/plan.hpp"
 #include "lkm/plan_writes.hpp"
+#include "lkm/recognised_places.hpp"
 #include "mapped_file.hpp"
 #include "restore_stock.hpp"
 
@@ -107,29 +108,13 @@ Place addressPlace(const MappedFile& mapped, const lkm::Image& image, const char
 }
 
 void describeLayout(Report& report, const MappedFile& mapped, const lkm::Image& image, const lkm::Layout& l) {
-    auto code = [&](const char* name, uint32_t offset) {
-        report.places.push_back(offsetPlace(mapped, image, name, offset, false));
-    };
-    auto constant = [&](const char* name, uint32_t offset) {
-        report.places.push_back(offsetPlace(mapped, image, name, offset, true));
-    };
-    using namespace lkm::placeName;
-    constant(cameraAspect, l.aspectOperand);
-    code(horizontalForwardConversion, l.horizontalForward);
-    code(verticalForwardConversion, l.verticalForward);
-    code(horizontalInverseConversion, l.horizontalInverse);
-    code(verticalInverseConversion, l.verticalInverse);
-    constant(guiHorizontalScale, l.horizontalScale);
-    constant(guiVerticalScale, l.verticalScale);
-    constant(guiHorizontalReciprocal, l.horizontalReciprocal);
-    constant(guiVerticalReciprocal, l.verticalReciprocal);
-    constant(mouseHorizontalScale, l.mouseHorizontalScale);
-    constant(mouseVerticalScale, l.mouseVerticalScale);
-    constant(rootGuiWidth, l.rootWidth);
-    constant(rootGuiHeight, l.rootHeight);
-    code(rootGuiInitializerCall, l.rootInitializerCall);
-    report.places.push_back(addressPlace(mapped, image, rootGuiInitializer, l.rootInitializer));
-    for (uint32_t reference : l.verticalReferences) code(verticalGuiReference, reference);
+    for (const lkm::RecognisedPlace& place : lkm::recognisedPlaces(l)) {
+        if (place.kind == lkm::RecognisedPlace::gameAddress)
+            report.places.push_back(addressPlace(mapped, image, place.name, place.at));
+        else
+            report.places.push_back(offsetPlace(mapped, image, place.name, place.at,
+                                                place.kind == lkm::RecognisedPlace::floatValue));
+    }
 
     namespace cvarName = lkm::cvar::name;
     report.cvars.push_back(addressPlace(mapped, image, cvarName::xres, l.xresCvar));
