@@ -22,8 +22,7 @@ constexpr std::array<Setter, sizeof...(N)> setHooks(std::index_sequence<N...>) {
 
 } // namespace
 
-const std::array<Setter, lkm::cvar::setterCount> hooks =
-    setHooks(std::make_index_sequence<lkm::cvar::setterCount>());
+const Setters hooks = setHooks(std::make_index_sequence<lkm::cvar::setterCount>());
 
 HookAddresses hookAddresses() {
     HookAddresses addresses{};

@@ -15,7 +15,7 @@ void findFullscreenCvar(const Image& image, Layout& layout, const Handover& hand
     const std::vector<uint8_t>& bytes = image.bytes;
     constexpr signature::BoolCvarConstruction site = signature::boolCvarConstruction;
     std::vector<uint32_t> candidates;
-    for (uint32_t m : handover.matches[signature::boolCvarConstruction]) {
+    for (uint32_t m : handover.matches[site]) {
         try {
             const std::string name = image.z(image.offset(read32(image, m + site.name)));
             const uint8_t fallback = bytes.at(m + site.defaultValue);

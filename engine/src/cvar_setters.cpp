@@ -39,7 +39,7 @@ void findSetterFamily(const Image& image, Layout& layout, const Handover& handov
         if (k == cvar::setterFrames.size()) continue; // another frame size: not a setter
         ++members[k];
         require(
-            bytesAre(bytes, uint64_t(f) + cvar::setterFrame + cvar::setterFrames[k].length, cvar::setterBody),
+            bytesAre(bytes, uint64_t(f) + cvar::frameOffset + cvar::setterFrames[k].length, cvar::setterBody),
             "Unknown CVar setter body.");
         layout.setters.push_back(f);
     }

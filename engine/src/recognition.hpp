@@ -80,7 +80,7 @@ inline bool runOf(const std::vector<uint8_t>& bytes, uint64_t offset, uint32_t c
 
 // True when the setter at `setter` reserves `frame` behind its prologue.
 inline bool isFrame(const std::vector<uint8_t>& bytes, uint32_t setter, const cvar::SetterFrame& frame) {
-    return bytesAre(bytes, uint64_t(setter) + cvar::setterFrame, frame.code.data(), frame.length);
+    return bytesAre(bytes, uint64_t(setter) + cvar::frameOffset, frame.code.data(), frame.length);
 }
 
 // An offset plus a small distance; a sum past 32 bits is refused like a read past the image.

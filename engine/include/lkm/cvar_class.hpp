@@ -29,7 +29,7 @@ inline constexpr std::array<uint8_t, 6> setterPrologue = {0x64, 0xA1, 0x00, 0x00
 
 // Behind the 21-byte prologue each setter reserves its stack frame, then its body begins
 //   56 8B F1 F6 46 06 01   push esi; mov esi, ecx; test byte ptr [esi+6], 1
-inline constexpr uint32_t setterFrame = 21;
+inline constexpr uint32_t frameOffset = 21;
 inline constexpr std::array<uint8_t, 7> setterBody = {0x56, 0x8B, 0xF1, 0xF6, 0x46, 0x06, 0x01};
 
 // The frames of the family, and how many setters reserve each.
