@@ -16,6 +16,7 @@
 
 #include "code_filler.hpp"
 #include "engine_image.hpp"
+#include "lkm/cvar_class.hpp"
 #include "lkm/inspect.hpp"
 #include "lkm/signatures.hpp"
 
@@ -68,21 +69,21 @@ constexpr uint32_t codeSize = 32u << 20;
 // 1 to 4, lkm::cvarConstructor for r_xres, r_yres and r_fov, the setter
 // prologues, the fullscreen construction site.
 struct Search {
-    const char* name;
+    std::string name;
     const char* signature;
 };
-constexpr Search searches[] = {
-    {"cameraProjection", lkm::signature::cameraProjection},
-    {"rootGuiConstructor", lkm::signature::rootGuiConstructor},
-    {"forwardConversion", lkm::signature::forwardConversion},
-    {"inverseConversion", lkm::signature::inverseConversion},
-    {"mouseMapping", lkm::signature::mouseMapping},
-    {"intCvarConstruction/r_xres", lkm::signature::intCvarConstruction},
-    {"intCvarConstruction/r_yres", lkm::signature::intCvarConstruction},
-    {"intCvarConstruction/r_fov", lkm::signature::intCvarConstruction},
-    {"exceptionPrologue", lkm::signature::exceptionPrologue},
-    {"boolCvarConstruction", lkm::signature::boolCvarConstruction},
-};
+std::vector<Search> searches() {
+    std::vector<Search> out;
+    for (const lkm::signature::Listed& listed : lkm::signature::all) {
+        if (listed.text != lkm::signature::intCvarConstruction.text) {
+            out.push_back({listed.name, listed.text});
+            continue;
+        }
+        for (const char* cvar : {lkm::cvar::name::xres, lkm::cvar::name::yres, lkm::cvar::name::fov})
+            out.push_back({std::string(listed.name) + "/" + cvar, listed.text});
+    }
+    return out;
+}
 
 void inspect(benchmark::State& state, const lkm::Image* image) {
     for (auto _ : state) {
@@ -164,7 +165,7 @@ int main(int argc, char** argv) {
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
 
     const lkmtest::EngineImage engine =
-        lkmtest::makeEngineImage(lkmtest::largeEngineConfig(codeSize), lkmbench::codeFiller(codeSize));
+        lkmtest::makeEngineImage(lkmtest::largeEngineConfig(codeSize), lkmfiller::codeFiller(codeSize));
     const lkm::Image stock = engine.image();
     const lkm::Image patched = engine.earlierPatched().image();
     const std::string failure = lkmtest::layoutDifferences(lkm::inspect(stock), engine.expectedLayout());
@@ -177,16 +178,16 @@ int main(int argc, char** argv) {
     benchmark::RegisterBenchmark("inspect/stock", inspect, &stock)->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("inspect/earlierPatched", inspect, &patched)->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("copy/image", copyImage, &stock)->Unit(benchmark::kMillisecond);
-    for (const Search& s : searches)
-        benchmark::RegisterBenchmark((std::string("memchr/") + s.name).c_str(), memchrLead, &stock, code,
-                                     s.signature)
+    const std::vector<Search> memchrPasses = searches();
+    for (const Search& s : memchrPasses)
+        benchmark::RegisterBenchmark(("memchr/" + s.name).c_str(), memchrLead, &stock, code, s.signature)
             ->Unit(benchmark::kMillisecond);
 
     TotalsReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     const auto& r = reporter;
     if (r.memchrTotal.real > 0 && r.memchrTotal.cpu > 0) {
-        const std::size_t passes = sizeof searches / sizeof *searches;
+        const std::size_t passes = memchrPasses.size();
         const std::pair<const char*, double Times::*> kinds[] = {{"real", &Times::real},
                                                                  {"CPU ", &Times::cpu}};
         for (const auto& [label, time] : kinds) {

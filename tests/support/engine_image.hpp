@@ -7,7 +7,9 @@
 //
 // EngineConfig holds the knobs; makeEngineImage lays the image out and records
 // where everything went in EnginePlaces, so tests assert exact layout values.
-// The PeBuilder stays reachable for byte-level mutations after the build.
+// The PeBuilder stays reachable for byte-level mutations after the build. The
+// engine's code is written here from its disassembly, not from the engine's
+// signatures and CVar constants, on purpose: an independent check of them.
 //
 // Image map (offsets; .text starts at 0x1000, the data sections follow it):
 //   .text   camera cluster, CVar cluster, GUI cluster, thunks at the end

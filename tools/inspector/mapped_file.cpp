@@ -10,7 +10,6 @@ namespace lkmtool {
 
 namespace {
 
-constexpr uint32_t maxImageSize = 0x0FFFFFFF; // the plug-in refuses larger images too
 using Kind = FileError::Kind;
 
 // A header field, or "truncated file: <part> lies past the end of the file".
@@ -61,9 +60,9 @@ MappedFile mapFile(const std::vector<uint8_t>& file) {
     const uint32_t base = inFile(headers.imageBase(), optionalHeader);
     const uint32_t sizeOfImage = inFile(headers.sizeOfImage(), optionalHeader);
     const uint32_t sizeOfHeaders = inFile(headers.sizeOfHeaders(), optionalHeader);
-    if (sizeOfImage < 0x1000 || sizeOfImage > maxImageSize)
+    if (sizeOfImage < lkm::pe::smallestImage || sizeOfImage > lkm::pe::largestImage)
         throw FileError(Kind::unsupported, "unsupported image size");
-    if (sectionCount == 0 || sectionCount > 96)
+    if (sectionCount == 0 || sectionCount > lkm::pe::mostSections)
         throw FileError(Kind::unsupported, "unsupported number of sections");
 
     MappedFile mapped{std::vector<uint8_t>(sizeOfImage, 0), base, {}};
