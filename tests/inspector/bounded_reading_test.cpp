@@ -31,8 +31,10 @@ struct CountingSource : lkmtool::ByteSource {
     void read(uint64_t offset, uint8_t* out, std::size_t count) const override {
         if (failure) failure();
         std::fill(out, out + count, uint8_t(0));
-        if (offset < head.size())
-            std::memcpy(out, &head[offset], std::min<uint64_t>(count, head.size() - offset));
+        if (offset < head.size()) {
+            const std::size_t at = std::size_t(offset); // below head.size()
+            std::memcpy(out, &head[at], std::min(count, head.size() - at));
+        }
         bytesRead += count;
     }
 };
