@@ -4,61 +4,21 @@
 // byte over the code section). Prints the ratio of the two, and inspect's peak
 // heap use relative to the image size, measured by counting operator new.
 #include <benchmark/benchmark.h>
-#include <malloc.h>
 
-#include <atomic>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <new>
 #include <string>
 #include <vector>
 
 #include "code_filler.hpp"
 #include "engine_image.hpp"
+<<<<<<< HEAD
 #include "lkm/cvar_class.hpp"
+=======
+#include "heap_peak.hpp"
+>>>>>>> i20
 #include "lkm/inspect.hpp"
 #include "lkm/signatures.hpp"
-
-namespace {
-
-std::atomic<std::size_t> liveBytes{0}, peakBytes{0};
-
-void* allocate(std::size_t size) {
-    void* p = std::malloc(size ? size : 1);
-    if (!p) throw std::bad_alloc();
-    const std::size_t live = liveBytes += malloc_usable_size(p);
-    for (std::size_t peak = peakBytes; live > peak && !peakBytes.compare_exchange_weak(peak, live);) {
-    }
-    return p;
-}
-
-void release(void* p) noexcept {
-    if (!p) return;
-    liveBytes -= malloc_usable_size(p);
-    std::free(p);
-}
-
-} // namespace
-
-void* operator new(std::size_t size) {
-    return allocate(size);
-}
-void* operator new[](std::size_t size) {
-    return allocate(size);
-}
-void operator delete(void* p) noexcept {
-    release(p);
-}
-void operator delete[](void* p) noexcept {
-    release(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    release(p);
-}
-void operator delete[](void* p, std::size_t) noexcept {
-    release(p);
-}
 
 namespace {
 
@@ -149,13 +109,13 @@ public:
 
 // Heap bytes held at the peak of one lkm::inspect call, beyond what was live before it.
 std::size_t inspectPeak(const lkm::Image& image) {
-    const std::size_t before = liveBytes;
-    peakBytes = before;
+    const std::size_t before = lkmbench::liveHeap();
+    lkmbench::resetHeapPeak();
     {
         const lkm::Layout layout = lkm::inspect(image);
         benchmark::DoNotOptimize(layout.normalized.data());
     }
-    return peakBytes - before;
+    return lkmbench::heapPeak() - before;
 }
 
 } // namespace

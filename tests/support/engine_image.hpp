@@ -201,6 +201,10 @@ EngineImage makeEngineImage(const EngineConfig& config = EngineConfig{});
 // else of it changes. For benchmarks over their own code-like filler.
 EngineImage makeEngineImage(const EngineConfig& config, const std::vector<uint8_t>& code);
 
+// The image as an executable file: the image bytes with every section's
+// PointerToRawData set to its address, so mapping the file gives the image back.
+std::vector<uint8_t> engineFile(const EngineImage& engine);
+
 // The names of the members in which two layouts differ, comma-separated; empty when they agree.
 std::string layoutDifferences(const lkm::Layout& actual, const lkm::Layout& expected);
 

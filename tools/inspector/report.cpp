@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <new>
 #include <stdexcept>
+#include <utility>
 
 #include "lkm/cvar_class.hpp"
 #include "lkm/diff.hpp"
@@ -132,14 +134,17 @@ void describeLayout(Report& report, const MappedFile& mapped, const lkm::Image& 
 Report inspectSource(const ByteSource& file, const Options& options) {
     Report report;
     report.file = options.path;
-    const MappedFile mapped = mapFile(file);
+    MappedFile mapped = mapFile(file);
     // The plug-in would stop with the same sentence, from the snapshot's own
-    // checks or from recognition.
+    // checks or from recognition. The snapshot takes over the mapped bytes, so
+    // the image is held once.
     std::optional<lkm::Image> snapshot;
     lkm::Layout layout;
     try {
-        snapshot.emplace(mapped.image, mapped.base);
+        snapshot.emplace(std::move(mapped.image), mapped.base);
         layout = lkm::inspect(*snapshot);
+    } catch (const std::bad_alloc&) {
+        throw; // the inspector's own shortage, not the plug-in's verdict
     } catch (const std::exception& failure) {
         report.failure = failure.what();
         return report;
@@ -166,8 +171,9 @@ Report inspectSource(const ByteSource& file, const Options& options) {
         report.resolutionX = options.resolution->first;
         report.resolutionY = options.resolution->second;
         report.keepUi = options.keepUi;
-        const std::vector<uint8_t> plan =
-            lkm::build(image, layout, report.resolutionX, report.resolutionY, report.keepUi);
+        // The plan is written into the normalised bytes, which nothing needs afterwards.
+        const std::vector<uint8_t> plan = lkm::build(image, layout, std::move(layout.normalized),
+                                                     report.resolutionX, report.resolutionY, report.keepUi);
         report.patches = changes(mapped, image, image.bytes, plan, known);
         for (std::size_t k = 0; k < layout.setters.size(); ++k) {
             const uint32_t setter = layout.setters[k];
