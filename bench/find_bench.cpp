@@ -4,8 +4,10 @@
 // Image::findEach for all of them at once, as recognition searches, runs beside.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -19,21 +21,8 @@ namespace {
 constexpr uint32_t code = 0x1000;
 constexpr uint32_t codeSize = 32u << 20;
 
-struct Signature {
-    const char* name;
-    const char* text;
-};
-
-constexpr Signature signatures[] = {
-    {"cameraProjection", lkm::signature::cameraProjection},
-    {"rootGuiConstructor", lkm::signature::rootGuiConstructor},
-    {"forwardConversion", lkm::signature::forwardConversion},
-    {"inverseConversion", lkm::signature::inverseConversion},
-    {"mouseMapping", lkm::signature::mouseMapping},
-    {"intCvarConstruction", lkm::signature::intCvarConstruction},
-    {"boolCvarConstruction", lkm::signature::boolCvarConstruction},
-    {"exceptionPrologue", lkm::signature::exceptionPrologue},
-};
+using Signature = lkm::signature::Listed;
+constexpr const auto& signatures = lkm::signature::all;
 
 lkm::Image makeImage(const std::vector<uint8_t>& filler) {
     lkmtest::PeBuilder pe(code + codeSize + 0x1000);
@@ -113,8 +102,17 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
 
-    const std::vector<uint8_t> filler = lkmbench::codeFiller(codeSize);
-    if (!lkmbench::fillerWindowHolds(filler)) {
+    // The filler keeps its own list of lead bytes; every signature's lead must be on it.
+    for (const Signature& s : signatures) {
+        const auto lead = uint8_t(std::stoul(std::string(s.text, 2), nullptr, 16));
+        if (std::find(std::begin(lkmfiller::signatureLeads), std::end(lkmfiller::signatureLeads), lead) ==
+            std::end(lkmfiller::signatureLeads)) {
+            std::fprintf(stderr, "the filler does not hold the lead byte of %s in every window\n", s.name);
+            return 1;
+        }
+    }
+    const std::vector<uint8_t> filler = lkmfiller::codeFiller(codeSize);
+    if (!lkmfiller::fillerWindowHolds(filler)) {
         std::fprintf(stderr, "filler lacks a signature lead byte in some 100-byte window\n");
         return 1;
     }

@@ -4,60 +4,21 @@
 // byte over the code section). Prints the ratio of the two, and inspect's peak
 // heap use relative to the image size, measured by counting operator new.
 #include <benchmark/benchmark.h>
-#include <malloc.h>
 
-#include <atomic>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <new>
 #include <string>
 #include <vector>
 
 #include "code_filler.hpp"
 #include "engine_image.hpp"
+<<<<<<< HEAD
+#include "lkm/cvar_class.hpp"
+=======
+#include "heap_peak.hpp"
+>>>>>>> i20
 #include "lkm/inspect.hpp"
 #include "lkm/signatures.hpp"
-
-namespace {
-
-std::atomic<std::size_t> liveBytes{0}, peakBytes{0};
-
-void* allocate(std::size_t size) {
-    void* p = std::malloc(size ? size : 1);
-    if (!p) throw std::bad_alloc();
-    const std::size_t live = liveBytes += malloc_usable_size(p);
-    for (std::size_t peak = peakBytes; live > peak && !peakBytes.compare_exchange_weak(peak, live);) {
-    }
-    return p;
-}
-
-void release(void* p) noexcept {
-    if (!p) return;
-    liveBytes -= malloc_usable_size(p);
-    std::free(p);
-}
-
-} // namespace
-
-void* operator new(std::size_t size) {
-    return allocate(size);
-}
-void* operator new[](std::size_t size) {
-    return allocate(size);
-}
-void operator delete(void* p) noexcept {
-    release(p);
-}
-void operator delete[](void* p) noexcept {
-    release(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    release(p);
-}
-void operator delete[](void* p, std::size_t) noexcept {
-    release(p);
-}
 
 namespace {
 
@@ -68,21 +29,21 @@ constexpr uint32_t codeSize = 32u << 20;
 // 1 to 4, lkm::cvarConstructor for r_xres, r_yres and r_fov, the setter
 // prologues, the fullscreen construction site.
 struct Search {
-    const char* name;
+    std::string name;
     const char* signature;
 };
-constexpr Search searches[] = {
-    {"cameraProjection", lkm::signature::cameraProjection},
-    {"rootGuiConstructor", lkm::signature::rootGuiConstructor},
-    {"forwardConversion", lkm::signature::forwardConversion},
-    {"inverseConversion", lkm::signature::inverseConversion},
-    {"mouseMapping", lkm::signature::mouseMapping},
-    {"intCvarConstruction/r_xres", lkm::signature::intCvarConstruction},
-    {"intCvarConstruction/r_yres", lkm::signature::intCvarConstruction},
-    {"intCvarConstruction/r_fov", lkm::signature::intCvarConstruction},
-    {"exceptionPrologue", lkm::signature::exceptionPrologue},
-    {"boolCvarConstruction", lkm::signature::boolCvarConstruction},
-};
+std::vector<Search> searches() {
+    std::vector<Search> out;
+    for (const lkm::signature::Listed& listed : lkm::signature::all) {
+        if (listed.text != lkm::signature::intCvarConstruction.text) {
+            out.push_back({listed.name, listed.text});
+            continue;
+        }
+        for (const char* cvar : {lkm::cvar::name::xres, lkm::cvar::name::yres, lkm::cvar::name::fov})
+            out.push_back({std::string(listed.name) + "/" + cvar, listed.text});
+    }
+    return out;
+}
 
 void inspect(benchmark::State& state, const lkm::Image* image) {
     for (auto _ : state) {
@@ -148,13 +109,13 @@ public:
 
 // Heap bytes held at the peak of one lkm::inspect call, beyond what was live before it.
 std::size_t inspectPeak(const lkm::Image& image) {
-    const std::size_t before = liveBytes;
-    peakBytes = before;
+    const std::size_t before = lkmbench::liveHeap();
+    lkmbench::resetHeapPeak();
     {
         const lkm::Layout layout = lkm::inspect(image);
         benchmark::DoNotOptimize(layout.normalized.data());
     }
-    return peakBytes - before;
+    return lkmbench::heapPeak() - before;
 }
 
 } // namespace
@@ -164,7 +125,7 @@ int main(int argc, char** argv) {
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
 
     const lkmtest::EngineImage engine =
-        lkmtest::makeEngineImage(lkmtest::largeEngineConfig(codeSize), lkmbench::codeFiller(codeSize));
+        lkmtest::makeEngineImage(lkmtest::largeEngineConfig(codeSize), lkmfiller::codeFiller(codeSize));
     const lkm::Image stock = engine.image();
     const lkm::Image patched = engine.earlierPatched().image();
     const std::string failure = lkmtest::layoutDifferences(lkm::inspect(stock), engine.expectedLayout());
@@ -177,16 +138,16 @@ int main(int argc, char** argv) {
     benchmark::RegisterBenchmark("inspect/stock", inspect, &stock)->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("inspect/earlierPatched", inspect, &patched)->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("copy/image", copyImage, &stock)->Unit(benchmark::kMillisecond);
-    for (const Search& s : searches)
-        benchmark::RegisterBenchmark((std::string("memchr/") + s.name).c_str(), memchrLead, &stock, code,
-                                     s.signature)
+    const std::vector<Search> memchrPasses = searches();
+    for (const Search& s : memchrPasses)
+        benchmark::RegisterBenchmark(("memchr/" + s.name).c_str(), memchrLead, &stock, code, s.signature)
             ->Unit(benchmark::kMillisecond);
 
     TotalsReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     const auto& r = reporter;
     if (r.memchrTotal.real > 0 && r.memchrTotal.cpu > 0) {
-        const std::size_t passes = sizeof searches / sizeof *searches;
+        const std::size_t passes = memchrPasses.size();
         const std::pair<const char*, double Times::*> kinds[] = {{"real", &Times::real},
                                                                  {"CPU ", &Times::cpu}};
         for (const auto& [label, time] : kinds) {

@@ -60,7 +60,7 @@ const std::vector<uint8_t>& smallImage() {
     return image;
 }
 
-// "??" a wildcard (-1), every other token a hexadecimal byte.
+// "??" a wildcard (-1), every other token a hexadecimal byte: the parser restated on purpose.
 std::vector<int> pattern(const char* signature) {
     std::istringstream words(signature);
     std::vector<int> bytes;
@@ -88,18 +88,15 @@ std::vector<uint32_t> scan(const lkm::Image& image, const std::vector<int>& patt
 } // namespace
 
 int find(const uint8_t* data, std::size_t size) {
-    using namespace lkm::signature;
-    static const char* const signatures[] = {cameraProjection,     rootGuiConstructor, forwardConversion,
-                                             inverseConversion,    mouseMapping,       intCvarConstruction,
-                                             boolCvarConstruction, exceptionPrologue};
     std::vector<uint8_t> bytes = smallImage();
     for (std::size_t i = 0; i < size && inputStart + i < bytes.size(); ++i)
         if (inputStart + i < importsStart || inputStart + i >= importsEnd) bytes[inputStart + i] = data[i];
     const lkm::Image image(std::move(bytes), base);
 
-    for (const char* signature : signatures)
-        LKMFUZZ_CHECK(image.find(signature) == scan(image, pattern(signature)),
-                      std::string("find reports what the plain scan reports, in order, for ") + signature);
+    for (const lkm::signature::Listed& signature : lkm::signature::all)
+        LKMFUZZ_CHECK(image.find(signature.text) == scan(image, pattern(signature.text)),
+                      std::string("find reports what the plain scan reports, in order, for ") +
+                          signature.text);
     return 0;
 }
 

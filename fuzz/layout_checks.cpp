@@ -15,6 +15,7 @@ namespace lkmfuzz {
 namespace {
 
 constexpr uint32_t conversionLength = lkm::stock::guiConversionLength;
+// The CVar object's length and value field (+20) restated on purpose, as an independent check.
 constexpr uint32_t cvarObjectLength = 112;
 
 bool inside(const lkm::Image& image, uint64_t offset, uint64_t width) {

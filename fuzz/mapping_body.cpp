@@ -3,7 +3,8 @@
 // byte by byte at 64-bit positions: the same refusal (a FileError of the same
 // kind and sentence, nothing else), or the same base, section records and
 // image. The image is compared byte for byte up to 16 MiB of SizeOfImage;
-// above that only its length is.
+// above that only its length is. The PE limits are restated on purpose, as an
+// independent check of the engine's constants.
 #include <algorithm>
 #include <cstdint>
 #include <string>

@@ -128,14 +128,14 @@ void inspectSeeds() {
 // it fits), across the end of .text, in .data and at the image end.
 void findSeeds() {
     using namespace lkm::signature;
-    const std::pair<const char*, const char*> signatures[] = {{"camera", cameraProjection},
-                                                              {"root-gui", rootGuiConstructor},
-                                                              {"forward", forwardConversion},
-                                                              {"inverse", inverseConversion},
-                                                              {"mouse", mouseMapping},
-                                                              {"int-cvar", intCvarConstruction},
-                                                              {"bool-cvar", boolCvarConstruction},
-                                                              {"exception-prologue", exceptionPrologue}};
+    const std::pair<const char*, const char*> signatures[] = {{"camera", cameraProjection.text},
+                                                              {"root-gui", rootGuiConstructor.text},
+                                                              {"forward", forwardConversion.text},
+                                                              {"inverse", inverseConversion.text},
+                                                              {"mouse", mouseMapping.text},
+                                                              {"int-cvar", intCvarConstruction.text},
+                                                              {"bool-cvar", boolCvarConstruction.text},
+                                                              {"exception-prologue", exceptionPrologue.text}};
     for (const auto& [name, signature] : signatures) {
         Bytes pattern; // wildcards as 00
         std::istringstream words(signature);

@@ -15,8 +15,6 @@ namespace {
 
 constexpr uint32_t dosHeaderFieldsEnd = 0x40; // end of e_lfanew
 constexpr uint32_t largestLfanew = 0xFFFFF;   // e_lfanew below 1 MiB
-constexpr uint32_t smallestImage = 0x1000;    // one 4 KiB page
-constexpr uint32_t largestImage = 0xFFFFFFF;  // below 256 MiB
 
 bool accessible(const MEMORY_BASIC_INFORMATION& region) {
     return region.State == MEM_COMMIT && (region.Protect & (PAGE_NOACCESS | PAGE_GUARD)) == 0;
@@ -85,7 +83,7 @@ std::vector<uint8_t> captureModule(uintptr_t module) {
         throw std::runtime_error("Not an x86 game image.");
 
     const uint32_t sizeOfImage = headers.sizeOfImage().value_or(0);
-    if (sizeOfImage - smallestImage > largestImage - smallestImage)
+    if (sizeOfImage - lkm::pe::smallestImage > lkm::pe::largestImage - lkm::pe::smallestImage)
         throw std::runtime_error("Unsupported image size.");
 
     return copyMappedRegions(module, sizeOfImage);

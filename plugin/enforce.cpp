@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "globals.hpp"
+#include "lkm/cvar_class.hpp"
 
 namespace lwf {
 
@@ -81,7 +82,7 @@ void enforce(void* object) {
 
     uint8_t* const fields = static_cast<uint8_t*>(object);
     float current;
-    std::memcpy(&current, fields + cvarFloatField, sizeof current);
+    std::memcpy(&current, fields + lkm::cvar::floatField, sizeof current);
     uint32_t currentBits;
     std::memcpy(&currentBits, &current, sizeof currentBits);
     // The game's own field of view read back and set again is what enforce wrote
@@ -98,11 +99,11 @@ void enforce(void* object) {
     const uint8_t truth = value != 0.0f ? 1 : 0;
 
     // Three plain stores in this order; the fences keep the compiler from reordering them.
-    std::memcpy(fields + cvarFloatField, &value, sizeof value);
+    std::memcpy(fields + lkm::cvar::floatField, &value, sizeof value);
     std::atomic_signal_fence(std::memory_order_seq_cst);
-    std::memcpy(fields + cvarIntField, &integer, sizeof integer);
+    std::memcpy(fields + lkm::cvar::intField, &integer, sizeof integer);
     std::atomic_signal_fence(std::memory_order_seq_cst);
-    fields[cvarBoolField] = truth;
+    fields[lkm::cvar::boolField] = truth;
 }
 
 } // namespace lwf

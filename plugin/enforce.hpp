@@ -7,11 +7,6 @@
 
 namespace lwf {
 
-// Engine CVar object: the value is held three times.
-inline constexpr uint32_t cvarFloatField = 20; // 32-bit float
-inline constexpr uint32_t cvarIntField = 24;   // 32-bit signed integer
-inline constexpr uint32_t cvarBoolField = 28;  // 8-bit bool
-
 enum class Cvar { none, xres, yres, fullscreen, fov };
 
 // Which of the four enforced CVars of `layout` lives at a game address;

@@ -15,16 +15,15 @@ namespace {
 // 64 A1 00 00 00 00 (mov eax, fs:[0]), the only first instruction a gateway can
 // run at another address.
 bool supportedEntry(const std::vector<uint8_t>& snapshot, uint32_t setter) {
-    if (setter > snapshot.size() || snapshot.size() - setter < lkm::setterPrologue.size()) return false;
-    return std::equal(lkm::setterPrologue.begin(), lkm::setterPrologue.end(),
+    if (setter > snapshot.size() || snapshot.size() - setter < lkm::cvar::setterPrologue.size()) return false;
+    return std::equal(lkm::cvar::setterPrologue.begin(), lkm::cvar::setterPrologue.end(),
                       snapshot.begin() + static_cast<std::ptrdiff_t>(setter));
 }
 
 } // namespace
 
 void prepareGateways(MemoryServices& memory, Transaction& transaction, const GameModule& game,
-                     const std::vector<uint32_t>& setters, const std::array<uint32_t, 5>& hookAddresses,
-                     void*& page) {
+                     const std::vector<uint32_t>& setters, const HookAddresses& hookAddresses, void*& page) {
     page = memory.allocate(gatewayPageSize, pageReadWrite);
     if (!page) throw std::runtime_error("Cannot allocate CVar gateways.");
     uint8_t* const gateways = static_cast<uint8_t*>(page);
@@ -36,7 +35,7 @@ void prepareGateways(MemoryServices& memory, Transaction& transaction, const Gam
     for (std::size_t k = 0; k < hookAddresses.size(); ++k) {
         const uint32_t s = setters[k];
         if (!supportedEntry(game.snapshot, s)) throw std::runtime_error("Unsupported CVar hook instruction.");
-        std::array<uint8_t, 6> first;
+        lkm::SetterEntry first;
         std::copy_n(game.snapshot.begin() + static_cast<std::ptrdiff_t>(s), first.size(), first.begin());
 
         uint8_t* const gateway = gateways + gatewayStride * k;

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "globals.hpp"
 #include "memory_services.hpp"
 #include "transaction.hpp"
 
@@ -37,7 +38,6 @@ inline uint32_t address32(const void* pointer) {
 // the page executable and read-only and flushes it. Nothing of the game changes
 // here: the redirections become live with the commit.
 void prepareGateways(MemoryServices& memory, Transaction& transaction, const GameModule& game,
-                     const std::vector<uint32_t>& setters, const std::array<uint32_t, 5>& hookAddresses,
-                     void*& page);
+                     const std::vector<uint32_t>& setters, const HookAddresses& hookAddresses, void*& page);
 
 } // namespace lwf

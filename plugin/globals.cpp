@@ -10,7 +10,7 @@ int32_t forcedBaseFov = 0;
 bool active = false;
 lkm::Layout layout;
 uint32_t gameBase = 0;
-std::array<Setter, 5> originalSetters{};
+Setters originalSetters{};
 double focalFactor = 1.0;
 std::atomic<uint32_t> lastWrittenFov{noFovWritten};
 

@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "compiler.hpp"
+#include "lkm/cvar_class.hpp"
 #include "lkm/layout.hpp"
 
 namespace lwf {
@@ -16,17 +17,21 @@ namespace lwf {
 // object in ECX, a pass-through value in EDX, one stack argument removed by the callee.
 using Setter = bool(LKM_FASTCALL*)(void* object, void* passThrough, unsigned value);
 
-extern std::FILE* logFile;                    // open log, null when none is open
-extern int32_t resolutionX;                   // target width in pixels
-extern int32_t resolutionY;                   // target height in pixels
-extern int32_t windowed;                      // Windowed option, 0 or 1
-extern int32_t forcedBaseFov;                 // BaseFOV option, 0 keeps the game's own FOV
-extern bool active;                           // enforcement armed after the commit
-extern lkm::Layout layout;                    // what recognition found
-extern uint32_t gameBase;                     // load address of the game's main module
-extern std::array<Setter, 5> originalSetters; // gateway k reaches engine setter k
-extern double focalFactor;                    // camera aspect / target aspect
-extern const std::array<Setter, 5> hooks;     // setHook<0> .. setHook<4>
+// One entry per engine setter: index k for setter k of Layout::setters.
+using Setters = std::array<Setter, lkm::cvar::setterCount>;
+using HookAddresses = std::array<uint32_t, lkm::cvar::setterCount>; // the setter replacements' addresses
+
+extern std::FILE* logFile;      // open log, null when none is open
+extern int32_t resolutionX;     // target width in pixels
+extern int32_t resolutionY;     // target height in pixels
+extern int32_t windowed;        // Windowed option, 0 or 1
+extern int32_t forcedBaseFov;   // BaseFOV option, 0 keeps the game's own FOV
+extern bool active;             // enforcement armed after the commit
+extern lkm::Layout layout;      // what recognition found
+extern uint32_t gameBase;       // load address of the game's main module
+extern Setters originalSetters; // gateway k reaches engine setter k
+extern double focalFactor;      // camera aspect / target aspect
+extern const Setters hooks;     // setHook<0> .. setHook<4>
 
 // The float bit pattern enforce last wrote into r_fov, read and written by the
 // setter replacements on any engine thread without a lock. enforce never writes

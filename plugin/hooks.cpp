@@ -1,5 +1,7 @@
 #include "hooks.hpp"
 
+#include <utility>
+
 #include "enforce.hpp"
 
 namespace lwf {
@@ -11,16 +13,19 @@ bool LKM_FASTCALL setHook(void* object, void* passThrough, unsigned value) {
     return result;
 }
 
-template bool LKM_FASTCALL setHook<0>(void*, void*, unsigned);
-template bool LKM_FASTCALL setHook<1>(void*, void*, unsigned);
-template bool LKM_FASTCALL setHook<2>(void*, void*, unsigned);
-template bool LKM_FASTCALL setHook<3>(void*, void*, unsigned);
-template bool LKM_FASTCALL setHook<4>(void*, void*, unsigned);
+namespace {
 
-const std::array<Setter, 5> hooks = {&setHook<0>, &setHook<1>, &setHook<2>, &setHook<3>, &setHook<4>};
+template <std::size_t... N>
+constexpr std::array<Setter, sizeof...(N)> setHooks(std::index_sequence<N...>) {
+    return {&setHook<int(N)>...};
+}
 
-std::array<uint32_t, 5> hookAddresses() {
-    std::array<uint32_t, 5> addresses{};
+} // namespace
+
+const Setters hooks = setHooks(std::make_index_sequence<lkm::cvar::setterCount>());
+
+HookAddresses hookAddresses() {
+    HookAddresses addresses{};
     for (std::size_t k = 0; k < hooks.size(); ++k)
         addresses[k] = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(hooks[k]));
     return addresses;

@@ -16,6 +16,6 @@ template <int N>
 bool LKM_FASTCALL setHook(void* object, void* passThrough, unsigned value);
 
 // The 32-bit addresses of hooks[0] to hooks[4], the targets of the redirections.
-std::array<uint32_t, 5> hookAddresses();
+HookAddresses hookAddresses();
 
 } // namespace lwf

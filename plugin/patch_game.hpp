@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "globals.hpp"
 #include "lkm/diff.hpp"
 #include "lkm/image.hpp"
 #include "memory_services.hpp"
@@ -21,7 +22,7 @@ struct GamePatch {
     const std::vector<uint8_t>& plan;        // the image as it must look, from lkm::build
     const std::vector<lkm::Run>& planRanges; // where plan and image may differ, from lkm::planRanges
     const std::vector<uint32_t>& setters;    // image offsets of the five CVar setters
-    std::array<uint32_t, 5> hookAddresses;   // the setter replacements they are redirected to
+    HookAddresses hookAddresses;             // the setter replacements they are redirected to
 };
 
 // Adds every run in which the plan differs from the snapshot (looked for inside

@@ -11,10 +11,10 @@ namespace {
 
 constexpr char perspectiveImport[] = "PerspectiveToAngles@VisRenderer_cl";
 
-// True when the call at m + 27 reaches an FF 25 thunk (jmp dword ptr [slot])
+// True when the perspective call of the site at m reaches an FF 25 thunk (jmp dword ptr [slot])
 // whose slot belongs to the perspective import.
 bool callsPerspective(const Image& image, uint32_t m) {
-    const uint32_t thunk = image.offset(image.branch(m + 27));
+    const uint32_t thunk = image.offset(image.branch(m + signature::cameraProjection.perspectiveCall));
     if (!bytesAre(image.bytes, thunk, {0xFF, 0x25})) return false;
     const auto import = image.imports.find(read32(image, plus(thunk, 2)));
     return import != image.imports.end() && import->second.find(perspectiveImport) != std::string::npos;
@@ -24,7 +24,7 @@ bool callsPerspective(const Image& image, uint32_t m) {
 
 void findCamera(const Image& image, Layout& layout, Handover& handover) {
     std::vector<uint32_t> candidates;
-    for (uint32_t m : handover.matches.cameraProjection) {
+    for (uint32_t m : handover.matches[signature::cameraProjection]) {
         try {
             if (callsPerspective(image, m)) candidates.push_back(m);
         } catch (const std::exception&) {
@@ -32,7 +32,7 @@ void findCamera(const Image& image, Layout& layout, Handover& handover) {
         }
     }
     handover.cameraSite = one(candidates, "main camera projection");
-    layout.aspectOperand = handover.cameraSite + 6; // push imm32 at +5
+    layout.aspectOperand = handover.cameraSite + signature::cameraProjection.aspect;
     layout.aspect = floatAt(image, layout.aspectOperand);
     require(finite(layout.aspect) && layout.aspect > 0.0f, "Invalid camera aspect.");
 }

@@ -1,39 +1,40 @@
 // Step 9: the r_fullscreen object, built by the boolean CVar constructor, and
 // the boolean setter that constructor calls.
-//   68 imm32; 6A 02; 6A default; 68 name; B9 object; E8 constructor
 //   boolean setter: a family member with frame 60h and at +53
 //   53 8A 5C 24 78      push ebx; mov bl, byte ptr [esp+78h]
 #include <algorithm>
 #include <string>
 #include <vector>
 
+#include "lkm/cvar_class.hpp"
 #include "recognition.hpp"
 
 namespace lkm::recognition {
 
 void findFullscreenCvar(const Image& image, Layout& layout, const Handover& handover) {
     const std::vector<uint8_t>& bytes = image.bytes;
+    constexpr signature::BoolCvarConstruction site = signature::boolCvarConstruction;
     std::vector<uint32_t> candidates;
-    for (uint32_t m : handover.matches.boolCvarConstruction) {
+    for (uint32_t m : handover.matches[site]) {
         try {
-            const std::string name = image.z(image.offset(read32(image, m + 10)));
-            const uint8_t fallback = bytes.at(m + 8);
-            if (name == "r_fullscreen" && fallback <= 1) candidates.push_back(m);
+            const std::string name = image.z(image.offset(read32(image, m + site.name)));
+            const uint8_t fallback = bytes.at(m + site.defaultValue);
+            if (name == cvar::name::fullscreen && fallback <= 1) candidates.push_back(m);
         } catch (const std::exception&) {
             // a name outside the module or without a terminator: not this site
         }
     }
     const uint32_t fm = one(candidates, "fullscreen CVar constructor");
-    layout.fullscreenCvar = read32(image, fm + 15);
-    require(image.writable(image.offset(layout.fullscreenCvar), 112),
+    layout.fullscreenCvar = read32(image, fm + site.object);
+    require(image.writable(image.offset(layout.fullscreenCvar), cvar::objectLength),
             "Fullscreen CVar is outside writable game data.");
 
-    const uint32_t b = image.offset(image.branch(fm + 19)); // the boolean CVar constructor
+    const uint32_t b = image.offset(image.branch(fm + site.constructorCall)); // the boolean CVar constructor
     const std::vector<uint32_t>& setters = layout.setters;
     one(setterCalls(image, b,
                     [&](uint32_t t) {
                         return std::find(setters.begin(), setters.end(), t) != setters.end() &&
-                               bytesAre(bytes, uint64_t(t) + 21, {0x83, 0xEC, 0x60}) &&
+                               isFrame(bytes, t, cvar::frame60) &&
                                bytesAre(bytes, uint64_t(t) + 53, {0x53, 0x8A, 0x5C, 0x24, 0x78});
                     }),
         "boolean fullscreen setter");

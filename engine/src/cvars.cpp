@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "lkm/cvar_class.hpp"
 #include "lkm/inspect.hpp"
 #include "lkm/signatures.hpp"
 #include "recognition.hpp"
@@ -18,8 +19,12 @@ uint32_t constructionOf(const Image& image, const std::vector<uint32_t>& sites, 
     std::vector<uint32_t> candidates;
     for (uint32_t m : sites) {
         try {
-            const std::string found = image.z(image.offset(recognition::read32(image, m + 13)));
-            if (found == name && recognition::read32(image, m + 18) + 20 == value) candidates.push_back(m);
+            const std::string found =
+                image.z(image.offset(recognition::read32(image, m + signature::intCvarConstruction.name)));
+            if (found == name &&
+                recognition::read32(image, m + signature::intCvarConstruction.object) + cvar::floatField ==
+                    value)
+                candidates.push_back(m);
         } catch (const std::exception&) {
             // a name outside the module or without a terminator: not this site
         }
@@ -30,30 +35,35 @@ uint32_t constructionOf(const Image& image, const std::vector<uint32_t>& sites, 
 } // namespace
 
 uint32_t cvarConstructor(const Image& image, const char* name, unsigned value) {
-    return constructionOf(image, image.find(signature::intCvarConstruction), name, value);
+    return constructionOf(image, image.find(signature::intCvarConstruction.text), name, value);
 }
 
 namespace recognition {
 
 void findIntegerCvars(const Image& image, Layout& layout, Handover& handover) {
     // One search serves the three CVars.
-    const std::vector<uint32_t>& sites = handover.matches.intCvarConstruction;
-    const uint32_t cx = constructionOf(image, sites, "r_xres", layout.xresValue);
-    const uint32_t cy = constructionOf(image, sites, "r_yres", layout.yresValue);
+    const std::vector<uint32_t>& sites = handover.matches[signature::intCvarConstruction];
+    const uint32_t cx = constructionOf(image, sites, cvar::name::xres, layout.xresValue);
+    const uint32_t cy = constructionOf(image, sites, cvar::name::yres, layout.yresValue);
     // The camera projection loads the r_fov value with its first instruction (A1 addr).
-    const uint32_t cf = constructionOf(image, sites, "r_fov", read32(image, plus(handover.cameraSite, 1)));
+    const uint32_t cf =
+        constructionOf(image, sites, cvar::name::fov,
+                       read32(image, plus(handover.cameraSite, signature::cameraProjection.fovValue)));
     handover.xresSite = cx;
-    const uint32_t constructor = image.branch(cx + 22);
-    require(constructor == image.branch(cy + 22) && constructor == image.branch(cf + 22),
+    constexpr uint32_t call = signature::intCvarConstruction.constructorCall;
+    constexpr uint32_t object = signature::intCvarConstruction.object;
+    const uint32_t constructor = image.branch(cx + call);
+    require(constructor == image.branch(cy + call) && constructor == image.branch(cf + call),
             "CVar constructors disagree.");
 
-    layout.xresCvar = read32(image, cx + 18);
-    layout.yresCvar = read32(image, cy + 18);
-    layout.fovCvar = read32(image, cf + 18);
-    layout.defaultFocal = int32_t(read32(image, cf + 8));
+    layout.xresCvar = read32(image, cx + object);
+    layout.yresCvar = read32(image, cy + object);
+    layout.fovCvar = read32(image, cf + object);
+    layout.defaultFocal = int32_t(read32(image, cf + signature::intCvarConstruction.defaultValue));
     require(layout.defaultFocal >= 1 && layout.defaultFocal <= 9999, "Invalid default focal parameter.");
-    for (uint32_t object : {layout.xresCvar, layout.yresCvar, layout.fovCvar})
-        require(image.writable(image.offset(object), 112), "CVar object is outside writable game data.");
+    for (uint32_t cvarObject : {layout.xresCvar, layout.yresCvar, layout.fovCvar})
+        require(image.writable(image.offset(cvarObject), cvar::objectLength),
+                "CVar object is outside writable game data.");
 }
 
 } // namespace recognition

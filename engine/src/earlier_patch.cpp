@@ -2,10 +2,24 @@
 
 #include <cmath>
 
+#include "lkm/diff.hpp"
+#include "lkm/plan_writes.hpp"
+
 namespace lkm {
 
 bool cameraAspectShowsEarlierPatch(const Layout& layout) {
     return std::fabs(float(double(layout.aspect) - 4.0 / 3.0)) > 0.00001f;
+}
+
+EarlierPatch earlierPatchOf(const Image& image, const Layout& layout) {
+    // Normalisation writes nowhere but at the places of the restoring writes.
+    const WriteTarget target{image.base, image.bytes.size(), image.bytes.size()};
+    EarlierPatch earlier;
+    earlier.present =
+        !differingRunsWithin(image.bytes, layout.normalized, rangesOf(stockRestoringWrites(layout, target)))
+             .empty();
+    earlier.cameraAspect = cameraAspectShowsEarlierPatch(layout);
+    return earlier;
 }
 
 } // namespace lkm

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "lkm/place_names.hpp"
 #include "lkm/stock_engine.hpp"
 #include "recognition.hpp"
 
@@ -86,8 +87,12 @@ void requireConsistentScales(const Image& image, const Layout& layout, uint32_t 
 } // namespace
 
 void findGuiFamily(const Image& image, Layout& layout, Handover& handover) {
-    const std::vector<Conversion> forward = conversions(image, handover.matches.forwardConversion, 2);
-    const std::vector<Conversion> inverse = conversions(image, handover.matches.inverseConversion, 6);
+    constexpr signature::ForwardConversion forwardSite = signature::forwardConversion;
+    constexpr signature::InverseConversion inverseSite = signature::inverseConversion;
+    const std::vector<Conversion> forward =
+        conversions(image, handover.matches[forwardSite], forwardSite.value);
+    const std::vector<Conversion> inverse =
+        conversions(image, handover.matches[inverseSite], inverseSite.value);
     const uint32_t body = handover.initializerBody;
 
     // Horizontal forward f, vertical forward g, then exactly one horizontal
@@ -103,21 +108,22 @@ void findGuiFamily(const Image& image, Layout& layout, Handover& handover) {
     }
     layout.horizontalForward = one(candidates, "GUI coordinate family");
     layout.verticalForward =
-        one(offsetsAfter(forward, layout.horizontalForward, nullptr), "vertical forward conversion");
-    layout.xresValue = read32(image, layout.horizontalForward + 2);
-    layout.yresValue = read32(image, layout.verticalForward + 2);
+        one(offsetsAfter(forward, layout.horizontalForward, nullptr), placeName::verticalForwardConversion);
+    layout.xresValue = read32(image, layout.horizontalForward + forwardSite.value);
+    layout.yresValue = read32(image, layout.verticalForward + forwardSite.value);
     layout.horizontalInverse = one(offsetsAfter(inverse, layout.verticalForward, &layout.xresValue),
-                                   "horizontal inverse conversion");
+                                   placeName::horizontalInverseConversion);
     layout.verticalInverse = one(offsetsAfter(inverse, layout.horizontalInverse, &layout.yresValue),
-                                 "vertical inverse conversion");
+                                 placeName::verticalInverseConversion);
 
-    layout.horizontalScale = image.offset(read32(image, layout.horizontalInverse + 12));
-    layout.verticalScale = image.offset(read32(image, layout.verticalInverse + 12));
-    layout.horizontalReciprocal = image.offset(read32(image, layout.horizontalForward + 12));
+    layout.horizontalScale = image.offset(read32(image, layout.horizontalInverse + inverseSite.multiplier));
+    layout.verticalScale = image.offset(read32(image, layout.verticalInverse + inverseSite.multiplier));
+    layout.horizontalReciprocal =
+        image.offset(read32(image, layout.horizontalForward + forwardSite.multiplier));
 
-    handover.currentReciprocal = read32(image, layout.verticalForward + 12);
+    handover.currentReciprocal = read32(image, layout.verticalForward + forwardSite.multiplier);
     handover.currentReciprocalOffset = image.offset(handover.currentReciprocal);
-    if (handover.currentReciprocalOffset == plus(layout.horizontalInverse, 17)) {
+    if (handover.currentReciprocalOffset == plus(layout.horizontalInverse, stock::guiConversionLength)) {
         // An earlier patch moved the reciprocal behind the horizontal inverse
         // conversion; the stock constant is still in the data.
         layout.verticalReciprocal = one(stockReciprocals(image), "original vertical reciprocal");

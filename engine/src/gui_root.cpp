@@ -6,10 +6,11 @@
 namespace lkm::recognition {
 
 void findRootGui(const Image& image, Layout& layout, Handover& handover) {
-    const uint32_t r = one(handover.matches.rootGuiConstructor, "root GUI constructor");
-    layout.rootHeight = r + 1;           // 68 imm32: push height
-    layout.rootWidth = r + 6;            // 68 imm32: push width
-    layout.rootInitializerCall = r + 23; // E8 rel32: call initializer
+    constexpr signature::RootGuiConstructor site = signature::rootGuiConstructor;
+    const uint32_t r = one(handover.matches[site], "root GUI constructor");
+    layout.rootHeight = r + site.height;
+    layout.rootWidth = r + site.width;
+    layout.rootInitializerCall = r + site.initializerCall;
 
     uint32_t target = image.branch(layout.rootInitializerCall);
     for (int examined = 1;; ++examined) {

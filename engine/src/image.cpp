@@ -14,7 +14,6 @@ namespace lkm {
 
 namespace {
 
-constexpr uint32_t maxSections = 96;
 constexpr uint32_t minOptionalHeader = 0x70; // still holds the import data directory
 constexpr uint32_t descriptorSize = 20;
 constexpr uint32_t maxDescriptors = 512; // the walk ends at directory + 10240
@@ -46,7 +45,7 @@ Image::Image(std::vector<uint8_t> bytes_, uint32_t base_) : bytes(std::move(byte
 
     const uint32_t sectionCount = inside(headers.sectionCount());
     const uint32_t optionalSize = inside(headers.optionalHeaderSize());
-    require(sectionCount >= 1 && sectionCount <= maxSections && optionalSize >= minOptionalHeader &&
+    require(sectionCount >= 1 && sectionCount <= pe::mostSections && optionalSize >= minOptionalHeader &&
                 inside(headers.optionalMagic()) == pe::pe32Magic,
             "Unsupported PE header.");
 

@@ -21,11 +21,12 @@ std::vector<uint8_t> centringTrampolineBytes(uint32_t at, uint8_t stackDisplacem
     return code;
 }
 
-std::vector<uint8_t> gatewayBytes(const std::array<uint8_t, 6>& first, uint32_t gateway, uint32_t setter) {
+std::vector<uint8_t> gatewayBytes(const SetterEntry& first, uint32_t gateway, uint32_t setter) {
+    const uint32_t entry = uint32_t(first.size());
     std::vector<uint8_t> code(first.begin(), first.end()); // +0: the setter's first instruction
     code.resize(gatewayLength);
-    code[6] = 0xE9; // +6: E9 rel32, jmp setter + 6
-    put<uint32_t>(code, 7, (setter + 6) - (gateway + gatewayLength));
+    code[entry] = 0xE9; // +6: E9 rel32, jmp setter + 6
+    put<uint32_t>(code, entry + 1, (setter + entry) - (gateway + gatewayLength));
     return code;
 }
 

@@ -3,6 +3,8 @@
 
 #include <type_traits>
 
+#include "lkm/bytes.hpp"
+
 namespace lkm {
 
 namespace {
@@ -37,10 +39,7 @@ template <class T>
 std::optional<T> PeHeaders::field(std::optional<uint64_t> position) const {
     static_assert(std::is_same_v<T, uint16_t> || std::is_same_v<T, uint32_t>, "a 16- or 32-bit field");
     if (!position || !holds(*position, sizeof(T))) return std::nullopt;
-    const uint8_t* at = data_ + std::size_t(*position);
-    uint32_t value = 0;
-    for (std::size_t i = 0; i < sizeof(T); ++i) value |= uint32_t(at[i]) << (8 * i);
-    return T(value);
+    return T(detail::littleEndian(data_ + std::size_t(*position), sizeof(T)));
 }
 
 std::optional<uint64_t> PeHeaders::fromPeHeader(uint64_t distance) const {

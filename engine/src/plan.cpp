@@ -30,11 +30,10 @@ std::vector<uint8_t> build(const Image& image, const Layout& layout, std::vector
 std::vector<Run> planRanges(const Image& image, const Layout& layout, int resolutionX, int resolutionY,
                             bool keepUiAspect) {
     const WriteTarget target{image.base, image.bytes.size(), image.bytes.size()};
-    std::vector<Run> ranges;
-    for (const std::vector<Write>& writes :
-         {stockRestoringWrites(layout, target),
-          patchingWrites(layout, patchValuesForResolution(resolutionX, resolutionY), keepUiAspect, target)})
-        for (const Write& write : writes) ranges.push_back({write.offset, uint32_t(write.bytes.size())});
+    std::vector<Run> ranges = rangesOf(stockRestoringWrites(layout, target));
+    for (const Run& range : rangesOf(patchingWrites(
+             layout, patchValuesForResolution(resolutionX, resolutionY), keepUiAspect, target)))
+        ranges.push_back(range);
     return ranges;
 }
 

@@ -1,22 +1,39 @@
 // Internal steps of lkm::inspect and the small bounded readers they share.
 #pragma once
 
+#include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <initializer_list>
 #include <limits>
+#include <utility>
 #include <vector>
 
+#include "lkm/cvar_class.hpp"
 #include "lkm/image.hpp"
 #include "lkm/layout.hpp"
+#include "lkm/signatures.hpp"
 
 namespace lkm::recognition {
 
 // Every match of each engine signature (lkm/signatures.hpp), as Image::find gives them, found
-// in one pass over the code before step 1.
-struct Matches {
-    std::vector<uint32_t> cameraProjection, rootGuiConstructor, forwardConversion, inverseConversion,
-        mouseMapping, intCvarConstruction, exceptionPrologue, boolCvarConstruction;
+// in one pass over the code before step 1, and reached by the signature's record.
+class Matches {
+public:
+    Matches() : found_(signature::count) {}
+    explicit Matches(std::vector<std::vector<uint32_t>> found) : found_(std::move(found)) {}
+
+    template <class Signature>
+    const std::vector<uint32_t>& operator[](const Signature&) const {
+        constexpr std::size_t index = signature::indexOf(Signature{}.text);
+        static_assert(index < signature::count, "every signature is listed in signature::all");
+        return found_[index];
+    }
+
+private:
+    std::vector<std::vector<uint32_t>> found_; // in the order of signature::all
 };
 Matches findSignatures(const Image& image);
 
@@ -38,14 +55,19 @@ inline float floatAt(const Image& image, uint32_t offset) {
     return read<float>(image.bytes, offset);
 }
 
-// True when at least as many bytes as `expected` holds remain at `offset` and they equal it.
+// True when at least `count` bytes remain at `offset` and they equal those at `expected`.
+inline bool bytesAre(const std::vector<uint8_t>& bytes, uint64_t offset, const uint8_t* expected,
+                     std::size_t count) {
+    if (offset > bytes.size() || bytes.size() - offset < count) return false;
+    return std::equal(expected, expected + count, bytes.begin() + std::ptrdiff_t(offset));
+}
 inline bool bytesAre(const std::vector<uint8_t>& bytes, uint64_t offset,
                      std::initializer_list<uint8_t> expected) {
-    if (offset > bytes.size() || bytes.size() - offset < expected.size()) return false;
-    const uint8_t* at = bytes.data() + offset;
-    for (uint8_t value : expected)
-        if (*at++ != value) return false;
-    return true;
+    return bytesAre(bytes, offset, expected.begin(), expected.size());
+}
+template <std::size_t N>
+bool bytesAre(const std::vector<uint8_t>& bytes, uint64_t offset, const std::array<uint8_t, N>& expected) {
+    return bytesAre(bytes, offset, expected.data(), N);
 }
 
 // True when `count` bytes remain at `offset` and all of them are `value`.
@@ -54,6 +76,11 @@ inline bool runOf(const std::vector<uint8_t>& bytes, uint64_t offset, uint32_t c
     for (uint32_t i = 0; i < count; ++i)
         if (bytes[size_t(offset) + i] != value) return false;
     return true;
+}
+
+// True when the setter at `setter` reserves `frame` behind its prologue.
+inline bool isFrame(const std::vector<uint8_t>& bytes, uint32_t setter, const cvar::SetterFrame& frame) {
+    return bytesAre(bytes, uint64_t(setter) + cvar::frameOffset, frame.code.data(), frame.length);
 }
 
 // An offset plus a small distance; a sum past 32 bits is refused like a read past the image.

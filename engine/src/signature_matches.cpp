@@ -1,5 +1,5 @@
 // Before step 1: every engine signature searched in one pass over the code.
-#include <utility>
+#include <string>
 #include <vector>
 
 #include "lkm/signatures.hpp"
@@ -8,12 +8,9 @@
 namespace lkm::recognition {
 
 Matches findSignatures(const Image& image) {
-    std::vector<std::vector<uint32_t>> found = image.findEach(
-        {signature::cameraProjection, signature::rootGuiConstructor, signature::forwardConversion,
-         signature::inverseConversion, signature::mouseMapping, signature::intCvarConstruction,
-         signature::exceptionPrologue, signature::boolCvarConstruction});
-    return {std::move(found[0]), std::move(found[1]), std::move(found[2]), std::move(found[3]),
-            std::move(found[4]), std::move(found[5]), std::move(found[6]), std::move(found[7])};
+    std::vector<std::string> texts;
+    for (const signature::Listed& listed : signature::all) texts.push_back(listed.text);
+    return Matches(image.findEach(texts));
 }
 
 } // namespace lkm::recognition

@@ -86,6 +86,12 @@ std::vector<Write> withoutOverlaps(const std::vector<Write>& inOrder) {
     return pieces;
 }
 
+std::vector<Run> rangesOf(const std::vector<Write>& writes) {
+    std::vector<Run> ranges;
+    for (const Write& write : writes) ranges.push_back({write.offset, uint32_t(write.bytes.size())});
+    return ranges;
+}
+
 void applyWrites(std::vector<uint8_t>& bytes, const std::vector<Write>& writes) {
     for (const Write& write : writes) {
         require(detail::fits(bytes.size(), write.offset, uint32_t(write.bytes.size())),

@@ -22,7 +22,6 @@ public:
     void addAddress(const char* name, uint32_t offset, uint32_t address);
     void addCode(const char* name, uint32_t offset, std::vector<uint8_t> code);
 
-    const WriteTarget& target() const { return target_; }
     std::vector<Write> take() { return std::move(writes_); }
 
 private:

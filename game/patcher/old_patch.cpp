@@ -1,8 +1,9 @@
 // old_patch: writes a copy of the stand-in game's executable as an old on-disk
 // widescreen patch left it, so that the plug-in can be tried on such a game.
 // The places are taken from the executable's symbols (the output of nm), not
-// searched for; what goes there is the plug-in's own list of patch writes. The
-// copy gets, for a target of W x H pixels:
+// searched for; each must hold what the plug-in's restoring writes put there
+// (a stock executable), and what goes there is the plug-in's own list of patch
+// writes. The copy gets, for a target of W x H pixels:
 //   - the camera aspect W/H in the projection site's push imm32;
 //   - the GUI canvas vw x vh (the 1024 x 768 canvas scaled to the screen) in the
 //     inverse conversions' scales, the mouse scales and the root GUI pushes, and
@@ -29,10 +30,10 @@
 #include <string>
 #include <vector>
 
+#include "lkm/bytes.hpp"
 #include "lkm/pe_headers.hpp"
 #include "lkm/plan.hpp"
 #include "lkm/plan_writes.hpp"
-#include "lkm/stock_engine.hpp"
 
 namespace {
 
@@ -47,11 +48,12 @@ struct Pe {
     std::vector<Section> sections;
 };
 
-uint32_t read32(const Bytes& bytes, size_t offset) {
-    if (offset > bytes.size() || bytes.size() - offset < 4)
+// `n` bytes of the file from `offset` on, or "The executable is truncated.".
+uint32_t inBytes(const Bytes& bytes, size_t offset, size_t n) {
+    if (offset > UINT32_MAX || n > UINT32_MAX ||
+        !lkm::detail::fits(bytes.size(), uint32_t(offset), uint32_t(n)))
         throw std::runtime_error("The executable is truncated.");
-    return uint32_t(bytes[offset]) | uint32_t(bytes[offset + 1]) << 8 | uint32_t(bytes[offset + 2]) << 16 |
-           uint32_t(bytes[offset + 3]) << 24;
+    return uint32_t(offset);
 }
 
 // A header field that lies inside the file.
@@ -116,7 +118,10 @@ Target parseTarget(const std::string& text) {
     if (std::sscanf(text.c_str(), "%dx%d%c", &t.width, &t.height, &tail) != 2 ||
         t.width < lkm::minResolutionX || t.width > lkm::maxResolutionX || t.height < lkm::minResolutionY ||
         t.height > lkm::maxResolutionY)
-        throw std::runtime_error("The resolution must be WIDTHxHEIGHT within 320x200 to 16384x16384.");
+        throw std::runtime_error(
+            "The resolution must be WIDTHxHEIGHT within " + std::to_string(lkm::minResolutionX) + "x" +
+            std::to_string(lkm::minResolutionY) + " to " + std::to_string(lkm::maxResolutionX) + "x" +
+            std::to_string(lkm::maxResolutionY) + ".");
     return t;
 }
 
@@ -130,15 +135,14 @@ public:
         if (found == symbols_.end()) throw std::runtime_error("Missing symbol " + name + ".");
         return found->second;
     }
-    uint32_t at(uint32_t address) const { return read32(bytes_, fileOffset(pe_, address, 4)); }
-    void expect(uint32_t address, uint32_t value, const std::string& what) const {
-        if (at(address) != value) throw std::runtime_error("Not a stock executable: " + what + " differs.");
+    // File offset of `n` bytes at `address`, in a section's raw data and in the file.
+    uint32_t place(uint32_t address, size_t n) const {
+        return inBytes(bytes_, fileOffset(pe_, address, uint32_t(n)), n);
     }
-    void expectFiller(uint32_t address) const {
-        const size_t o = fileOffset(pe_, address, lkm::stock::patchSpaceLength);
-        for (size_t i = 0; i < lkm::stock::patchSpaceLength; ++i)
-            if (bytes_[o + i] != lkm::stock::patchSpaceFiller)
-                throw std::runtime_error("Not a stock executable: a patch space is in use.");
+    // True when the file already holds `write`'s bytes at its place.
+    bool holds(const lkm::Write& write) const {
+        const size_t o = place(pe_.base + write.offset, write.bytes.size());
+        return std::equal(write.bytes.begin(), write.bytes.end(), bytes_.begin() + std::ptrdiff_t(o));
     }
     // Image offset of a symbol's address.
     uint32_t offset(uint32_t address) const {
@@ -146,7 +150,7 @@ public:
         return address - pe_.base;
     }
     void write(const lkm::Write& write) {
-        const size_t o = fileOffset(pe_, pe_.base + write.offset, uint32_t(write.bytes.size()));
+        const size_t o = place(pe_.base + write.offset, write.bytes.size());
         std::copy(write.bytes.begin(), write.bytes.end(), bytes_.begin() + std::ptrdiff_t(o));
     }
 
@@ -159,56 +163,35 @@ private:
 void patch(Bytes& bytes, const std::map<std::string, uint32_t>& symbols, Target target) {
     const Pe pe = parsePe(bytes);
     Patcher p(bytes, pe, symbols);
-    const uint32_t aspect = p.symbol("_camera_aspect_operand");
-    const uint32_t hf = p.symbol("_gui_units_to_pixels_x");
-    const uint32_t vf = p.symbol("_gui_units_to_pixels_y");
-    const uint32_t hi = p.symbol("_gui_pixels_to_units_x");
-    const uint32_t scaleX = p.symbol("_gui_scale_x"), scaleY = p.symbol("_gui_scale_y");
-    const uint32_t inverseX = p.symbol("_gui_inv_scale_x"), inverseY = p.symbol("_gui_inv_scale_y");
-    const uint32_t mouseX = p.symbol("_gui_mouse_scale_x"), mouseY = p.symbol("_gui_mouse_scale_y");
-    const uint32_t rootWidth = p.symbol("_gui_root_width_operand");
-    const uint32_t rootHeight = p.symbol("_gui_root_height_operand");
-    const uint32_t rootCall = p.symbol("_gui_root_init_call");
-    const uint32_t stub = p.symbol("_GuiRoot_Initialize");
-    std::vector<uint32_t> references;
-    for (const auto& [name, address] : symbols)
-        if (name.rfind("_gui_vref_", 0) == 0) references.push_back(address);
-    if (references.size() < 2) throw std::runtime_error("Missing vertical GUI reference symbols.");
-
-    // Only a stock executable is patched.
-    p.expect(aspect, lkm::stock::cameraAspectBits, "the camera aspect");
-    p.expect(scaleX, lkm::stock::guiWidthBits, "the horizontal GUI scale");
-    p.expect(scaleY, lkm::stock::guiHeightBits, "the vertical GUI scale");
-    p.expect(inverseX, lkm::stock::guiWidthReciprocalBits, "the horizontal GUI reciprocal");
-    p.expect(inverseY, lkm::stock::guiHeightReciprocalBits, "the vertical GUI reciprocal");
-    p.expect(mouseX, lkm::stock::guiWidthBits, "the horizontal mouse scale");
-    p.expect(mouseY, lkm::stock::guiHeightBits, "the vertical mouse scale");
-    p.expect(rootWidth, lkm::stock::guiWidthBits, "the root GUI width");
-    p.expect(rootHeight, lkm::stock::guiHeightBits, "the root GUI height");
-    p.expect(rootCall + 1, stub - (rootCall + 5), "the root GUI initializer call");
-    for (uint32_t reference : references) p.expect(reference, inverseY, "a vertical GUI reference");
-    constexpr uint32_t after = lkm::stock::guiConversionLength;
-    for (uint32_t space : {hf + after, vf + after, hi + after}) p.expectFiller(space);
-
-    // The plug-in's own patch for the target screen, at the symbols' places. The
-    // file's sections bound every write (fileOffset), the target nothing more.
     lkm::Layout layout;
-    layout.aspectOperand = p.offset(aspect);
-    layout.horizontalForward = p.offset(hf);
-    layout.verticalForward = p.offset(vf);
-    layout.horizontalInverse = p.offset(hi);
-    layout.horizontalScale = p.offset(scaleX);
-    layout.verticalScale = p.offset(scaleY);
-    layout.horizontalReciprocal = p.offset(inverseX);
-    layout.mouseHorizontalScale = p.offset(mouseX);
-    layout.mouseVerticalScale = p.offset(mouseY);
-    layout.rootWidth = p.offset(rootWidth);
-    layout.rootHeight = p.offset(rootHeight);
-    layout.rootInitializerCall = p.offset(rootCall);
-    layout.rootInitializer = stub;
-    for (uint32_t reference : references) layout.verticalReferences.push_back(p.offset(reference));
+    layout.aspectOperand = p.offset(p.symbol("_camera_aspect_operand"));
+    layout.horizontalForward = p.offset(p.symbol("_gui_units_to_pixels_x"));
+    layout.verticalForward = p.offset(p.symbol("_gui_units_to_pixels_y"));
+    layout.horizontalInverse = p.offset(p.symbol("_gui_pixels_to_units_x"));
+    layout.horizontalScale = p.offset(p.symbol("_gui_scale_x"));
+    layout.verticalScale = p.offset(p.symbol("_gui_scale_y"));
+    layout.horizontalReciprocal = p.offset(p.symbol("_gui_inv_scale_x"));
+    layout.verticalReciprocal = p.offset(p.symbol("_gui_inv_scale_y"));
+    layout.mouseHorizontalScale = p.offset(p.symbol("_gui_mouse_scale_x"));
+    layout.mouseVerticalScale = p.offset(p.symbol("_gui_mouse_scale_y"));
+    layout.rootWidth = p.offset(p.symbol("_gui_root_width_operand"));
+    layout.rootHeight = p.offset(p.symbol("_gui_root_height_operand"));
+    layout.rootInitializerCall = p.offset(p.symbol("_gui_root_init_call"));
+    layout.rootInitializer = p.symbol("_GuiRoot_Initialize");
+    for (const auto& [name, address] : symbols)
+        if (name.rfind("_gui_vref_", 0) == 0) layout.verticalReferences.push_back(p.offset(address));
+    if (layout.verticalReferences.size() < 2)
+        throw std::runtime_error("Missing vertical GUI reference symbols.");
+
+    // The file's sections bound every write (fileOffset), the target nothing more.
     const uint32_t unbounded = std::numeric_limits<uint32_t>::max();
     const lkm::WriteTarget writeTarget{pe.base, unbounded, unbounded};
+    // Only a stock executable is patched: every place holds what the plug-in would restore there.
+    for (const lkm::Write& place : lkm::stockRestoringWrites(layout, writeTarget))
+        if (!p.holds(place))
+            throw std::runtime_error("Not a stock executable: the " + place.name + " differs.");
+
+    // The plug-in's own patch for the target screen, at the symbols' places.
     const lkm::PatchValues values = lkm::patchValuesForResolution(target.width, target.height);
     for (const lkm::Write& write :
          lkm::withoutOverlaps(lkm::patchingWrites(layout, values, true, writeTarget)))

@@ -138,8 +138,8 @@ TEST(ImageFind, FindsTheEngineSignatureOnceInCode) {
     pe.hex(0x1600, "D9 05 00 10 60 00 D8 4C 24 04 D8 0D 04 10 60 00 C2"); // ret imm16 differs
     pe.hex(0x2A00, "D9 05 00 10 60 00 D8 4C 24 04 D8 0D 04 10 60 00 C3"); // data
     const lkm::Image image = pe.image();
-    EXPECT_EQ(lkm::one(image.find(lkm::signature::forwardConversion), "forward conversion"), 0x1500u);
-    EXPECT_TRUE(image.find(lkm::signature::inverseConversion).empty());
+    EXPECT_EQ(lkm::one(image.find(lkm::signature::forwardConversion.text), "forward conversion"), 0x1500u);
+    EXPECT_TRUE(image.find(lkm::signature::inverseConversion.text).empty());
 }
 
 TEST(LkmOne, RequiresExactlyOneDistinctCandidate) {

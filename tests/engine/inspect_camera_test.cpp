@@ -75,7 +75,7 @@ TEST(InspectCamera, LookAlikesThatFaultAreSkippedAndTheSiteIsStillFound) {
     engine.pe.branch(p.spareCode + 0x80 + 27, 0xE8, engine.address(p.spareCode + 0xC0));
 
     const lkm::Image image = engine.image();
-    ASSERT_EQ(5u, image.find(lkm::signature::cameraProjection).size());
+    ASSERT_EQ(5u, image.find(lkm::signature::cameraProjection.text).size());
     EXPECT_EQ(p.cameraSite + 6, lkm::inspect(image).aspectOperand);
 }
 

@@ -9,7 +9,7 @@ using ::testing::ElementsAre;
 
 TEST(MachineCode, GatewayRunsTheFirstInstructionThenJumpsBehindIt) {
     // Page 0x00A00000, setter 0x00401230: jump target 0x00401236, from 0x00A0000B.
-    EXPECT_THAT(lkm::gatewayBytes(lkm::setterPrologue, 0x00A00000, 0x00401230),
+    EXPECT_THAT(lkm::gatewayBytes(lkm::cvar::setterPrologue, 0x00A00000, 0x00401230),
                 ElementsAre(0x64, 0xA1, 0x00, 0x00, 0x00, 0x00, 0xE9, 0x2B, 0x12, 0xA0, 0xFF));
 }
 
@@ -22,7 +22,7 @@ TEST(MachineCode, GatewayCopiesTheGivenBytesAndCountsFromItsOwnAddress) {
 
 TEST(MachineCode, GatewayBelowTheSetterJumpsForward) {
     // 0x00401236 - (0x00100000 + 11) = 0x0030122B
-    EXPECT_THAT(lkm::gatewayBytes(lkm::setterPrologue, 0x00100000, 0x00401230),
+    EXPECT_THAT(lkm::gatewayBytes(lkm::cvar::setterPrologue, 0x00100000, 0x00401230),
                 ElementsAre(0x64, 0xA1, 0x00, 0x00, 0x00, 0x00, 0xE9, 0x2B, 0x12, 0x30, 0x00));
 }
 

@@ -6,11 +6,13 @@
 
 #include <set>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
 #include "engine_image.hpp"
 #include "lkm/earlier_patch.hpp"
+#include "lkm/inspect.hpp"
 #include "message_of.hpp"
 #include "pe_builder.hpp"
 
@@ -86,6 +88,21 @@ TEST(PlanWrites, OnlyAnAspectBeyondFloatRoundingOfFourThirdsMarksAnEarlierPatch)
         lkm::Layout layout;
         layout.aspect = lkmtest::floatFromBits(aspectBits);
         EXPECT_EQ(lkm::cameraAspectShowsEarlierPatch(layout), earlier) << std::hex << aspectBits;
+    }
+}
+
+// A 4:3 earlier patch moved the reciprocal but left the camera aspect: present, yet no notice.
+TEST(PlanWrites, AnEarlierPatchIsAnyRestoredPlaceAndTheNoticeOnlyTheCameraAspect) {
+    const lkmtest::EngineImage stock = lkmtest::makeEngineImage();
+    const std::vector<std::tuple<const char*, lkmtest::EngineImage, bool, bool>> cases{
+        {"stock", stock, false, false},
+        {"16:9", stock.earlierPatched(), true, true},
+        {"4:3", stock.earlierPatched({4.0f / 3.0f, 1024.0f, 819.2f}), true, false}};
+    for (const auto& [name, engine, present, cameraAspect] : cases) {
+        const lkm::Image image = engine.image();
+        const lkm::EarlierPatch earlier = lkm::earlierPatchOf(image, lkm::inspect(image));
+        EXPECT_EQ(earlier.present, present) << name;
+        EXPECT_EQ(earlier.cameraAspect, cameraAspect) << name;
     }
 }
 

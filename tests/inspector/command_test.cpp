@@ -44,6 +44,7 @@ TEST(InspectorCommand, ArgumentRefusalsAreOneLineOrOneJsonObject) {
         {{"G.exe", "--resolution", "800x600", "--resolution", "800x600"}, "--resolution is given twice"},
         {{"G.exe", "--resolution", "800x600", "--keep-ui", "2"}, "--keep-ui takes 0 or 1, not \"2\""},
         {{"G.exe", "--restore-stock"}, "--restore-stock needs the name of the file to write"},
+        {{"G.exe", "--restore-stock", ""}, "--restore-stock needs a file name, not an empty one"},
         {{"G.exe", "--restore-stock", "O.exe", "--resolution", "800x600"},
          "--restore-stock does not take --resolution"},
         {{"G.exe", "--frobnicate"}, "unknown option --frobnicate"},
@@ -51,7 +52,8 @@ TEST(InspectorCommand, ArgumentRefusalsAreOneLineOrOneJsonObject) {
     };
     for (const auto& [words, message] : cases)
         lkmtest::expectRefusal(words, "lkm-inspect: " + message + "; lkm-inspect --help lists the options\n",
-                               "{\n  \"error\": \"" + jsonText(message) + "\",\n  \"usage\": \"" +
+                               "{\n  \"error\": \"" + jsonText(message) +
+                                   "\",\n  \"errorKind\": \"usage\",\n  \"usage\": \"" +
                                    jsonText(lkmtool::usageText()) + "\"\n}\n");
 }
 

@@ -7,8 +7,6 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "lkm/bytes.hpp"
-
 #if defined(_WIN32)
 #include "wide_text_win32.hpp"
 #else
@@ -16,16 +14,6 @@
 #endif
 
 namespace lkmtest {
-
-std::vector<uint8_t> engineFile(const EngineImage& engine) {
-    std::vector<uint8_t> file = engine.bytes();
-    const uint32_t count = lkm::read<uint16_t>(file, peHeader + 6);
-    for (uint32_t i = 0; i < count; ++i) {
-        const uint32_t entry = sectionTable + 40 * i;
-        lkm::put<uint32_t>(file, entry + 20, lkm::read<uint32_t>(file, entry + 12));
-    }
-    return file;
-}
 
 void writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
     std::ofstream out(path, std::ios::binary);

@@ -15,8 +15,6 @@
 
 namespace lkmtest {
 
-// The image bytes with every section's PointerToRawData set to its address.
-std::vector<uint8_t> engineFile(const EngineImage& engine);
 void writeFile(const std::string& path, const std::vector<uint8_t>& bytes);
 
 const EngineImage& stockEngine();

@@ -153,6 +153,7 @@ TEST(InspectorReport, StockExecutable) {
     ASSERT_EQ(report.setters.size(), 5u);
     EXPECT_EQ(report.setters[0].address, stockEngine().address(stockEngine().places.setters[0]));
     ASSERT_EQ(report.cvars.size(), 4u);
+    // The CVar name and value field (+20) restated on purpose, as an independent check.
     EXPECT_EQ(report.cvars[0].name, "r_xres");
     EXPECT_EQ(report.cvars[0].valueField, stockEngine().address(stockEngine().places.xresObject) + 20);
     EXPECT_EQ(report.defaultFocal, 90);
@@ -201,6 +202,21 @@ TEST(InspectorReport, EarlierPatchIsReportedWithItsStockBytes) {
         EXPECT_EQ(*report.normalization[i].fileOffset, runs[i].offset);
     }
     EXPECT_EQ(report.normalization.front().what, "camera aspect: 1.77777779 -> 1.33333337");
+}
+
+// Patched elsewhere but not at the camera aspect: the plug-in logs no notice, the inspector says both.
+TEST(InspectorReport, FourThirdsEarlierPatchShowsTheStockCameraAspect) {
+    const lkmtest::EngineImage old = stockEngine().earlierPatched({4.0f / 3.0f, 1024.0f, 819.2f});
+    const lkmtool::Report report = inspect(written("old43.exe", lkmtest::engineFile(old)));
+    ASSERT_TRUE(report.supported) << report.failure;
+    EXPECT_TRUE(report.earlierPatch);
+    EXPECT_FALSE(report.cameraAspectChanged);
+    const std::string text = lkmtool::renderText(report);
+    EXPECT_NE(text.find("\nEarlier patch: yes (camera aspect 1.33333337, stock); the plug-in works from"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(lkmtool::renderJson(report).find("\"earlierPatch\": true,\n  \"cameraAspectChanged\": false"),
+              std::string::npos);
 }
 
 TEST(InspectorReport, RecognitionFailureIsTheVerdict) {

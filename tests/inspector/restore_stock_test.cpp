@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "command.hpp"
@@ -98,13 +99,16 @@ TEST(InspectorRestore, WritesNothingItShouldNot) {
                              "File: " + refused +
                                  "\nVerdict: not supported\nReason: Incomplete CVar setter family.\n",
                              ""));
-    for (const std::string& taken : {existing, inputAgain}) {
-        const std::string why =
-            taken == existing ? exists : "is the executable being read; lkm-inspect never writes it";
+    const std::pair<std::string, std::string> refusals[] = {
+        {existing, exists},
+        {inputAgain, "is the executable being read; lkm-inspect never writes it"},
+        {scratch("no-such-folder/out.exe"), "its folder does not exist"},
+        {scratch("."), "a folder, not a file"},
+    };
+    for (const auto& [taken, why] : refusals)
         lkmtest::expectRefusal({input, "--restore-stock", taken}, "lkm-inspect: " + taken + ": " + why + "\n",
                                "{\n  \"file\": \"" + input + "\",\n  \"output\": \"" + taken +
-                                   "\",\n  \"error\": \"" + why + "\"\n}\n");
-    }
+                                   "\",\n  \"error\": \"" + why + "\",\n  \"errorKind\": \"output\"\n}\n");
     EXPECT_EQ(contents(output), "") << "a file was written";
     EXPECT_EQ(contents(existing), "keep");
     EXPECT_TRUE(bytesOf(input) == old) << "the input was written";

@@ -175,7 +175,8 @@ TEST(TruncateSaturating, DefinedForEveryFloat) {
     }
 }
 
-// The stores themselves, on CVar objects that lie below 4 GiB.
+// The stores themselves, on CVar objects that lie below 4 GiB. The object's
+// length and value fields (+20, +24, +28) are restated on purpose, as an independent check.
 class Enforce : public EnforceGlobals {
 protected:
     static constexpr std::size_t objectSize = 112;

@@ -65,7 +65,7 @@ class Gateways : public ::testing::Test {
 protected:
     Gateways() : snapshot(imageSize, 0xCC) {
         for (uint32_t s : setterOffsets)
-            std::copy(lkm::setterPrologue.begin(), lkm::setterPrologue.end(),
+            std::copy(lkm::cvar::setterPrologue.begin(), lkm::cvar::setterPrologue.end(),
                       snapshot.begin() + static_cast<std::ptrdiff_t>(s));
         live = snapshot;
         lwf::originalSetters = {};
@@ -102,7 +102,7 @@ TEST_F(Gateways, BuildsFiveGatewaysAndQueuesFiveRedirections) {
         SCOPED_TRACE(k);
         const uint8_t* const gateway = bytes + 16 * k;
         const std::vector<uint8_t> code =
-            lkm::gatewayBytes(lkm::setterPrologue, lwf::address32(gateway), base + setterOffsets[k]);
+            lkm::gatewayBytes(lkm::cvar::setterPrologue, lwf::address32(gateway), base + setterOffsets[k]);
         EXPECT_TRUE(std::equal(code.begin(), code.end(), gateway));
         EXPECT_TRUE(std::all_of(gateway + 11, gateway + 16, [](uint8_t b) { return b == 0; }));
         EXPECT_EQ(reinterpret_cast<const uint8_t*>(lwf::originalSetters[k]), gateway);
@@ -110,7 +110,7 @@ TEST_F(Gateways, BuildsFiveGatewaysAndQueuesFiveRedirections) {
         const lwf::Patch& patch = transaction.patches[k];
         EXPECT_EQ(patch.target, live.data() + setterOffsets[k]);
         EXPECT_EQ(patch.expected,
-                  std::vector<uint8_t>(lkm::setterPrologue.begin(), lkm::setterPrologue.end()));
+                  std::vector<uint8_t>(lkm::cvar::setterPrologue.begin(), lkm::cvar::setterPrologue.end()));
         EXPECT_EQ(patch.replacement, lkm::redirectionBytes(base + setterOffsets[k], hookAddresses[k]));
     }
     EXPECT_TRUE(std::all_of(bytes + 80, bytes + gatewayPageSize, [](uint8_t b) { return b == 0; }));
@@ -202,7 +202,7 @@ TEST_F(Gateways, SetterTooCloseToTheImageEndIsRefused) {
 
 TEST_F(Gateways, SetterInTheLastSixBytesOfTheImageIsAccepted) {
     setters[4] = imageSize - 6;
-    std::copy(lkm::setterPrologue.begin(), lkm::setterPrologue.end(), snapshot.end() - 6);
+    std::copy(lkm::cvar::setterPrologue.begin(), lkm::cvar::setterPrologue.end(), snapshot.end() - 6);
     live = snapshot;
     ASSERT_EQ(prepare(), "");
     EXPECT_EQ(transaction.patches.back().target, live.data() + imageSize - 6);

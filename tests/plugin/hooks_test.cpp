@@ -23,6 +23,7 @@ bool succeed = true;
 template <int K>
 bool LKM_FASTCALL engineSetter(void* object, void* passThrough, unsigned value) {
     lastCall = {K, object, passThrough, value};
+    // The CVar object's value fields (+20, +24) restated on purpose, as an independent check.
     uint8_t* const fields = static_cast<uint8_t*>(object);
     const float f = float(value);
     const int32_t i = int32_t(value);

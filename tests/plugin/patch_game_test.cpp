@@ -208,7 +208,7 @@ TEST_F(PatchGame, CommitWritesPlanAndRedirectionsAndKeepsTheGatewayPage) {
     for (std::size_t k = 0; k < 5; ++k) {
         SCOPED_TRACE(k);
         const std::vector<uint8_t> code = lkm::gatewayBytes(
-            lkm::setterPrologue, lwf::address32(gateways + 16 * k), base + layout.setters[k]);
+            lkm::cvar::setterPrologue, lwf::address32(gateways + 16 * k), base + layout.setters[k]);
         EXPECT_TRUE(
             std::equal(code.begin(), code.end(), out.gateways.begin() + static_cast<std::ptrdiff_t>(16 * k)));
         EXPECT_EQ(reinterpret_cast<const uint8_t*>(lwf::originalSetters[k]), gateways + 16 * k);

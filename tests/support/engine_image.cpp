@@ -1,5 +1,6 @@
 #include "engine_image.hpp"
 
+#include "lkm/bytes.hpp"
 #include "lkm/inspect.hpp"
 #include "lkm/plan_writes.hpp"
 
@@ -756,6 +757,16 @@ std::string inspectFailure(const lkm::Image& image) {
     } catch (const std::exception& e) {
         return e.what();
     }
+}
+
+std::vector<uint8_t> engineFile(const EngineImage& engine) {
+    std::vector<uint8_t> file = engine.bytes();
+    const uint32_t count = lkm::read<uint16_t>(file, peHeader + 6);
+    for (uint32_t i = 0; i < count; ++i) {
+        const uint32_t entry = sectionTable + 40 * i;
+        lkm::put<uint32_t>(file, entry + 20, lkm::read<uint32_t>(file, entry + 12));
+    }
+    return file;
 }
 
 } // namespace lkmtest

@@ -7,7 +7,9 @@
 //
 // EngineConfig holds the knobs; makeEngineImage lays the image out and records
 // where everything went in EnginePlaces, so tests assert exact layout values.
-// The PeBuilder stays reachable for byte-level mutations after the build.
+// The PeBuilder stays reachable for byte-level mutations after the build. The
+// engine's code is written here from its disassembly, not from the engine's
+// signatures and CVar constants, on purpose: an independent check of them.
 //
 // Image map (offsets; .text starts at 0x1000, the data sections follow it):
 //   .text   camera cluster, CVar cluster, GUI cluster, thunks at the end
@@ -198,6 +200,10 @@ EngineImage makeEngineImage(const EngineConfig& config = EngineConfig{});
 // bytes) becomes .text, and the shapes overwrite it at their places; nothing
 // else of it changes. For benchmarks over their own code-like filler.
 EngineImage makeEngineImage(const EngineConfig& config, const std::vector<uint8_t>& code);
+
+// The image as an executable file: the image bytes with every section's
+// PointerToRawData set to its address, so mapping the file gives the image back.
+std::vector<uint8_t> engineFile(const EngineImage& engine);
 
 // The names of the members in which two layouts differ, comma-separated; empty when they agree.
 std::string layoutDifferences(const lkm::Layout& actual, const lkm::Layout& expected);

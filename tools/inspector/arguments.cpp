@@ -90,6 +90,8 @@ void parseArguments(const std::vector<std::string>& words, Options& options) {
         } else if (word == "--restore-stock") {
             once(options.restoreTo.has_value());
             options.restoreTo = value("the name of the file to write");
+            if (options.restoreTo->empty())
+                throw UsageError("--restore-stock needs a file name, not an empty one");
         } else if (word.size() > 1 && word[0] == '-') {
             throw UsageError("unknown option " + word);
         } else if (word.empty()) {

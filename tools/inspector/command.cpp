@@ -1,10 +1,12 @@
 #include "command.hpp"
 
 #include <exception>
+#include <new>
 #include <utility>
 
 #include "arguments.hpp"
 #include "files.hpp"
+#include "lkm/messages.hpp"
 #include "mapped_file.hpp"
 #include "report.hpp"
 #include "restore_stock.hpp"
@@ -47,9 +49,14 @@ void writeRestored(const Options& options, const Restoration& restored) {
     writeNewFile(restored.output, restored.stockFile);
 }
 
+// A refusal of the file being read, with the kind of reason.
+Outcome fileRefused(const Options& options, const std::string& message, const char* kind) {
+    return refusal(options, options.path, message,
+                   {{"file", options.path}, {"error", message}, {"errorKind", kind}});
+}
+
 Outcome fileRefused(const Options& options, const FileError& error) {
-    return refusal(options, options.path, error.what(),
-                   {{"file", options.path}, {"error", error.what()}, {"errorKind", kindName(error.kind)}});
+    return fileRefused(options, error.what(), kindName(error.kind));
 }
 
 } // namespace
@@ -64,16 +71,21 @@ Outcome inspectionOutcome(const Options& options, const ByteSource& file, const 
                 return refusal(options, report.restoration->output, error.what(),
                                {{"file", options.path},
                                 {"output", report.restoration->output},
-                                {"error", error.what()}});
+                                {"error", error.what()},
+                                {"errorKind", "output"}});
             }
         }
         return {report.supported ? 0 : 1, options.json ? renderJson(report) : renderText(report), ""};
     } catch (const FileError& error) {
         return fileRefused(options, error);
+    } catch (const RestoreError& error) {
+        return fileRefused(options, error.what(), "not restorable");
+    } catch (const std::bad_alloc&) {
+        return fileRefused(options, "not enough memory to inspect this file", "out of memory");
     } catch (const std::exception& error) {
-        // An earlier patch that cannot be undone in the file, or a refusal of the plan.
-        return refusal(options, options.path, error.what(),
-                       {{"file", options.path}, {"error", error.what()}});
+        // A refusal of the plan in the plug-in's words; a library's text never reaches the output.
+        if (lkm::isSystemMessage(error.what())) return fileRefused(options, error.what(), "unsupported");
+        return fileRefused(options, "lkm-inspect failed inside; please report this file", "internal");
     }
 }
 
@@ -83,7 +95,7 @@ Outcome runCommand(const std::vector<std::string>& words) {
         parseArguments(words, options);
     } catch (const UsageError& error) {
         return refusal(options, "", std::string(error.what()) + "; lkm-inspect --help lists the options",
-                       {{"error", error.what()}, {"usage", usageText()}});
+                       {{"error", error.what()}, {"errorKind", "usage"}, {"usage", usageText()}});
     }
     if (options.help) return {0, options.json ? renderJsonObject({{"usage", usageText()}}) : usageText(), ""};
     std::unique_ptr<ByteSource> file;

@@ -19,6 +19,7 @@ inline constexpr char missing[] = "no such file";
 inline constexpr char folder[] = "a folder, not a file";
 inline constexpr char exists[] = "already exists; lkm-inspect never replaces a file";
 inline constexpr char shorter[] = "the file became shorter while it was read";
+inline constexpr char noFolder[] = "its folder does not exist";
 } // namespace fileRefusal
 
 // An output file that is not written; the text is the one line the command prints.
@@ -31,8 +32,10 @@ struct OutputError : std::runtime_error {
 std::unique_ptr<ByteSource> openFile(const std::string& path);
 
 // Creates `path` holding `bytes`; never replaces a file that exists ("already
-// exists; lkm-inspect never replaces a file"). A file that cannot be written
-// whole is removed again. Throws OutputError.
+// exists; lkm-inspect never replaces a file") nor writes into a folder's name
+// ("a folder, not a file"); a path whose folder is missing is "its folder does
+// not exist". A file that cannot be written whole is removed again. Throws
+// OutputError.
 void writeNewFile(const std::string& path, const std::vector<uint8_t>& bytes);
 
 // True when both paths name one existing file, however they are spelled.

@@ -63,7 +63,16 @@ std::unique_ptr<ByteSource> openFile(const std::string& path) {
 
 void writeNewFile(const std::string& path, const std::vector<uint8_t>& bytes) {
     const Descriptor out{open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666)};
-    if (out.fd < 0) throw OutputError(errno == EEXIST ? fileRefusal::exists : systemReason());
+    if (out.fd < 0) {
+        const int error = errno;
+        struct stat status;
+        if (error == EEXIST && stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode))
+            throw OutputError(fileRefusal::folder);
+        if (error == EEXIST) throw OutputError(fileRefusal::exists);
+        if (error == ENOENT) throw OutputError(fileRefusal::noFolder);
+        errno = error;
+        throw OutputError(systemReason());
+    }
     std::size_t done = 0;
     while (done < bytes.size()) {
         const ssize_t put = write(out.fd, bytes.data() + done, bytes.size() - done);

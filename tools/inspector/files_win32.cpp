@@ -82,8 +82,12 @@ void writeNewFile(const std::string& path, const std::vector<uint8_t>& bytes) {
         CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr)};
     if (out.h == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
-        throw OutputError(error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ? fileRefusal::exists
-                                                                                      : reasonOf(error));
+        const DWORD attributes = GetFileAttributesW(wide.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+            throw OutputError(fileRefusal::folder);
+        if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS)
+            throw OutputError(fileRefusal::exists);
+        throw OutputError(error == ERROR_PATH_NOT_FOUND ? fileRefusal::noFolder : reasonOf(error));
     }
     std::size_t done = 0;
     while (done < bytes.size()) {

@@ -101,6 +101,12 @@ std::string changes(const std::vector<Change>& list) {
     return out + (list.empty() ? "]" : "\n  ]");
 }
 
+// Both facts about an earlier patch.
+std::string earlierPatch(const Report& r) {
+    return field("earlierPatch", r.earlierPatch ? "true" : "false") + ",\n  " +
+           field("cameraAspectChanged", r.cameraAspectChanged ? "true" : "false");
+}
+
 // What --restore-stock did: the runs it put back and the file it wrote.
 std::string restoration(const Report& r) {
     const Restoration& restored = *r.restoration;
@@ -125,12 +131,10 @@ std::string renderJson(const Report& r) {
                       field("supported", r.supported ? "true" : "false");
     if (!r.supported) return out + ",\n  " + field("failure", quoted(r.failure)) + "\n}\n";
     if (r.restoration) {
-        return out + ",\n  " + field("aspect", number(r.aspect)) + ",\n  " +
-               field("earlierPatch", r.earlierPatch ? "true" : "false") + ",\n  " + restoration(r) + ",\n  " +
-               field("normalization", changes(r.normalization)) + "\n}\n";
+        return out + ",\n  " + field("aspect", number(r.aspect)) + ",\n  " + earlierPatch(r) + ",\n  " +
+               restoration(r) + ",\n  " + field("normalization", changes(r.normalization)) + "\n}\n";
     }
-    out += ",\n  " + field("aspect", number(r.aspect)) + ",\n  " +
-           field("earlierPatch", r.earlierPatch ? "true" : "false") + ",\n  " +
+    out += ",\n  " + field("aspect", number(r.aspect)) + ",\n  " + earlierPatch(r) + ",\n  " +
            field("normalization", changes(r.normalization)) + ",\n  " + field("places", places(r.places)) +
            ",\n  " + field("cvars", places(r.cvars)) + ",\n  " +
            field("defaultFocal", std::to_string(r.defaultFocal)) + ",\n  " +

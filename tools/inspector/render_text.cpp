@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <string>
 
+#include "lkm/cvar_class.hpp"
 #include "report.hpp"
 
 namespace lkmtool {
@@ -18,7 +19,7 @@ void line(std::string& out, const std::string& text) {
     out += text + "\n";
 }
 
-void places(std::string& out, const char* title, const std::vector<Place>& list) {
+void places(std::string& out, const std::string& title, const std::vector<Place>& list) {
     line(out, title);
     for (const Place& p : list) {
         std::string row = "  " + address(p.address) + "  " + p.section;
@@ -49,16 +50,24 @@ std::string counted(std::size_t count, const std::string& singular) {
     return std::to_string(count) + " " + singular + (count == 1 ? "" : "s");
 }
 
+// "Earlier patch: yes (camera aspect 1.77777779)", and ", stock" after the
+// aspect when it is the stock one, whether or not other places were patched.
+std::string earlierPatch(const Report& r) {
+    char aspect[64];
+    std::snprintf(aspect, sizeof aspect, "%.9g", double(r.aspect));
+    return std::string("Earlier patch: ") + (r.earlierPatch ? "yes" : "none") + " (camera aspect " + aspect +
+           (r.cameraAspectChanged ? "" : ", stock") + ")";
+}
+
 // What --restore-stock did: the runs it put back and the file it wrote, or that
 // a stock input needs nothing.
-void restoration(std::string& out, const Report& r, const std::string& aspect) {
+void restoration(std::string& out, const Report& r, const std::string& earlier) {
     const Restoration& restored = *r.restoration;
     if (r.normalization.empty()) {
-        line(out, "Earlier patch: none (camera aspect " + aspect + ", stock); nothing written");
+        line(out, earlier + "; nothing written");
         return;
     }
-    line(out, "Earlier patch: yes (camera aspect " + aspect + "); " + counted(r.normalization.size(), "run") +
-                  " put back to the stock bytes:");
+    line(out, earlier + "; " + counted(r.normalization.size(), "run") + " put back to the stock bytes:");
     changes(out, r.normalization);
     line(out, "Written: " + restored.output +
                   (restored.checksum ? " (PE checksum recomputed: " + address(*restored.checksum) + ")"
@@ -76,22 +85,20 @@ std::string renderText(const Report& r) {
         return out;
     }
     line(out, "Verdict: supported");
-    char aspect[64];
-    std::snprintf(aspect, sizeof aspect, "%.9g", double(r.aspect));
+    const std::string earlier = earlierPatch(r);
     if (r.restoration) {
-        restoration(out, r, aspect);
+        restoration(out, r, earlier);
         return out;
     }
     if (r.earlierPatch) {
-        line(out, std::string("Earlier patch: yes (camera aspect ") + aspect +
-                      "); the plug-in works from the stock bytes below:");
+        line(out, earlier + "; the plug-in works from the stock bytes below:");
         changes(out, r.normalization);
     } else {
-        line(out, std::string("Earlier patch: none (camera aspect ") + aspect + ", stock)");
+        line(out, earlier);
     }
     places(out, "Recognised places:", r.places);
-    places(out, "CVar objects (value at +20):", r.cvars);
-    line(out, "r_fov default: " + std::to_string(r.defaultFocal));
+    places(out, "CVar objects (value at +" + std::to_string(lkm::cvar::floatField) + "):", r.cvars);
+    line(out, std::string(lkm::cvar::name::fov) + " default: " + std::to_string(r.defaultFocal));
     places(out, "CVar setters:", r.setters);
     if (r.planned) {
         line(out, "Patches for " + std::to_string(r.resolutionX) + "x" + std::to_string(r.resolutionY) +

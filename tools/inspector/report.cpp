@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <new>
 #include <stdexcept>
+#include <utility>
 
+#include "lkm/cvar_class.hpp"
 #include "lkm/diff.hpp"
 #include "lkm/earlier_patch.hpp"
 #include "lkm/image.hpp"
@@ -11,6 +14,7 @@
 #include "lkm/machine_code.hpp"
 #include "lkm/plan.hpp"
 #include "lkm/plan_writes.hpp"
+#include "lkm/recognised_places.hpp"
 #include "mapped_file.hpp"
 #include "restore_stock.hpp"
 
@@ -79,6 +83,11 @@ std::vector<Change> changes(const MappedFile& mapped, const lkm::Image& image,
     return out;
 }
 
+// "CVar setter <k>".
+std::string setterName(std::size_t k) {
+    return std::string(lkm::placeName::cvarSetter) + " " + std::to_string(k);
+}
+
 // The redirection of the setter at `setter`; its rel32 reaches the plug-in's
 // setter replacement, whose address only the running process knows.
 std::string redirectionText(uint32_t setter) {
@@ -100,38 +109,23 @@ Place addressPlace(const MappedFile& mapped, const lkm::Image& image, const char
 }
 
 void describeLayout(Report& report, const MappedFile& mapped, const lkm::Image& image, const lkm::Layout& l) {
-    auto code = [&](const char* name, uint32_t offset) {
-        report.places.push_back(offsetPlace(mapped, image, name, offset, false));
-    };
-    auto constant = [&](const char* name, uint32_t offset) {
-        report.places.push_back(offsetPlace(mapped, image, name, offset, true));
-    };
-    constant("camera aspect", l.aspectOperand);
-    code("horizontal forward conversion", l.horizontalForward);
-    code("vertical forward conversion", l.verticalForward);
-    code("horizontal inverse conversion", l.horizontalInverse);
-    code("vertical inverse conversion", l.verticalInverse);
-    constant("GUI horizontal scale", l.horizontalScale);
-    constant("GUI vertical scale", l.verticalScale);
-    constant("GUI horizontal reciprocal", l.horizontalReciprocal);
-    constant("GUI vertical reciprocal", l.verticalReciprocal);
-    constant("mouse horizontal scale", l.mouseHorizontalScale);
-    constant("mouse vertical scale", l.mouseVerticalScale);
-    constant("root GUI width", l.rootWidth);
-    constant("root GUI height", l.rootHeight);
-    code("root GUI initializer call", l.rootInitializerCall);
-    report.places.push_back(addressPlace(mapped, image, "root GUI initializer", l.rootInitializer));
-    for (uint32_t reference : l.verticalReferences) code("vertical GUI reference", reference);
+    for (const lkm::RecognisedPlace& place : lkm::recognisedPlaces(l)) {
+        if (place.kind == lkm::RecognisedPlace::gameAddress)
+            report.places.push_back(addressPlace(mapped, image, place.name, place.at));
+        else
+            report.places.push_back(offsetPlace(mapped, image, place.name, place.at,
+                                                place.kind == lkm::RecognisedPlace::floatValue));
+    }
 
-    report.cvars.push_back(addressPlace(mapped, image, "r_xres", l.xresCvar));
-    report.cvars.push_back(addressPlace(mapped, image, "r_yres", l.yresCvar));
-    report.cvars.push_back(addressPlace(mapped, image, "r_fov", l.fovCvar));
-    report.cvars.push_back(addressPlace(mapped, image, "r_fullscreen", l.fullscreenCvar));
-    for (Place& cvar : report.cvars) cvar.valueField = cvar.address + 20;
+    namespace cvarName = lkm::cvar::name;
+    report.cvars.push_back(addressPlace(mapped, image, cvarName::xres, l.xresCvar));
+    report.cvars.push_back(addressPlace(mapped, image, cvarName::yres, l.yresCvar));
+    report.cvars.push_back(addressPlace(mapped, image, cvarName::fov, l.fovCvar));
+    report.cvars.push_back(addressPlace(mapped, image, cvarName::fullscreen, l.fullscreenCvar));
+    for (Place& cvar : report.cvars) cvar.valueField = cvar.address + lkm::cvar::floatField;
     report.defaultFocal = l.defaultFocal;
     for (std::size_t k = 0; k < l.setters.size(); ++k) {
-        const std::string name = "CVar setter " + std::to_string(k);
-        report.setters.push_back(offsetPlace(mapped, image, name.c_str(), l.setters[k], false));
+        report.setters.push_back(offsetPlace(mapped, image, setterName(k).c_str(), l.setters[k], false));
     }
 }
 
@@ -140,14 +134,17 @@ void describeLayout(Report& report, const MappedFile& mapped, const lkm::Image& 
 Report inspectSource(const ByteSource& file, const Options& options) {
     Report report;
     report.file = options.path;
-    const MappedFile mapped = mapFile(file);
+    MappedFile mapped = mapFile(file);
     // The plug-in would stop with the same sentence, from the snapshot's own
-    // checks or from recognition.
+    // checks or from recognition. The snapshot takes over the mapped bytes, so
+    // the image is held once.
     std::optional<lkm::Image> snapshot;
     lkm::Layout layout;
     try {
-        snapshot.emplace(mapped.image, mapped.base);
+        snapshot.emplace(std::move(mapped.image), mapped.base);
         layout = lkm::inspect(*snapshot);
+    } catch (const std::bad_alloc&) {
+        throw; // the inspector's own shortage, not the plug-in's verdict
     } catch (const std::exception& failure) {
         report.failure = failure.what();
         return report;
@@ -158,7 +155,9 @@ Report inspectSource(const ByteSource& file, const Options& options) {
     const std::vector<lkm::Write> known =
         lkm::stockRestoringWrites(layout, {image.base, image.bytes.size(), image.bytes.size()});
     report.normalization = changes(mapped, image, image.bytes, layout.normalized, known);
-    report.earlierPatch = lkm::cameraAspectShowsEarlierPatch(layout) || !report.normalization.empty();
+    const lkm::EarlierPatch earlier = lkm::earlierPatchOf(image, layout);
+    report.earlierPatch = earlier.present;
+    report.cameraAspectChanged = earlier.cameraAspect;
     describeLayout(report, mapped, image, layout);
     if (options.restoreTo) {
         report.restoration = Restoration{*options.restoreTo, {}, std::nullopt};
@@ -172,8 +171,9 @@ Report inspectSource(const ByteSource& file, const Options& options) {
         report.resolutionX = options.resolution->first;
         report.resolutionY = options.resolution->second;
         report.keepUi = options.keepUi;
-        const std::vector<uint8_t> plan =
-            lkm::build(image, layout, report.resolutionX, report.resolutionY, report.keepUi);
+        // The plan is written into the normalised bytes, which nothing needs afterwards.
+        const std::vector<uint8_t> plan = lkm::build(image, layout, std::move(layout.normalized),
+                                                     report.resolutionX, report.resolutionY, report.keepUi);
         report.patches = changes(mapped, image, image.bytes, plan, known);
         for (std::size_t k = 0; k < layout.setters.size(); ++k) {
             const uint32_t setter = layout.setters[k];
@@ -182,7 +182,7 @@ Report inspectSource(const ByteSource& file, const Options& options) {
                         sectionOf(mapped, setter),
                         hex(image.bytes, setter, length),
                         redirectionText(image.base + setter),
-                        "CVar setter " + std::to_string(k) + " redirection",
+                        setterName(k) + " redirection",
                         std::nullopt};
             uint32_t fileOffset;
             if (fileOffsetOf(mapped, setter, fileOffset)) jump.fileOffset = fileOffset;

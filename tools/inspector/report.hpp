@@ -53,7 +53,8 @@ struct Report {
     std::string failure; // the recognition message when not supported
 
     float aspect = 0.0f;
-    bool earlierPatch = false;
+    bool earlierPatch = false;         // normalisation changed the file somewhere
+    bool cameraAspectChanged = false;  // among that the camera aspect: the plug-in logs its notice
     std::vector<Change> normalization; // where the file differs from the stock engine
 
     std::vector<Place> places;

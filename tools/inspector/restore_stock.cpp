@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <utility>
 
 #include "lkm/bytes.hpp"
 #include "lkm/pe_headers.hpp"
@@ -21,10 +22,14 @@ uint32_t peChecksum(const std::vector<uint8_t>& file, uint64_t checkSumPosition)
     return ((sum & 0xFFFF) + (sum >> 16)) + uint32_t(file.size());
 }
 
-Restoration restoreStock(const std::vector<uint8_t>& file, const MappedFile& mapped,
+Restoration restoreStock(std::vector<uint8_t> file, const MappedFile& mapped,
                          const std::vector<uint8_t>& stockImage, uint32_t base,
                          const std::vector<Change>& runs, const std::string& output) {
-    Restoration restored{output, file, std::nullopt};
+    // mapFile has read the headers, so the field is there.
+    const std::optional<uint64_t> field = lkm::PeHeaders(file).checkSumPosition();
+    const bool checksummed =
+        field && *field <= UINT32_MAX - 4 && lkm::read<uint32_t>(file, uint32_t(*field)) != 0;
+    Restoration restored{output, std::move(file), std::nullopt};
     for (const Change& run : runs) {
         const uint32_t offset = run.address - base;
         const std::optional<uint32_t> at = fileRangeOf(mapped, offset, run.length);
@@ -37,9 +42,7 @@ Restoration restoreStock(const std::vector<uint8_t>& file, const MappedFile& map
         std::copy_n(stockImage.begin() + static_cast<std::ptrdiff_t>(offset), run.length,
                     restored.stockFile.begin() + static_cast<std::ptrdiff_t>(*at));
     }
-    // mapFile has read the headers, so the field is there.
-    const std::optional<uint64_t> field = lkm::PeHeaders(file).checkSumPosition();
-    if (field && *field <= UINT32_MAX - 4 && lkm::read<uint32_t>(file, uint32_t(*field)) != 0) {
+    if (checksummed) {
         restored.checksum = peChecksum(restored.stockFile, *field);
         lkm::put<uint32_t>(restored.stockFile, uint32_t(*field), *restored.checksum);
     }

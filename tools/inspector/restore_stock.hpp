@@ -27,7 +27,7 @@ uint32_t peChecksum(const std::vector<uint8_t>& file, uint64_t checkSumPosition)
 // `file` with the bytes of `stockImage` (image offsets) put back over every run
 // of `runs`; the checksum recomputed when the input's was not 0. Throws
 // RestoreError for a run that does not lie whole in one section's raw data.
-Restoration restoreStock(const std::vector<uint8_t>& file, const MappedFile& mapped,
+Restoration restoreStock(std::vector<uint8_t> file, const MappedFile& mapped,
                          const std::vector<uint8_t>& stockImage, uint32_t base,
                          const std::vector<Change>& runs, const std::string& output);
 

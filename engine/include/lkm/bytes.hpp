@@ -21,6 +21,13 @@ namespace detail {
 inline bool fits(std::size_t length, uint32_t offset, uint32_t width) {
     return offset <= length && length - offset >= width;
 }
+
+// The `width` bytes (at most 4) at `at`, lowest byte first; the caller has bounded them.
+inline uint32_t littleEndian(const uint8_t* at, std::size_t width) {
+    uint32_t bits = 0;
+    for (std::size_t i = 0; i < width; ++i) bits |= uint32_t(at[i]) << (8 * i);
+    return bits;
+}
 } // namespace detail
 
 // Reads a uint16_t, uint32_t or float (bit pattern, lowest byte first).
@@ -29,8 +36,7 @@ T read(const std::vector<uint8_t>& bytes, uint32_t offset) {
     static_assert(std::is_same_v<T, uint16_t> || std::is_same_v<T, uint32_t> || std::is_same_v<T, float>,
                   "lkm::read supports uint16_t, uint32_t and float");
     require(detail::fits(bytes.size(), offset, sizeof(T)), "Invalid image range.");
-    uint32_t bits = 0;
-    for (uint32_t i = 0; i < sizeof(T); ++i) bits |= uint32_t(bytes[offset + i]) << (8 * i);
+    const uint32_t bits = detail::littleEndian(bytes.data() + offset, sizeof(T));
     if constexpr (std::is_same_v<T, float>) {
         float value;
         std::memcpy(&value, &bits, sizeof value);

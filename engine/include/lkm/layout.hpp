@@ -24,8 +24,8 @@ struct Layout {
     uint32_t rootHeight = 0;                  // offset: float immediate pushed as root GUI height
     uint32_t rootInitializerCall = 0;         // offset: the E8 call of the root GUI initializer
     uint32_t rootInitializer = 0;             // address: the initializer stub (add ecx, 30h; jmp)
-    uint32_t xresValue = 0;                   // address: r_xres value field (object + 20)
-    uint32_t yresValue = 0;                   // address: r_yres value field (object + 20)
+    uint32_t xresValue = 0;                   // address: r_xres value field (cvar::floatField)
+    uint32_t yresValue = 0;                   // address: r_yres value field (cvar::floatField)
     uint32_t fovCvar = 0;                     // address: r_fov object
     uint32_t xresCvar = 0;                    // address: r_xres object
     uint32_t yresCvar = 0;                    // address: r_yres object

@@ -7,15 +7,13 @@
 #include <cstdint>
 #include <vector>
 
-namespace lkm {
+#include "lkm/cvar_class.hpp"
 
-// First instruction of every engine CVar setter: 64 A1 00 00 00 00 = mov eax, fs:[0].
-inline constexpr std::array<uint8_t, 6> setterPrologue = {0x64, 0xA1, 0x00, 0x00, 0x00, 0x00};
+namespace lkm {
 
 inline constexpr uint32_t gatewayLength = 11;          // bytes of code in one gateway
 inline constexpr uint32_t redirectionLength = 6;       // bytes replaced at a setter's entry
 inline constexpr uint32_t redirectionTargetOffset = 1; // where the rel32 of a redirection starts
-inline constexpr uint32_t centringTrampolineLength = 13;
 
 // The rel32 of a 5-byte E8/E9 instruction at `at` that reaches `target`.
 inline uint32_t relativeBranch(uint32_t at, uint32_t target) {
@@ -32,10 +30,13 @@ std::vector<uint8_t> callBytes(uint32_t at, uint32_t target);
 std::vector<uint8_t> centringTrampolineBytes(uint32_t at, uint8_t stackDisplacement, float argument,
                                              uint32_t target);
 
+// The first instruction of a setter, as a gateway runs it (cvar::setterPrologue).
+using SetterEntry = std::array<uint8_t, cvar::setterPrologue.size()>;
+
 // Gateway at `gateway` for the setter at `setter` whose first six bytes are `first`:
 //   +0  <first 6 bytes>   mov eax, fs:[0]
 //   +6  E9 rel32           jmp setter + 6
-std::vector<uint8_t> gatewayBytes(const std::array<uint8_t, 6>& first, uint32_t gateway, uint32_t setter);
+std::vector<uint8_t> gatewayBytes(const SetterEntry& first, uint32_t gateway, uint32_t setter);
 
 // Redirection written over the setter's first instruction:
 //   +0  E9 rel32           jmp hook

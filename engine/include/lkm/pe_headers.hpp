@@ -21,6 +21,11 @@ inline constexpr uint16_t machineI386 = 0x014C;   // IMAGE_FILE_MACHINE_I386
 inline constexpr uint16_t pe32Magic = 0x010B;     // IMAGE_NT_OPTIONAL_HDR32_MAGIC
 inline constexpr uint32_t headerFieldsEnd = 0x54; // from the signature to the end of SizeOfImage
 inline constexpr uint32_t sectionEntrySize = 40;  // IMAGE_SECTION_HEADER
+
+// The images the plug-in and its tools accept.
+inline constexpr uint32_t smallestImage = 0x1000;    // SizeOfImage: one 4 KiB page
+inline constexpr uint32_t largestImage = 0x0FFFFFFF; // SizeOfImage: below 256 MiB
+inline constexpr uint32_t mostSections = 96;
 } // namespace pe
 
 // One section-table entry as stored.

@@ -9,27 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "lkm/diff.hpp"
 #include "lkm/layout.hpp"
+#include "lkm/place_names.hpp"
 
 namespace lkm {
-
-// What each write is, as reports name it.
-namespace placeName {
-inline constexpr char cameraAspect[] = "camera aspect";
-inline constexpr char guiHorizontalScale[] = "GUI horizontal scale";
-inline constexpr char guiVerticalScale[] = "GUI vertical scale";
-inline constexpr char guiHorizontalReciprocal[] = "GUI horizontal reciprocal";
-inline constexpr char guiVerticalReciprocal[] = "GUI vertical reciprocal";
-inline constexpr char mouseHorizontalScale[] = "mouse horizontal scale";
-inline constexpr char mouseVerticalScale[] = "mouse vertical scale";
-inline constexpr char rootGuiWidth[] = "root GUI width";
-inline constexpr char rootGuiHeight[] = "root GUI height";
-inline constexpr char rootGuiInitializerCall[] = "root GUI initializer call";
-inline constexpr char horizontalCentringTrampoline[] = "horizontal centring trampoline";
-inline constexpr char verticalCentringTrampoline[] = "vertical centring trampoline";
-inline constexpr char verticalReciprocalSpace[] = "vertical reciprocal space";
-inline constexpr char verticalGuiReference[] = "vertical GUI reference";
-} // namespace placeName
 
 // What the bytes of a write hold, so that a change can be shown as values.
 enum class WriteContent { code, floatValue, address };
@@ -87,6 +71,9 @@ std::vector<Write> patchingWrites(const Layout& layout, const PatchValues& value
 // that do not overlap, ascending by offset. Where two writes share bytes the
 // later one wins; an earlier write keeps its name on the pieces left of it.
 std::vector<Write> withoutOverlaps(const std::vector<Write>& inOrder);
+
+// Where the writes write: the offset and length of each, in the same order.
+std::vector<Run> rangesOf(const std::vector<Write>& writes);
 
 // Copies every write into `bytes` ("Invalid patch range." for one that does not fit).
 void applyWrites(std::vector<uint8_t>& bytes, const std::vector<Write>& writes);

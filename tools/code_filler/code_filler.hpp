@@ -1,9 +1,10 @@
-// Code-like filler for benchmarks over large executable sections: a stream of
-// the instructions compiled 32-bit game code is made of (stack-frame loads and
-// stores, calls, pushes, compares and branches, x87 and SSE arithmetic, SEH
-// prologues, int3 padding), with operands drawn the way real code has them:
-// small stack displacements, absolute addresses inside a module, short and
-// near branch distances, small immediates and float constants.
+// Code-like filler for large executable sections (the benchmarks, the large
+// stand-in game): a stream of the instructions compiled 32-bit game code is
+// made of (stack-frame loads and stores, calls, pushes, compares and branches,
+// x87 and SSE arithmetic, SEH prologues, int3 padding), with operands drawn
+// the way real code has them: small stack displacements, absolute addresses
+// inside a module, short and near branch distances, small immediates and float
+// constants.
 //
 // The search benchmark depends on one property that real code has as well:
 // each lead byte of the engine signatures (68, A1, D9, F3, 64) occurs at least
@@ -17,7 +18,7 @@
 #include <string>
 #include <vector>
 
-namespace lkmbench {
+namespace lkmfiller {
 
 // The lead bytes that every 100-byte window holds.
 inline constexpr uint8_t signatureLeads[] = {0x68, 0xA1, 0xD9, 0xF3, 0x64};
@@ -266,4 +267,4 @@ inline bool fillerWindowHolds(const std::vector<uint8_t>& bytes) {
     return true;
 }
 
-} // namespace lkmbench
+} // namespace lkmfiller

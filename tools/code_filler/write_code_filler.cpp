@@ -1,5 +1,5 @@
-// write_code_filler: writes SIZE bytes of code-like filler (the benchmarks'
-// generator) to FILE, for the large stand-in game's extra code section.
+// write_code_filler: writes SIZE bytes of code-like filler (code_filler.hpp) to
+// FILE, for the large stand-in game's extra code section.
 //   write_code_filler FILE SIZE
 #include <cstdio>
 #include <cstdlib>
@@ -11,7 +11,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: write_code_filler FILE SIZE\n");
         return 2;
     }
-    const std::vector<uint8_t> filler = lkmbench::codeFiller(std::strtoul(argv[2], nullptr, 0));
+    const std::vector<uint8_t> filler = lkmfiller::codeFiller(std::strtoul(argv[2], nullptr, 0));
     std::FILE* file = std::fopen(argv[1], "wb");
     if (!file) {
         std::fprintf(stderr, "write_code_filler: cannot write %s\n", argv[1]);
