@@ -22,7 +22,7 @@ std::vector<RecognisedPlace> recognisedPlaces(const Layout& l) {
         {rootGuiWidth, l.rootWidth, value},
         {rootGuiHeight, l.rootHeight, value},
         {rootGuiInitializerCall, l.rootInitializerCall, code},
-        {rootGuiInitializer, l.rootInitializer, RecognisedPlace::gameAddress},
+        {rootGuiInitializer, l.rootInitializer, RecognisedPlace::addressInGame},
     };
     for (uint32_t reference : l.verticalReferences) places.push_back({verticalGuiReference, reference, code});
     return places;

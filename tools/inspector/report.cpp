@@ -110,7 +110,7 @@ Place addressPlace(const MappedFile& mapped, const lkm::Image& image, const char
 
 void describeLayout(Report& report, const MappedFile& mapped, const lkm::Image& image, const lkm::Layout& l) {
     for (const lkm::RecognisedPlace& place : lkm::recognisedPlaces(l)) {
-        if (place.kind == lkm::RecognisedPlace::gameAddress)
+        if (place.kind == lkm::RecognisedPlace::addressInGame)
             report.places.push_back(addressPlace(mapped, image, place.name, place.at));
         else
             report.places.push_back(offsetPlace(mapped, image, place.name, place.at,

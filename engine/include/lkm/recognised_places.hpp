@@ -10,9 +10,9 @@
 namespace lkm {
 
 struct RecognisedPlace {
-    enum Kind { code, floatValue, gameAddress };
+    enum Kind { code, floatValue, addressInGame };
     const char* name; // lkm::placeName
-    uint32_t at;      // an image offset; a game address for `gameAddress`
+    uint32_t at;      // an image offset; a game address for `addressInGame`
     Kind kind;
 };
 
