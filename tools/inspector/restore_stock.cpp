@@ -34,7 +34,7 @@ Restoration restoreStock(const std::vector<uint8_t>& file, const MappedFile& map
             throw RestoreError("the earlier patch's run at " + std::string(address) + " (" + run.what +
                                ") lies outside the file's raw data; nothing written");
         }
-        std::copy_n(stockImage.begin() + offset, run.length, restored.stockFile.begin() + *at);
+        std::copy_n(stockImage.data() + offset, run.length, restored.stockFile.data() + *at);
     }
     // mapFile has read the headers, so the field is there.
     const std::optional<uint64_t> field = lkm::PeHeaders(file).checkSumPosition();
