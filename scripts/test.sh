@@ -4,6 +4,8 @@
 #   build/native  - engine and portable plug-in logic, natively
 #   build/asan    - the same under AddressSanitizer and UndefinedBehaviorSanitizer
 #   build/win32   - the plug-in, the stand-in game and every test, run under Wine
+#   build/web     - the compatibility page (Emscripten), driven in headless Chromium
+#                   against the native inspector on the Windows tree's stand-in game
 # The last line sums up the ctest results of all trees.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -47,6 +49,7 @@ bash scripts/format-check.sh || { status=1; failed=$((failed + 1)); }
 run_tree native
 run_tree asan
 run_tree win32
+run_tree web
 # The start-up cost on the large stand-in game: numbers printed, memory goals checked.
 echo "=== start-up cost"
 bash scripts/startup-cost.sh || { status=1; failed=$((failed + 1)); }
