@@ -53,6 +53,10 @@ run_tree web
 # The start-up cost on the large stand-in game: numbers printed, memory goals checked.
 echo "=== start-up cost"
 bash scripts/startup-cost.sh || { status=1; failed=$((failed + 1)); }
+# The page against the native inspector on the large stand-in game: speed and weight checked.
+echo "=== page speed"
+/usr/bin/python3 bench/web_bench.py build/web build/native/tools/inspector/lkm-inspect \
+  build/win32/game/large/Larkmere.exe || { status=1; failed=$((failed + 1)); }
 [ -x scripts/fuzz-smoke.sh ] && { bash scripts/fuzz-smoke.sh || { status=1; failed=$((failed + 1)); }; }
 
 # Nothing of Wine stays running.
