@@ -13,8 +13,8 @@ import sys
 import tempfile
 import time
 
-sys.path.insert(0, str(pathlib.Path(__file__).parents[1] / "tests" / "web"))
-import browser  # noqa: E402
+sys.path.insert(0, str(pathlib.Path(__file__).parents[1] / "scripts"))
+import page_browser as browser  # noqa: E402
 
 web, inspect, large = (pathlib.Path(p).resolve() for p in sys.argv[1:4])
 runs = int(sys.argv[4]) if len(sys.argv) > 4 else 7

@@ -7,8 +7,7 @@ import pathlib
 import sys
 import tempfile
 
-sys.path.insert(0, str(pathlib.Path(__file__).parents[1] / "tests" / "web"))
-import browser  # noqa: E402
+import page_browser as browser
 
 web, executable, out = sys.argv[1:4]
 with tempfile.TemporaryDirectory() as downloads, browser.served(web) as url, browser.chromium(downloads) as page:

@@ -5,7 +5,6 @@ usage: page_test.py WEB_DIR LKM_INSPECT GAME_DIR"""
 import contextlib
 import functools
 import json
-import os
 import pathlib
 import subprocess
 import sys
@@ -13,7 +12,8 @@ import tempfile
 import time
 import unittest
 
-import browser
+sys.path.insert(0, str(pathlib.Path(__file__).parents[2] / "scripts"))
+import page_browser as browser  # noqa: E402
 
 WEB, INSPECT, GAME = (pathlib.Path(p).resolve() for p in sys.argv[1:4])
 STOCK = GAME / "Larkmere.exe"
