@@ -16,31 +16,25 @@ function sourceOf(request) {
   return {size: bytes.length, read: (offset, length) => bytes.subarray(offset, offset + length)};
 }
 
-// Calls `run` with C strings of `texts` (null stays null), freed afterwards.
-function withStrings(engine, texts, run) {
-  const pointers = texts.map((text) => {
-    if (text === null || text === undefined) return 0;
-    const size = engine.lengthBytesUTF8(text) + 1;
-    const pointer = engine._malloc(size);
-    engine.stringToUTF8(text, pointer, size);
-    return pointer;
-  });
-  try {
-    return run(...pointers);
-  } finally {
-    pointers.forEach((pointer) => engine._free(pointer));
-  }
+// A text in the engine's memory: UTF-8, or the UTF-16 units in which the INI's
+// values reach the plug-in on Windows.
+function utf8(engine, text) {
+  const size = engine.lengthBytesUTF8(text) + 1;
+  const pointer = engine._malloc(size);
+  engine.stringToUTF8(text, pointer, size);
+  return pointer;
 }
 
-// UTF-16 strings, as the INI's values reach the plug-in on Windows.
-function withUtf16(engine, texts, run) {
-  const pointers = texts.map((text) => {
-    if (text === null) return 0;
-    const pointer = engine._malloc((text.length + 1) * 2);
-    for (let i = 0; i < text.length; ++i) engine.HEAPU16[pointer / 2 + i] = text.charCodeAt(i);
-    engine.HEAPU16[pointer / 2 + text.length] = 0;
-    return pointer;
-  });
+function utf16(engine, text) {
+  const pointer = engine._malloc((text.length + 1) * 2);
+  for (let i = 0; i < text.length; ++i) engine.HEAPU16[pointer / 2 + i] = text.charCodeAt(i);
+  engine.HEAPU16[pointer / 2 + text.length] = 0;
+  return pointer;
+}
+
+// Calls `run` with `texts` in the engine's memory (null stays a null pointer), freed afterwards.
+function withTexts(engine, encode, texts, run) {
+  const pointers = texts.map((text) => (text === null || text === undefined ? 0 : encode(engine, text)));
   try {
     return run(...pointers);
   } finally {
@@ -56,29 +50,30 @@ const operations = {
   ready: () => true,
   inspect(engine, request) {
     const source = (engine.lkmSource = sourceOf(request));
-    return withStrings(engine, [request.name, request.resolution, request.keepUi], (name, resolution, keepUi) =>
+    return withTexts(engine, utf8, [request.name, request.resolution, request.keepUi], (name, resolution, keepUi) =>
       answerOf(engine, engine._lkm_inspect(name, source.size, request.folder ? 1 : 0, resolution, keepUi)));
   },
   restore(engine, request) {
     const source = (engine.lkmSource = sourceOf(request));
-    const report = withStrings(engine, [request.name, request.output], (name, output) =>
+    const report = withTexts(engine, utf8, [request.name, request.output], (name, output) =>
       answerOf(engine, engine._lkm_restore(name, source.size, request.folder ? 1 : 0, output)));
     const size = engine._lkm_restored_size();
     const data = engine._lkm_restored_data();
     return {report, stock: size === 0 ? null : engine.HEAPU8.slice(data, data + size)};
   },
-  iniFor: (engine, request) => withUtf16(engine, request.texts, (...texts) =>
+  iniFor: (engine, request) => withTexts(engine, utf16, request.texts, (...texts) =>
     answerOf(engine, engine._lkm_ini_for(...texts))),
 };
 
 onmessage = async (event) => {
   const request = event.data;
+  let engine = null;
   try {
-    const engine = await engineLoaded;
-    const result = operations[request.op](engine, request);
-    engine.lkmSource = null;
-    postMessage({id: request.id, result});
+    engine = await engineLoaded;
+    postMessage({id: request.id, result: operations[request.op](engine, request)});
   } catch (error) {
     postMessage({id: request.id, failure: String((error && error.message) || error)});
+  } finally {
+    if (engine) engine.lkmSource = null;
   }
 };

@@ -4,7 +4,6 @@
 #include <emscripten.h>
 
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
 
