@@ -68,8 +68,10 @@ class PageTest(unittest.TestCase):
 
     def test_page_and_inspector_agree_on_every_executable(self):
         # The options as the page takes them, and as lkm-inspect's words.
-        plans = [({}, ()), ({"resolution": "2560x1080", "keepUi": False}, ("--resolution", "2560x1080", "--keep-ui", "0")),
-                 ({"resolution": "100x100"}, ("--resolution", "100x100")), ({"keepUi": True}, ("--keep-ui", "1"))]
+        plans = [({}, ()),
+                 ({"resolution": "2560x1080", "keepUi": False}, ("--resolution", "2560x1080", "--keep-ui", "0")),
+                 ({"resolution": "100x100"}, ("--resolution", "100x100")),
+                 ({"keepUi": True}, ("--keep-ui", "1"))]
         cases = [(STOCK, "works", "Works: the plug-in recognises", plans),
                  (EARLIER, "patched", "Works, but this executable carries an earlier patch.", plans),
                  (SIXTH, "fails", native(SIXTH).get("failure", "(supported)"), plans),
