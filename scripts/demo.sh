@@ -90,3 +90,10 @@ echo "The player's archive: $build/package/Larkmere.WidescreenFix-1.0.zip"
 echo "The tools archive:    $build/package/Larkmere.WidescreenFix-1.0-tools.zip"
 echo
 LKM_DEMO_BUILD=$build bash scripts/pictures.sh docs
+
+# The compatibility page, built beside the Windows tree.
+echo
+echo "=== the compatibility page"
+cmake --preset web >build/web.configure.log 2>&1 || { cat build/web.configure.log; exit 1; }
+cmake --build --preset web -j "$(nproc)" >build/web.build.log 2>&1 || { cat build/web.build.log; exit 1; }
+echo "Open $root/build/web/index.html in a browser, or serve it with: bash scripts/web.sh"
