@@ -47,7 +47,12 @@
     } else if (report.earlierPatch) {
       showVerdict('patched', 'Works, but this executable carries an earlier patch.', [
         'An earlier widescreen patch changed ' + report.normalization.length + ' places in this file. The plug-in ' +
-          'puts them back in memory at every start and then applies its own changes, so the fix works as it is.',
+          'puts them back in memory at every start and then applies its own changes.',
+        report.cameraAspectChanged
+          ? 'The view, though, keeps the height that the earlier patch chose: with BaseFOV 0 you see less from top ' +
+            'to bottom than with the released executable. A BaseFOV (90 is the standard view) or the stock copy ' +
+            'below gives the standard view.'
+          : 'The earlier patch left the camera as released, so you get the standard view.',
         'For a clean setup, replace the file with the stock copy below: then the game also runs as released ' +
           'without the plug-in, and the plug-in\'s log has no notice about the old patch.',
       ]);
