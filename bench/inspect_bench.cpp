@@ -12,11 +12,8 @@
 
 #include "code_filler.hpp"
 #include "engine_image.hpp"
-<<<<<<< HEAD
-#include "lkm/cvar_class.hpp"
-=======
 #include "heap_peak.hpp"
->>>>>>> i20
+#include "lkm/cvar_class.hpp"
 #include "lkm/inspect.hpp"
 #include "lkm/signatures.hpp"
 

@@ -90,7 +90,7 @@ int main() {
     double image = 0;
     {
         const lkmtest::EngineImage engine =
-            lkmtest::makeEngineImage(lkmtest::largeEngineConfig(codeSize), lkmbench::codeFiller(codeSize));
+            lkmtest::makeEngineImage(lkmtest::largeEngineConfig(codeSize), lkmfiller::codeFiller(codeSize));
         const std::vector<uint8_t> file = lkmtest::engineFile(engine);
         image = double(file.size()); // sections at their addresses: the file is SizeOfImage long
         game = fileOf("lkm-memory-bench-game.exe", file, gameFileSize);

@@ -22,6 +22,7 @@
 #include "patch_game.hpp"
 #include "paths.hpp"
 #include "pin.hpp"
+#include "settings.hpp"
 #include "startup.hpp"
 
 namespace lwf {
@@ -56,31 +57,23 @@ void locateFiles(Startup& startup) {
 // Reads and judges the options in their fixed order; the first one that fails is
 // the one reported. False when the INI disables the plug-in: then nothing after
 // Enabled is read.
-bool readSettings(Startup& startup) {
+bool readIni(Startup& startup) {
     const std::wstring& ini = startup.iniPath;
     requireReadableIni(ini);
-    const int enabled = readOption(L"Enabled", 1, ini);
-    if (!within(enabled, 0, 1)) throw std::runtime_error("Enabled must be 0 or 1.");
-    if (enabled == 0) return false;
-
-    resolutionX = readOption(L"ResX", 0, ini); // judged together with ResY in settleResolution
-    resolutionY = readOption(L"ResY", 0, ini);
-    startup.keepUiAspectRatio = readOption(L"KeepUIAspectRatio", 1, ini);
-    if (!within(startup.keepUiAspectRatio, 0, 1))
-        throw std::runtime_error("KeepUIAspectRatio must be 0 or 1.");
-    windowed = readOption(L"Windowed", 0, ini);
-    if (!within(windowed, 0, 1)) throw std::runtime_error("Windowed must be 0 or 1.");
-    forcedBaseFov = readOption(L"BaseFOV", 0, ini);
-    if (!within(forcedBaseFov, 0, 9999)) throw std::runtime_error("BaseFOV must be 0..9999.");
-    return true;
+    const Settings settings = readSettings(
+        [&](const wchar_t* key, int defaultValue) { return readOption(key, defaultValue, ini); });
+    resolutionX = settings.resolutionX;
+    resolutionY = settings.resolutionY;
+    startup.keepUiAspectRatio = settings.keepUiAspectRatio;
+    windowed = settings.windowed;
+    forcedBaseFov = settings.baseFov;
+    return settings.enabled;
 }
 
 // The target resolution: configured, or the desktop mode when both keys are 0.
 void settleResolution() {
-    if (resolutionX == 0 && resolutionY == 0) detectDesktopResolution();
-    if (!within(resolutionX, lkm::minResolutionX, lkm::maxResolutionX) ||
-        !within(resolutionY, lkm::minResolutionY, lkm::maxResolutionY))
-        throw std::runtime_error("Set both ResX and ResY, or set both to 0 for automatic resolution.");
+    if (automaticResolution(resolutionX, resolutionY)) detectDesktopResolution();
+    requireResolution(resolutionX, resolutionY);
 }
 
 // The snapshot of the game's main module; captureImage sets gameBase first.
@@ -147,7 +140,7 @@ void initialize() {
         locateFiles(startup);
         openLog(startup.logPath);
         logLine((std::string(productName) + version).c_str());
-        if (!readSettings(startup)) {
+        if (!readIni(startup)) {
             logLine("Disabled by the INI. No game memory changed.");
             closeLog();
             return;

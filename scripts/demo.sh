@@ -87,5 +87,12 @@ echo "The full reports: $demo/without/report.json and $demo/with/report.json"
 echo "The frames the game showed: $demo/without/frame.png and $demo/with/frame.png"
 echo
 LKM_DEMO_BUILD=$build bash scripts/pictures.sh docs
+
+# The compatibility page, built beside the Windows tree.
+echo
+echo "=== the compatibility page"
+cmake --preset web >build/web.configure.log 2>&1 || { cat build/web.configure.log; exit 1; }
+cmake --build --preset web -j "$(nproc)" >build/web.build.log 2>&1 || { cat build/web.build.log; exit 1; }
+echo "Open $root/build/web/index.html in a browser, or serve it with: bash scripts/web.sh"
 echo
 bash scripts/release.sh

@@ -8,7 +8,7 @@ have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok ins
 
 for p in cmake g++ make googletest libbenchmark-dev g++-mingw-w64-i686 binutils-mingw-w64-i686 \
          wine wine32:i386 xvfb xauth clang libclang-rt-14-dev libstb-dev clang-format-14 \
-         nlohmann-json3-dev zip unzip lld llvm; do
+         nlohmann-json3-dev emscripten chromium chromium-driver python3-selenium zip unzip lld llvm; do
   have "$p" || need+=("$p")
 done
 

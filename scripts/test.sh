@@ -6,6 +6,8 @@
 #   build/win32   - the plug-in, the stand-in game and every test, run under Wine
 #   build/win32-clang - the same built by clang, a second compiler
 #   build/release - the release archives, built twice and compared byte for byte
+#   build/web     - the compatibility page (Emscripten), driven in headless Chromium
+#                   against the native inspector on the Windows tree's stand-in game
 # The last line sums up the ctest results of all trees.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -63,11 +65,16 @@ run_tree win32
 run_tree win32-clang
 echo "=== release, built twice"
 bash scripts/reproduce-release.sh || { status=1; failed=$((failed + 1)); }
+run_tree web
 # The start-up cost on the large stand-in game: numbers printed, memory goals checked.
 if [ "$windows_runs" -eq 1 ]; then
   echo "=== start-up cost"
   bash scripts/startup-cost.sh || { status=1; failed=$((failed + 1)); }
 fi
+# The page against the native inspector on the large stand-in game: speed and weight checked.
+echo "=== page speed"
+/usr/bin/python3 bench/web_bench.py build/web build/native/tools/inspector/lkm-inspect \
+  build/win32/game/large/Larkmere.exe || { status=1; failed=$((failed + 1)); }
 [ -x scripts/fuzz-smoke.sh ] && { bash scripts/fuzz-smoke.sh || { status=1; failed=$((failed + 1)); }; }
 
 # Nothing of Wine stays running.

@@ -96,8 +96,7 @@ void applyWrites(std::vector<uint8_t>& bytes, const std::vector<Write>& writes) 
     for (const Write& write : writes) {
         require(detail::fits(bytes.size(), write.offset, uint32_t(write.bytes.size())),
                 "Invalid patch range.");
-        std::copy(write.bytes.begin(), write.bytes.end(),
-                  bytes.begin() + static_cast<std::ptrdiff_t>(write.offset));
+        std::copy(write.bytes.begin(), write.bytes.end(), bytes.data() + write.offset);
     }
 }
 

@@ -39,8 +39,7 @@ Restoration restoreStock(std::vector<uint8_t> file, const MappedFile& mapped,
             throw RestoreError("the earlier patch's run at " + std::string(address) + " (" + run.what +
                                ") lies outside the file's raw data; nothing written");
         }
-        std::copy_n(stockImage.begin() + static_cast<std::ptrdiff_t>(offset), run.length,
-                    restored.stockFile.begin() + static_cast<std::ptrdiff_t>(*at));
+        std::copy_n(stockImage.data() + offset, run.length, restored.stockFile.data() + *at);
     }
     if (checksummed) {
         restored.checksum = peChecksum(restored.stockFile, *field);

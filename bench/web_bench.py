@@ -1,0 +1,48 @@
+"""Inspecting the 32 MiB stand-in executable: the page's lkmCheck.inspect in
+headless Chromium (the bytes already in memory, timed in the page from the call
+to the answer) against the native lkm-inspect's whole run (process start,
+reading the file, JSON out), side by side, RUNS times each, alternating. Prints
+the medians and their ratio, and the page's weight; fails when the page takes
+more than 1.5 times as long or weighs more than 512 KiB.
+
+usage: web_bench.py WEB_DIR LKM_INSPECT LARGE_EXE [RUNS]"""
+import pathlib
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+sys.path.insert(0, str(pathlib.Path(__file__).parents[1] / "scripts"))
+import page_browser as browser  # noqa: E402
+
+web, inspect, large = (pathlib.Path(p).resolve() for p in sys.argv[1:4])
+runs = int(sys.argv[4]) if len(sys.argv) > 4 else 7
+weight = sum((web / name).stat().st_size for name in ("index.html", "page.css", "page.js", "lkm-check.js"))
+
+native_times, page_times = [], []
+with tempfile.TemporaryDirectory() as downloads, browser.served(str(web)) as url, \
+        browser.chromium(downloads) as page:
+    page.open(url + "index.html")
+    page.element("exe").send_keys(str(large))
+    page.call("return document.getElementById('exe').files[0].arrayBuffer()"
+              ".then(buffer => { window.benchBytes = new Uint8Array(buffer); })")
+    timed = ("const start = performance.now();"
+             "return lkmCheck.inspect(window.benchBytes).then(r => [performance.now() - start, r.supported])")
+    page.call(timed)  # the first call compiles the worker's hot paths
+    for _ in range(runs):
+        start = time.perf_counter()
+        subprocess.run([str(inspect), str(large), "--json"], stdout=subprocess.DEVNULL, check=False)
+        native_times.append(time.perf_counter() - start)
+        milliseconds, supported = page.call(timed)
+        assert supported, "the page did not recognise the large stand-in game"
+        page_times.append(milliseconds / 1000)
+
+native_median = statistics.median(native_times)
+page_median = statistics.median(page_times)
+ratio = page_median / native_median
+print("native lkm-inspect: median %.1f ms of %d runs" % (native_median * 1000, runs))
+print("page lkmCheck.inspect: median %.1f ms of %d runs" % (page_median * 1000, runs))
+print("ratio page / native: %.2f (goal: at most 1.5)" % ratio)
+print("page weight: %d bytes (%.0f KiB; goal: at most 512 KiB)" % (weight, weight / 1024))
+sys.exit(0 if ratio <= 1.5 and weight <= 512 * 1024 else 1)

@@ -1,0 +1,36 @@
+// The INI's options read and judged in the start-up's fixed order: the rules
+// that the plug-in and the compatibility page share.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+namespace lwf {
+
+// The options as the start-up uses them.
+struct Settings {
+    bool enabled = true;
+    int32_t resolutionX = 0; // 0 with resolutionY 0: the desktop's mode
+    int32_t resolutionY = 0;
+    int32_t keepUiAspectRatio = 1;
+    int32_t windowed = 0;
+    int32_t baseFov = 0; // 0 keeps the game's own field of view
+};
+
+// The value of one key of section MAIN, or the default when the key is absent.
+using OptionReader = std::function<int(const wchar_t* key, int defaultValue)>;
+
+// Reads the keys in the order Enabled, ResX, ResY, KeepUIAspectRatio, Windowed,
+// BaseFOV and judges each as it is read; the first that fails throws its
+// sentence and nothing after it is read. With Enabled 0 nothing else is read.
+// The resolution is judged later, by requireResolution.
+Settings readSettings(const OptionReader& read);
+
+// Both resolution keys 0: the plug-in takes the desktop's mode.
+bool automaticResolution(int32_t width, int32_t height);
+
+// Throws "Set both ResX and ResY, or set both to 0 for automatic resolution."
+// unless the width lies in 320..16384 and the height in 200..16384.
+void requireResolution(int32_t width, int32_t height);
+
+} // namespace lwf

@@ -1,0 +1,86 @@
+// window.lkmCheck: the plug-in's compatibility check and INI rules, run by the
+// engine itself in a worker. Every answer is a Promise; nothing leaves the browser.
+(function () {
+  'use strict';
+  const source = '(' + lkmWorkerMain.toString() + ')();';
+  const worker = new Worker(URL.createObjectURL(new Blob([source], {type: 'text/javascript'})));
+  const pending = new Map();
+  let lastId = 0;
+
+  worker.onmessage = (event) => {
+    const {id, result, failure} = event.data;
+    const request = pending.get(id);
+    pending.delete(id);
+    if (failure !== undefined) request.reject(new Error(failure));
+    else request.resolve(result);
+  };
+  worker.onerror = (event) => {
+    event.preventDefault();
+    for (const request of pending.values()) request.reject(new Error(event.message || 'The engine stopped.'));
+    pending.clear();
+  };
+
+  function ask(message) {
+    return new Promise((resolve, reject) => {
+      const id = ++lastId;
+      pending.set(id, {resolve, reject});
+      worker.postMessage(Object.assign({id}, message));
+    });
+  }
+
+  // What the executable is: bytes in memory, a chosen File, or a dropped folder ({folder: true, name}).
+  function executable(input) {
+    if (input instanceof Uint8Array) return {bytes: input, name: 'GAME.exe'};
+    if (input instanceof File) return {file: input, name: input.name};
+    if (input && input.folder) return {folder: true, name: String(input.name)};
+    throw new TypeError('lkmCheck takes a Uint8Array, a File or {folder: true, name}');
+  }
+
+  // A value as the INI's text holds it: true and false as 1 and 0, an absent one as null.
+  function optionText(value) {
+    if (value === undefined || value === null) return null;
+    if (typeof value === 'boolean') return value ? '1' : '0';
+    return String(value);
+  }
+
+  // "Larkmere.exe" -> "Larkmere-stock.exe".
+  function stockName(name) {
+    const dot = name.lastIndexOf('.');
+    return dot > 0 ? name.slice(0, dot) + '-stock' + name.slice(dot) : name + '-stock';
+  }
+
+  window.lkmCheck = {
+    ready: ask({op: 'ready'}).then(() => true),
+
+    // The object `lkm-inspect FILE [--resolution WxH [--keep-ui 0|1]] --json` prints;
+    // a refusal is that object too. options.name names bytes given as a Uint8Array.
+    inspect(input, options = {}) {
+      const target = executable(input);
+      return ask(Object.assign(target, {
+        op: 'inspect',
+        name: options.name || target.name,
+        resolution: optionText(options.resolution),
+        keepUi: optionText(options.keepUi),
+      }));
+    },
+
+    // The stock copy that `lkm-inspect FILE --restore-stock OUT` writes, or null for a
+    // stock input; an Error with the inspector's sentence where it refuses.
+    async restoreStock(input, options = {}) {
+      const target = executable(input);
+      const name = options.name || target.name;
+      const {report, stock} = await ask(Object.assign(target, {op: 'restore', name, output: stockName(name)}));
+      if (report.error !== undefined) throw new Error(report.error);
+      if (!report.supported) throw new Error(report.failure);
+      return stock;
+    },
+
+    // {text} for the INI with these values, or {error} with the plug-in's sentence.
+    iniFor(values = {}) {
+      const keys = ['Enabled', 'ResX', 'ResY', 'KeepUIAspectRatio', 'Windowed', 'BaseFOV'];
+      return ask({op: 'iniFor', texts: keys.map((key) => optionText(values[key]))});
+    },
+
+    stockName,
+  };
+})();

@@ -1,0 +1,169 @@
+// The page around window.lkmCheck: choose the executable, read the verdict,
+// set the screen, see the changes, download the INI or a stock copy.
+(function () {
+  'use strict';
+  const $ = (id) => document.getElementById(id);
+  let chosen = null; // the File, or {folder: true, name} for a dropped folder
+  let shown = 0; // the latest request whose answer the page shows
+
+  function element(tag, className, text) {
+    const node = document.createElement(tag);
+    if (className) node.className = className;
+    if (text !== undefined) node.textContent = text;
+    return node;
+  }
+
+  function download(name, parts) {
+    const link = element('a');
+    link.href = URL.createObjectURL(new Blob(parts, {type: 'application/octet-stream'}));
+    link.download = name;
+    document.body.appendChild(link);
+    link.click();
+    link.remove();
+    setTimeout(() => URL.revokeObjectURL(link.href), 10000);
+  }
+
+  function showVerdict(kind, title, lines) {
+    const box = $('verdict');
+    box.className = 'verdict ' + kind;
+    box.replaceChildren(element('h3', '', title), ...lines.map((line) => element('p', '', line)));
+    box.hidden = false;
+  }
+
+  // The verdict in plain words, from lkm-inspect's JSON report or refusal.
+  function verdict(report) {
+    $('stock-offer').hidden = true;
+    if (report.error !== undefined) {
+      showVerdict('fails', 'This is not a game executable the plug-in can read.', [
+        'The check says: ' + report.error + '.',
+        'Choose Larkmere.exe itself, from the folder the game is installed in.',
+      ]);
+    } else if (!report.supported) {
+      showVerdict('fails', 'Does not work: the plug-in does not recognise this executable.', [
+        'At the start of the game the plug-in would stop with: "' + report.failure + '" It then changes nothing.',
+        'The plug-in knows the game\'s released executable. If this copy was changed by another fix or trainer, ' +
+          'restore the executable from the original installation and check again.',
+      ]);
+    } else if (report.earlierPatch) {
+      showVerdict('patched', 'Works, but this executable carries an earlier patch.', [
+        'An earlier widescreen patch changed ' + report.normalization.length + ' places in this file. The plug-in ' +
+          'puts them back in memory at every start and then applies its own changes.',
+        report.cameraAspectChanged
+          ? 'The view, though, keeps the height that the earlier patch chose: with BaseFOV 0 you see less from top ' +
+            'to bottom than with the released executable. A BaseFOV (90 is the standard view) or the stock copy ' +
+            'below gives the standard view.'
+          : 'The earlier patch left the camera as released, so you get the standard view.',
+        'For a clean setup, replace the file with the stock copy below: then the game also runs as released ' +
+          'without the plug-in, and the plug-in\'s log has no notice about the old patch.',
+      ]);
+      $('stock-offer').hidden = false;
+    } else {
+      showVerdict('works', 'Works: the plug-in recognises this executable.', [
+        'It found the camera, the menu and HUD scaling and the four screen settings it needs.',
+      ]);
+    }
+  }
+
+  function hex(value) {
+    return value === null || value === undefined ? '' : '0x' + value.toString(16).toUpperCase().padStart(8, '0');
+  }
+
+  function showChanges(report, resolution) {
+    const table = $('changes');
+    const body = table.querySelector('tbody');
+    body.replaceChildren();
+    if (!report || report.error !== undefined || !report.supported || !report.plan) {
+      table.hidden = true;
+      if (report && report.error !== undefined && chosen) $('changes-note').textContent = report.error + '.';
+      return;
+    }
+    for (const change of report.patches.concat(report.redirections)) {
+      const row = element('tr');
+      row.append(element('td', '', hex(change.address)), element('td', '', change.section),
+        element('td', '', hex(change.fileOffset)), element('td', 'bytes', change.before),
+        element('td', 'bytes', change.after), element('td', '', change.what));
+      body.appendChild(row);
+    }
+    $('changes-note').textContent = 'At ' + resolution + ' the plug-in changes these ' +
+      report.patches.length + ' runs of bytes in the running game, and redirects the ' +
+      report.redirections.length + ' setters of the screen settings. It never writes the file.';
+    table.hidden = false;
+  }
+
+  function settings() {
+    return {
+      ResX: $('res-x').value, ResY: $('res-y').value, Windowed: $('windowed').checked,
+      KeepUIAspectRatio: $('keep-ui').checked, BaseFOV: $('base-fov').value,
+    };
+  }
+
+  async function refresh() {
+    const request = ++shown;
+    const values = settings();
+    const ini = await lkmCheck.iniFor(values);
+    if (request !== shown) return;
+    $('ini-error').hidden = ini.error === undefined;
+    $('ini-error').textContent = ini.error === undefined ? '' : 'The plug-in would refuse this INI: ' + ini.error;
+    $('download-ini').disabled = ini.error !== undefined;
+    if (!chosen) return;
+    const automatic = Number(values.ResX) === 0 && Number(values.ResY) === 0;
+    if (automatic || ini.error !== undefined) {
+      showChanges(null);
+      $('changes-note').textContent = automatic ? 'With 0 and 0 the plug-in takes the desktop\'s size; enter ' +
+        'a size to see the changes for it.' : 'Correct the settings to see the changes.';
+      return;
+    }
+    const resolution = values.ResX + 'x' + values.ResY;
+    const report = await lkmCheck.inspect(chosen, {resolution, keepUi: values.KeepUIAspectRatio});
+    if (request === shown) showChanges(report, resolution);
+  }
+
+  async function choose(input) {
+    chosen = input;
+    const request = ++shown;
+    showVerdict('busy', 'Checking ' + input.name + ' ...', []);
+    showChanges(null);
+    const report = await lkmCheck.inspect(input);
+    if (request !== shown) return;
+    verdict(report);
+    refresh();
+  }
+
+  function whenFailed(promise) {
+    promise.catch((error) => showVerdict('fails', 'The check stopped.', [String(error.message || error)]));
+  }
+
+  $('exe').addEventListener('change', () => {
+    if ($('exe').files.length) whenFailed(choose($('exe').files[0]));
+  });
+  const drop = $('drop');
+  drop.addEventListener('dragover', (event) => {
+    event.preventDefault();
+    drop.classList.add('over');
+  });
+  drop.addEventListener('dragleave', () => drop.classList.remove('over'));
+  drop.addEventListener('drop', (event) => {
+    event.preventDefault();
+    drop.classList.remove('over');
+    const item = event.dataTransfer.items && event.dataTransfer.items[0];
+    const entry = item && item.webkitGetAsEntry ? item.webkitGetAsEntry() : null;
+    if (entry && entry.isDirectory) whenFailed(choose({folder: true, name: entry.name}));
+    else if (event.dataTransfer.files.length) whenFailed(choose(event.dataTransfer.files[0]));
+  });
+  $('settings').addEventListener('input', () => whenFailed(refresh()));
+  $('settings').addEventListener('submit', (event) => event.preventDefault());
+
+  $('download-ini').addEventListener('click', async () => {
+    const ini = await lkmCheck.iniFor(settings());
+    if (ini.text !== undefined) download('Larkmere.WidescreenFix.ini', [ini.text]);
+  });
+  $('download-stock').addEventListener('click', () => whenFailed((async () => {
+    const stock = await lkmCheck.restoreStock(chosen);
+    if (stock) download(lkmCheck.stockName(chosen.name), [stock]);
+  })()));
+
+  $('res-x').value = Math.round(screen.width * (window.devicePixelRatio || 1));
+  $('res-y').value = Math.round(screen.height * (window.devicePixelRatio || 1));
+  lkmCheck.ready.then(() => whenFailed(refresh()), (error) =>
+    showVerdict('fails', 'The check could not start in this browser.', [String(error.message || error)]));
+})();

@@ -1,0 +1,112 @@
+// What the page's worker calls: the inspector's JSON outcome for the worker's
+// current source, its stock copy, and the INI for the player's values. Every
+// answer is UTF-8 text that stays valid until the next call.
+#include <emscripten.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "arguments.hpp"
+#include "command.hpp"
+#include "ini_file.hpp"
+#include "js_source.hpp"
+#include "options.hpp"
+#include "report.hpp"
+#include "settings.hpp"
+
+namespace {
+
+std::string answer;
+std::vector<uint8_t> restored;
+
+// The options of `lkm-inspect NAME WORDS... --json`; false with the refusal in
+// `answer` when the command would refuse the words.
+bool commandOptions(const char* name, std::vector<std::string> words, lkmtool::Options& options) {
+    words.insert(words.begin(), "GAME.exe"); // the chosen file: its name may start like an option
+    words.push_back("--json");
+    try {
+        lkmtool::parseArguments(words, options);
+    } catch (const lkmtool::UsageError& error) {
+        answer = lkmtool::renderJsonObject({{"error", error.what()}, {"usage", lkmtool::usageText()}});
+        return false;
+    }
+    options.path = name;
+    return true;
+}
+
+// A JavaScript string's UTF-16 units, as the profile call hands them on Windows; null is absent.
+std::wstring optionText(const char16_t* units) {
+    if (units == nullptr) return lwf::missingValue;
+    std::wstring text;
+    for (; *units != 0; ++units) text += wchar_t(*units);
+    return text;
+}
+
+} // namespace
+
+extern "C" {
+
+// `lkm-inspect NAME [--resolution RESOLUTION] [--keep-ui KEEP_UI] --json` on the
+// worker's source; a null word leaves its option out.
+EMSCRIPTEN_KEEPALIVE const char* lkm_inspect(const char* name, double size, int folder,
+                                             const char* resolution, const char* keepUi) {
+    std::vector<std::string> words;
+    if (resolution != nullptr) words.insert(words.end(), {"--resolution", resolution});
+    if (keepUi != nullptr) words.insert(words.end(), {"--keep-ui", keepUi});
+    lkmtool::Options options;
+    if (!commandOptions(name, words, options)) return answer.c_str();
+    const lkmweb::JsSource source(size, folder != 0);
+    answer = lkmtool::inspectionOutcome(options, source, [](const lkmtool::Restoration&) {}).output;
+    return answer.c_str();
+}
+
+// `lkm-inspect NAME --restore-stock OUTPUT --json`; the stock copy it would
+// write is kept for lkm_restored_data.
+EMSCRIPTEN_KEEPALIVE const char* lkm_restore(const char* name, double size, int folder, const char* output) {
+    restored.clear();
+    lkmtool::Options options;
+    if (!commandOptions(name, {"--restore-stock", output}, options)) return answer.c_str();
+    const lkmweb::JsSource source(size, folder != 0);
+    answer = lkmtool::inspectionOutcome(options, source, [](const lkmtool::Restoration& restoration) {
+                 restored = restoration.stockFile;
+             }).output;
+    return answer.c_str();
+}
+
+EMSCRIPTEN_KEEPALIVE const uint8_t* lkm_restored_data() {
+    return restored.data();
+}
+
+EMSCRIPTEN_KEEPALIVE double lkm_restored_size() {
+    return double(restored.size());
+}
+
+// {"text": the filled INI} or {"error": the plug-in's sentence}, for the six
+// keys' texts (null where a key is left out).
+EMSCRIPTEN_KEEPALIVE const char* lkm_ini_for(const char16_t* enabled, const char16_t* resX,
+                                             const char16_t* resY, const char16_t* keepUi,
+                                             const char16_t* windowed, const char16_t* baseFov) {
+    const std::pair<const wchar_t*, const char16_t*> texts[] = {
+        {L"Enabled", enabled},          {L"ResX", resX},         {L"ResY", resY},
+        {L"KeepUIAspectRatio", keepUi}, {L"Windowed", windowed}, {L"BaseFOV", baseFov},
+    };
+    try {
+        const lwf::Settings settings = lwf::readSettings([&](const wchar_t* key, int defaultValue) {
+            for (const auto& text : texts) {
+                if (std::wstring(key) != text.first) continue;
+                const std::wstring value = optionText(text.second);
+                return lwf::parseOptionValue(value, unsigned(value.size()), defaultValue);
+            }
+            return defaultValue;
+        });
+        if (settings.enabled && !lwf::automaticResolution(settings.resolutionX, settings.resolutionY))
+            lwf::requireResolution(settings.resolutionX, settings.resolutionY);
+        answer = lkmtool::renderJsonObject({{"text", lkmweb::filledIni(lkmweb::defaultIni, settings)}});
+    } catch (const std::exception& error) {
+        answer = lkmtool::renderJsonObject({{"error", error.what()}});
+    }
+    return answer.c_str();
+}
+
+} // extern "C"

@@ -1,0 +1,44 @@
+#include "ini_file.hpp"
+
+#include <utility>
+
+namespace lkmweb {
+
+namespace {
+
+// The key a line `Key=...` sets, or an empty text.
+std::string keyOf(const std::string& line) {
+    const std::size_t equals = line.find('=');
+    return equals == std::string::npos ? std::string() : line.substr(0, equals);
+}
+
+} // namespace
+
+std::string filledIni(const std::string& ini, const lwf::Settings& s) {
+    const std::pair<const char*, int32_t> values[] = {
+        {"Enabled", s.enabled ? 1 : 0}, {"ResX", s.resolutionX},
+        {"ResY", s.resolutionY},        {"KeepUIAspectRatio", s.keepUiAspectRatio},
+        {"Windowed", s.windowed},       {"BaseFOV", s.baseFov},
+    };
+    std::string out;
+    bool inMain = false;
+    for (std::size_t start = 0; start < ini.size();) {
+        std::size_t end = ini.find('\n', start);
+        end = end == std::string::npos ? ini.size() : end + 1;
+        std::string line = ini.substr(start, end - start);
+        start = end;
+        if (!line.empty() && line[0] == '[') inMain = line.rfind("[MAIN]", 0) == 0;
+        const std::string key = keyOf(line);
+        for (const auto& value : values) {
+            if (inMain && key == value.first) {
+                const std::size_t ending = line.find_first_of("\r\n");
+                line = key + "=" + std::to_string(value.second) +
+                       (ending == std::string::npos ? "" : line.substr(ending));
+            }
+        }
+        out += line;
+    }
+    return out;
+}
+
+} // namespace lkmweb

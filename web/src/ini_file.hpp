@@ -1,0 +1,18 @@
+// The INI the page offers: the plug-in's commented default INI with the
+// player's values in place of the defaults.
+#pragma once
+
+#include <string>
+
+#include "settings.hpp"
+
+namespace lkmweb {
+
+// The default INI as it ships, embedded when the page is built.
+extern const char defaultIni[];
+
+// `ini` with the value of each of the six keys of section MAIN replaced by
+// `settings`' value; every other line as it was.
+std::string filledIni(const std::string& ini, const lwf::Settings& settings);
+
+} // namespace lkmweb
