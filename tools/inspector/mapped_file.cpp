@@ -105,7 +105,7 @@ MappedFile mapFile(const ByteSource& file) {
     file.read(0, mapped.image.data(),
               std::size_t(std::min<uint64_t>({sizeOfHeaders, sizeOfImage, file.size()})));
     for (const SectionName& s : mapped.sections)
-        file.read(s.rawOffset, mapped.image.data() + s.rva, s.rawCopied);
+        if (s.rawCopied != 0) file.read(s.rawOffset, mapped.image.data() + s.rva, s.rawCopied);
     return mapped;
 }
 
