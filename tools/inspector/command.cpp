@@ -89,13 +89,17 @@ Outcome inspectionOutcome(const Options& options, const ByteSource& file, const 
     }
 }
 
+Outcome usageRefused(const Options& options, const UsageError& error) {
+    return refusal(options, "", std::string(error.what()) + "; lkm-inspect --help lists the options",
+                   {{"error", error.what()}, {"errorKind", "usage"}, {"usage", usageText()}});
+}
+
 Outcome runCommand(const std::vector<std::string>& words) {
     Options options;
     try {
         parseArguments(words, options);
     } catch (const UsageError& error) {
-        return refusal(options, "", std::string(error.what()) + "; lkm-inspect --help lists the options",
-                       {{"error", error.what()}, {"errorKind", "usage"}, {"usage", usageText()}});
+        return usageRefused(options, error);
     }
     if (options.help) return {0, options.json ? renderJsonObject({{"usage", usageText()}}) : usageText(), ""};
     std::unique_ptr<ByteSource> file;

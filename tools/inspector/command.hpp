@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "arguments.hpp"
 #include "byte_source.hpp"
 #include "report.hpp"
 
@@ -20,6 +21,9 @@ struct Outcome {
 };
 
 Outcome runCommand(const std::vector<std::string>& words);
+
+// The refusal of words the command does not take.
+Outcome usageRefused(const Options& options, const UsageError& error);
 
 // What keeps the stock copy that --restore-stock made: the command writes it to
 // a new file. Throws OutputError to refuse it.

@@ -28,7 +28,8 @@ bool commandOptions(const char* name, std::vector<std::string> words, lkmtool::O
     try {
         lkmtool::parseArguments(words, options);
     } catch (const lkmtool::UsageError& error) {
-        answer = lkmtool::renderJsonObject({{"error", error.what()}, {"usage", lkmtool::usageText()}});
+        options.json = true;
+        answer = lkmtool::usageRefused(options, error).output;
         return false;
     }
     options.path = name;
