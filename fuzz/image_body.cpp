@@ -72,10 +72,10 @@ void probeOffset(const lkm::Image& image, uint32_t offset) {
 
     std::string text, expectedText;
     const std::string stringError = expectedString(image.bytes, offset, expectedText);
-    LKMFUZZ_CHECK(outcome([&] { text = image.z(offset); }) == stringError,
-                  "Image::z follows the string rule");
+    LKMFUZZ_CHECK(outcome([&] { text = image.stringAt(offset); }) == stringError,
+                  "Image::stringAt follows the string rule");
     if (stringError.empty())
-        LKMFUZZ_CHECK(text == expectedText, "Image::z returns the bytes before the zero");
+        LKMFUZZ_CHECK(text == expectedText, "Image::stringAt returns the bytes before the zero");
 
     std::string branchError;
     if (offset >= size || (image.bytes[offset] != 0xE8 && image.bytes[offset] != 0xE9))

@@ -90,7 +90,7 @@ void checkLayout(const lkm::Image& image, const lkm::Layout& l) {
 
     // Every recognised place the plan may write: the places an earlier patch is undone at.
     const char* const placesInside = "every place the plan may write lies inside the image";
-    const lkm::WriteTarget target{image.base, image.bytes.size(), image.bytes.size()};
+    const lkm::WriteTarget target = lkm::wholeImage(image);
     for (const lkm::Write& place :
          writesOrViolation([&] { return lkm::stockRestoringWrites(l, target); }, placesInside))
         LKMFUZZ_CHECK(inside(image, place.offset, place.bytes.size()), placesInside);

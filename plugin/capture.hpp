@@ -6,14 +6,19 @@
 
 namespace lwf {
 
-// The mapped image of the process's main module, SizeOfImage bytes long; sets
-// gameBase to its load address first (Windows builds only).
-std::vector<uint8_t> captureImage();
+// A module as captured: where it is loaded and its mapped image.
+struct CapturedModule {
+    uint32_t base = 0;          // load address
+    std::vector<uint8_t> bytes; // SizeOfImage bytes from the load address on
+};
 
-// The same for the module mapped at `module`: sets gameBase to `module`, tests
-// the headers in live memory ("Invalid game image header.", "Not an x86 game
-// image.", "Unsupported image size.") and copies the image.
-std::vector<uint8_t> captureModule(uintptr_t module);
+// The process's main module (Windows builds only).
+CapturedModule captureImage();
+
+// The module mapped at `module`: tests the headers in live memory ("Invalid
+// game image header.", "Not an x86 game image.", "Unsupported image size.")
+// and copies the image.
+CapturedModule captureModule(uintptr_t module);
 
 // `size` bytes from `base` on, region by region: committed accessible regions
 // are copied, reserved, free, no-access and guard pages stay zero and are never

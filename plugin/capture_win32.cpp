@@ -6,7 +6,6 @@
 #include <stdexcept>
 
 #include "capture.hpp"
-#include "globals.hpp"
 #include "lkm/pe_headers.hpp"
 
 namespace lwf {
@@ -65,9 +64,7 @@ std::vector<uint8_t> copyMappedRegions(uintptr_t base, uint32_t size) {
     return image;
 }
 
-std::vector<uint8_t> captureModule(uintptr_t module) {
-    gameBase = static_cast<uint32_t>(module);
-
+CapturedModule captureModule(uintptr_t module) {
     // The headers are read where the loader mapped them, each field only once
     // the memory under it is known to be readable: the DOS header first, then
     // the PE header up to SizeOfImage. The bytes between them are never read.
@@ -86,10 +83,10 @@ std::vector<uint8_t> captureModule(uintptr_t module) {
     if (sizeOfImage - lkm::pe::smallestImage > lkm::pe::largestImage - lkm::pe::smallestImage)
         throw std::runtime_error("Unsupported image size.");
 
-    return copyMappedRegions(module, sizeOfImage);
+    return {static_cast<uint32_t>(module), copyMappedRegions(module, sizeOfImage)};
 }
 
-std::vector<uint8_t> captureImage() {
+CapturedModule captureImage() {
     return captureModule(reinterpret_cast<uintptr_t>(GetModuleHandleW(nullptr)));
 }
 

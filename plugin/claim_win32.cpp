@@ -8,6 +8,7 @@
 #include <string>
 
 #include "claim.hpp"
+#include "lkm/utf8_win32.hpp"
 
 namespace lwf {
 
@@ -24,16 +25,6 @@ constexpr DWORD readyWaitMs = 5000; // the claimant writes its name right after 
 
 std::wstring claimName() {
     return L"Larkmere.WidescreenFix.claim." + std::to_wstring(GetCurrentProcessId());
-}
-
-std::string utf8(const std::wstring& text) {
-    if (text.empty()) return {};
-    const int length = static_cast<int>(text.size());
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
-    if (size <= 0) return {};
-    std::string out(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), length, &out[0], size, nullptr, nullptr);
-    return out;
 }
 
 } // namespace
@@ -74,7 +65,7 @@ void claimProcess(const std::wstring& modulePath) {
          ++waited)
         Sleep(1);
     const std::wstring claimant(block->name, wcsnlen(block->name, std::size(block->name)));
-    throw std::runtime_error(anotherCopyMessage(utf8(claimant)));
+    throw std::runtime_error(anotherCopyMessage(lkm::narrowed(claimant)));
 }
 
 } // namespace lwf

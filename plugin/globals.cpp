@@ -9,7 +9,6 @@ int32_t windowed = 0;
 int32_t forcedBaseFov = 0;
 bool active = false;
 lkm::Layout layout;
-uint32_t gameBase = 0;
 Setters originalSetters{};
 double focalFactor = 1.0;
 std::atomic<uint32_t> lastWrittenFov{noFovWritten};

@@ -28,7 +28,6 @@ extern int32_t windowed;        // Windowed option, 0 or 1
 extern int32_t forcedBaseFov;   // BaseFOV option, 0 keeps the game's own FOV
 extern bool active;             // enforcement armed after the commit
 extern lkm::Layout layout;      // what recognition found
-extern uint32_t gameBase;       // load address of the game's main module
 extern Setters originalSetters; // gateway k reaches engine setter k
 extern double focalFactor;      // camera aspect / target aspect
 extern const Setters hooks;     // setHook<0> .. setHook<4>

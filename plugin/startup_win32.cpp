@@ -12,6 +12,7 @@
 #include "enforce.hpp"
 #include "globals.hpp"
 #include "hooks.hpp"
+#include "lkm/cvar_class.hpp"
 #include "lkm/earlier_patch.hpp"
 #include "lkm/image.hpp"
 #include "lkm/inspect.hpp"
@@ -76,15 +77,15 @@ void settleResolution() {
     requireResolution(resolutionX, resolutionY);
 }
 
-// The snapshot of the game's main module; captureImage sets gameBase first.
+// The snapshot of the game's main module.
 lkm::Image snapshotGame() {
-    std::vector<uint8_t> bytes = captureImage();
-    return lkm::Image(std::move(bytes), gameBase);
+    CapturedModule game = captureImage();
+    return lkm::Image(std::move(game.bytes), game.base);
 }
 
 // The live module: inside the game its load address is the pointer itself.
-uint8_t* liveGame() {
-    return reinterpret_cast<uint8_t*>(static_cast<uintptr_t>(gameBase));
+uint8_t* liveGame(const lkm::Image& image) {
+    return reinterpret_cast<uint8_t*>(static_cast<uintptr_t>(image.base));
 }
 
 // Recognition and plan, then the gateways and the one commit that makes every
@@ -99,8 +100,8 @@ void recognizeAndPatch(Startup& startup, const lkm::Image& image) {
         lkm::build(image, layout, std::move(layout.normalized), resolutionX, resolutionY, keepUi);
     // Only where the plan's writes lie is the plan compared with the image.
     const std::vector<lkm::Run> ranges = lkm::planRanges(image, layout, resolutionX, resolutionY, keepUi);
-    patchGame(windowsMemory(), {image, liveGame(), plan, ranges, layout.setters, hookAddresses()}, pinModule,
-              logLine, startup.gatewayPage, startup.committed);
+    patchGame(windowsMemory(), {image, liveGame(image), plan, ranges, layout.setters, hookAddresses()},
+              pinModule, logLine, startup.gatewayPage, startup.committed);
 }
 
 // Arms enforcement and applies the configured values once, in a fixed order.
@@ -113,9 +114,9 @@ void applyConfiguredValues() {
 void reportApplied(const Startup& startup) {
     char summary[256];
     std::snprintf(summary, sizeof summary,
-                  "Applied: %dx%d; windowed=%d; proportional menu/HUD=%d; FOV source=%s; 5 CVar hooks.",
+                  "Applied: %dx%d; windowed=%d; proportional menu/HUD=%d; FOV source=%s; %d CVar hooks.",
                   int(resolutionX), int(resolutionY), int(windowed), startup.keepUiAspectRatio,
-                  forcedBaseFov != 0 ? "INI BaseFOV" : "game configuration");
+                  forcedBaseFov != 0 ? "INI BaseFOV" : "game configuration", int(lkm::cvar::setterCount));
     logLine(summary);
     if (lkm::cameraAspectShowsEarlierPatch(layout))
         logLine("A previous executable patch was normalized in memory. Restore the previous on-disk patch "

@@ -22,7 +22,7 @@ uint32_t Image::address(uint32_t offset) const {
     return gameAddress(base, bytes.size(), offset);
 }
 
-std::string Image::z(uint32_t offset) const {
+std::string Image::stringAt(uint32_t offset) const {
     require(offset < bytes.size(), "Invalid image string.");
     const std::size_t left = bytes.size() - offset;
     const std::size_t limit = left < maxString ? left : maxString;

@@ -17,7 +17,7 @@ void findFullscreenCvar(const Image& image, Layout& layout, const Handover& hand
     std::vector<uint32_t> candidates;
     for (uint32_t m : handover.matches[site]) {
         try {
-            const std::string name = image.z(image.offset(read32(image, m + site.name)));
+            const std::string name = image.stringAt(image.offset(read32(image, m + site.name)));
             const uint8_t fallback = bytes.at(m + site.defaultValue);
             if (name == cvar::name::fullscreen && fallback <= 1) candidates.push_back(m);
         } catch (const std::exception&) {

@@ -19,8 +19,8 @@ uint32_t constructionOf(const Image& image, const std::vector<uint32_t>& sites, 
     std::vector<uint32_t> candidates;
     for (uint32_t m : sites) {
         try {
-            const std::string found =
-                image.z(image.offset(recognition::read32(image, m + signature::intCvarConstruction.name)));
+            const std::string found = image.stringAt(
+                image.offset(recognition::read32(image, m + signature::intCvarConstruction.name)));
             if (found == name &&
                 recognition::read32(image, m + signature::intCvarConstruction.object) + cvar::floatField ==
                     value)

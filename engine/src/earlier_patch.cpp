@@ -13,7 +13,7 @@ bool cameraAspectShowsEarlierPatch(const Layout& layout) {
 
 EarlierPatch earlierPatchOf(const Image& image, const Layout& layout) {
     // Normalisation writes nowhere but at the places of the restoring writes.
-    const WriteTarget target{image.base, image.bytes.size(), image.bytes.size()};
+    const WriteTarget target = wholeImage(image);
     EarlierPatch earlier;
     earlier.present =
         !differingRunsWithin(image.bytes, layout.normalized, rangesOf(stockRestoringWrites(layout, target)))

@@ -123,7 +123,7 @@ void findGuiFamily(const Image& image, Layout& layout, Handover& handover) {
 
     handover.currentReciprocal = read32(image, layout.verticalForward + forwardSite.multiplier);
     handover.currentReciprocalOffset = image.offset(handover.currentReciprocal);
-    if (handover.currentReciprocalOffset == plus(layout.horizontalInverse, stock::guiConversionLength)) {
+    if (handover.currentReciprocalOffset == stock::patchSpaceAfter(layout.horizontalInverse)) {
         // An earlier patch moved the reciprocal behind the horizontal inverse
         // conversion; the stock constant is still in the data.
         layout.verticalReciprocal = one(stockReciprocals(image), "original vertical reciprocal");

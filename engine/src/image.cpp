@@ -71,13 +71,13 @@ Image::Image(std::vector<uint8_t> bytes_, uint32_t base_) : bytes(std::move(byte
         // so the names can only come from the name table.
         require(nameTable != 0, "An import name table is required for engine recognition.");
 
-        const std::string dll = z(dllName);
+        const std::string dll = stringAt(dllName);
         for (uint32_t i = 0; i < maxThunks; ++i) {
             const uint32_t thunk = read<uint32_t>(bytes, at(nameTable + 4 * uint64_t(i)));
             if (thunk == 0) break;
             if (thunk & ordinalFlag) continue; // by ordinal: no name, but it still owns its slot
             // Hint/name record: a 2-byte hint, then the name.
-            std::string text = dll + "!" + z(thunk + 2);
+            std::string text = dll + "!" + stringAt(thunk + 2);
             // A slot past 2^32 - 1 is passed on as 2^32 - 1, which is never below a
             // 32-bit image length, so it fails as a slot outside the image.
             const uint64_t slot = addressTable + 4 * uint64_t(i);

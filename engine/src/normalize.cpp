@@ -7,7 +7,7 @@
 namespace lkm::recognition {
 
 void normalize(const Image& image, Layout& layout) {
-    const WriteTarget target{image.base, image.bytes.size(), image.bytes.size()};
+    const WriteTarget target = wholeImage(image);
     const std::vector<Write> writes = withoutOverlaps(stockRestoringWrites(layout, target));
     layout.normalized = image.bytes;
     applyWrites(layout.normalized, writes);

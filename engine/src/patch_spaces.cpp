@@ -48,10 +48,10 @@ bool knownReference(const std::vector<uint8_t>& bytes, uint32_t p) {
 
 void checkPatchSpaces(const Image& image, Layout& layout, const Handover& handover) {
     const std::vector<uint8_t>& bytes = image.bytes;
-    constexpr uint32_t after = stock::guiConversionLength;
-    checkAlignmentSpace(bytes, uint64_t(layout.horizontalForward) + after, 0x04);
-    checkAlignmentSpace(bytes, uint64_t(layout.verticalForward) + after, 0x08);
-    checkReciprocalSpace(bytes, uint64_t(layout.horizontalInverse) + after, handover.currentReciprocalOffset);
+    checkAlignmentSpace(bytes, stock::patchSpaceAfter(layout.horizontalForward), 0x04);
+    checkAlignmentSpace(bytes, stock::patchSpaceAfter(layout.verticalForward), 0x08);
+    checkReciprocalSpace(bytes, stock::patchSpaceAfter(layout.horizontalInverse),
+                         handover.currentReciprocalOffset);
 
     // The scan ends where the initializer body begins: an operand whose four
     // bytes reach the body is not examined.

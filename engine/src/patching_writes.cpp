@@ -2,7 +2,6 @@
 // HUD the virtual GUI canvas, a vertical reciprocal of its own for the GUI
 // code, and two trampolines that centre the stock interface in the canvas.
 #include <algorithm>
-#include <limits>
 
 #include "lkm/bytes.hpp"
 #include "lkm/machine_code.hpp"
@@ -16,13 +15,6 @@ namespace {
 
 constexpr double stockWidth = 1024.0;
 constexpr double stockHeight = 768.0;
-
-// The patch space after the conversion at `conversion` ("Invalid engine address." past 32 bits).
-uint32_t patchSpaceAfter(uint32_t conversion) {
-    require(conversion <= std::numeric_limits<uint32_t>::max() - stock::guiConversionLength,
-            "Invalid engine address.");
-    return conversion + stock::guiConversionLength;
-}
 
 // The canvas size in every place that holds it, and the conversions' reciprocals.
 void addCanvas(WriteListComposer& writes, const Layout& layout, const PatchValues& values,
@@ -68,9 +60,9 @@ std::vector<Write> patchingWrites(const Layout& layout, const PatchValues& value
     if (!keepUiAspect) return writes.take();
 
     // The three 15-byte filler runs after the conversion functions.
-    const uint32_t horizontalTrampoline = patchSpaceAfter(layout.horizontalForward);
-    const uint32_t verticalTrampoline = patchSpaceAfter(layout.verticalForward);
-    const uint32_t reciprocalSpace = patchSpaceAfter(layout.horizontalInverse);
+    const uint32_t horizontalTrampoline = stock::patchSpaceAfter(layout.horizontalForward);
+    const uint32_t verticalTrampoline = stock::patchSpaceAfter(layout.verticalForward);
+    const uint32_t reciprocalSpace = stock::patchSpaceAfter(layout.horizontalInverse);
     addCanvas(writes, layout, values, reciprocalSpace);
 
     // D8 0D addr (fmul), F3 0F 59 /r addr (mulss), F3 0F 10 /r addr (movss): the

@@ -29,7 +29,7 @@ std::vector<uint8_t> build(const Image& image, const Layout& layout, std::vector
 
 std::vector<Run> planRanges(const Image& image, const Layout& layout, int resolutionX, int resolutionY,
                             bool keepUiAspect) {
-    const WriteTarget target{image.base, image.bytes.size(), image.bytes.size()};
+    const WriteTarget target = wholeImage(image);
     std::vector<Run> ranges = rangesOf(stockRestoringWrites(layout, target));
     for (const Run& range : rangesOf(patchingWrites(
              layout, patchValuesForResolution(resolutionX, resolutionY), keepUiAspect, target)))

@@ -1,7 +1,5 @@
 // The writes that undo an earlier patch: every recognised place back to the
 // engine's stock content. On a stock image they change nothing.
-#include <limits>
-
 #include "lkm/bytes.hpp"
 #include "lkm/machine_code.hpp"
 #include "lkm/plan_writes.hpp"
@@ -14,9 +12,7 @@ namespace {
 
 // The patch space after the conversion at `conversion`, 15 bytes CC again.
 void restorePatchSpace(WriteListComposer& writes, const char* name, uint32_t conversion) {
-    require(conversion <= std::numeric_limits<uint32_t>::max() - stock::guiConversionLength,
-            "Invalid image range.");
-    writes.addCode(name, conversion + stock::guiConversionLength,
+    writes.addCode(name, stock::patchSpaceAfter(conversion),
                    std::vector<uint8_t>(stock::patchSpaceLength, stock::patchSpaceFiller));
 }
 

@@ -36,6 +36,10 @@ Write pieceOf(const Write& write, const ByteRange& range) {
 
 } // namespace
 
+WriteTarget wholeImage(const Image& image) {
+    return {image.base, image.bytes.size(), image.bytes.size()};
+}
+
 uint32_t WriteTarget::address(uint32_t offset) const {
     return gameAddress(base, imageLength, offset);
 }

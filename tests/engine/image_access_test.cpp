@@ -111,22 +111,22 @@ TEST(ImageAccess, StringsEndWithinFiveHundredTwelveBytes) {
     pe.fill(length - 4, 4, 'z');                        // runs into the image end
     pe.text(length - 3, "ab").fill(length - 4, 1, 'q'); // "qab" ending in the last byte
     const lkm::Image image = pe.image();
-    EXPECT_EQ(image.z(0x1000), "abc");
-    EXPECT_EQ(image.z(0x1003), "");
-    EXPECT_EQ(image.z(0x1100), std::string(511, 'x'));
-    EXPECT_EQ(image.z(0x1101), std::string(510, 'x'));
-    EXPECT_EQ(image.z(length - 4), "qab");
-    EXPECT_EQ(image.z(length - 1), "");
-    EXPECT_EQ(messageOf([&] { image.z(0x1400); }), "Unterminated image string.");
-    EXPECT_EQ(image.z(0x1401), std::string(511, 'y'));
+    EXPECT_EQ(image.stringAt(0x1000), "abc");
+    EXPECT_EQ(image.stringAt(0x1003), "");
+    EXPECT_EQ(image.stringAt(0x1100), std::string(511, 'x'));
+    EXPECT_EQ(image.stringAt(0x1101), std::string(510, 'x'));
+    EXPECT_EQ(image.stringAt(length - 4), "qab");
+    EXPECT_EQ(image.stringAt(length - 1), "");
+    EXPECT_EQ(messageOf([&] { image.stringAt(0x1400); }), "Unterminated image string.");
+    EXPECT_EQ(image.stringAt(0x1401), std::string(511, 'y'));
     for (uint32_t offset : {length, length + 1, 0xFFFFFFFFu})
-        EXPECT_EQ(messageOf([&] { image.z(offset); }), "Invalid image string.") << offset;
+        EXPECT_EQ(messageOf([&] { image.stringAt(offset); }), "Invalid image string.") << offset;
 
     PeBuilder end = layout();
     end.fill(length - 4, 4, 'z');
     const lkm::Image open = end.image();
-    EXPECT_EQ(messageOf([&] { open.z(length - 4); }), "Unterminated image string.");
-    EXPECT_EQ(messageOf([&] { open.z(length - 1); }), "Unterminated image string.");
+    EXPECT_EQ(messageOf([&] { open.stringAt(length - 4); }), "Unterminated image string.");
+    EXPECT_EQ(messageOf([&] { open.stringAt(length - 1); }), "Unterminated image string.");
 }
 
 struct BranchCase {

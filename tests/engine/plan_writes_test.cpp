@@ -24,7 +24,7 @@ TEST(PlanWrites, ListsOfTheFixtureNeitherOverlapNorRepeatAName) {
     const lkmtest::EngineImage engine = lkmtest::makeEngineImage();
     const lkm::Image image = engine.image();
     const lkm::Layout layout = engine.expectedLayout();
-    const lkm::WriteTarget target{image.base, image.bytes.size(), image.bytes.size()};
+    const lkm::WriteTarget target = lkm::wholeImage(image);
     for (const std::vector<lkm::Write>& writes :
          {lkm::stockRestoringWrites(layout, target),
           lkm::patchingWrites(layout, lkm::patchValuesForResolution(1920, 1080), true, target)}) {

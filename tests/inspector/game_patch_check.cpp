@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "files.hpp"
+#include "hex_text.hpp"
 #include "lkm/diff.hpp"
 #include "lkm/image.hpp"
 #include "mapped_file.hpp"
@@ -29,12 +30,6 @@ std::vector<uint8_t> fromHex(const std::string& text) {
     for (std::size_t i = 0; i + 1 < text.size(); i += 3)
         bytes.push_back(uint8_t(std::stoul(text.substr(i, 2), nullptr, 16)));
     return bytes;
-}
-
-std::string at(uint32_t address) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%08X", address);
-    return text;
 }
 
 } // namespace
@@ -68,7 +63,7 @@ int main(int argc, char** argv) {
         const uint32_t offset = patch.address - base;
         listed.emplace_back(offset, uint32_t(after.size()));
         if (!std::equal(after.begin(), after.end(), dump.begin() + static_cast<std::ptrdiff_t>(offset)))
-            fail("patch at " + at(patch.address) + " is not in memory");
+            fail("patch at " + lkmtool::hexWord(patch.address) + " is not in memory");
     }
     for (const lkmtool::Change& jump : report.redirections) {
         const uint32_t offset = jump.address - base;
@@ -78,7 +73,7 @@ int main(int argc, char** argv) {
         const uint32_t target = jump.address + 5 + rel;
         const bool outside = target < base || target - base >= dump.size();
         if (dump[offset] != 0xE9 || dump[offset + 5] != 0x90 || !outside)
-            fail("setter at " + at(jump.address) + " does not jump out of the game module");
+            fail("setter at " + lkmtool::hexWord(jump.address) + " does not jump out of the game module");
     }
 
     // Nothing else changed in the image's read-only sections.
@@ -100,7 +95,8 @@ int main(int argc, char** argv) {
                 covered =
                     covered || (first >= offset && first + uint64_t(run.length) <= offset + uint64_t(length));
             if (!covered)
-                fail("unlisted change of " + std::to_string(run.length) + " bytes at " + at(base + first));
+                fail("unlisted change of " + std::to_string(run.length) + " bytes at " +
+                     lkmtool::hexWord(base + first));
         }
     }
     std::printf("%zu patches and %zu redirections checked over %zu read-only bytes; %d failures\n",

@@ -54,9 +54,8 @@ TEST(InspectorMapping, MapsTheFileBackToTheImage) {
     ASSERT_FALSE(mapped.sections.empty());
     EXPECT_EQ(mapped.sections[0].name, ".text");
     EXPECT_EQ(lkmtool::sectionOf(mapped, stockEngine().places.aspectOperand), ".text");
-    uint32_t fileOffset = 0;
-    ASSERT_TRUE(lkmtool::fileOffsetOf(mapped, stockEngine().places.aspectOperand, fileOffset));
-    EXPECT_EQ(fileOffset, stockEngine().places.aspectOperand);
+    EXPECT_EQ(lkmtool::fileRangeOf(mapped, stockEngine().places.aspectOperand, 1),
+              stockEngine().places.aspectOperand);
 }
 
 TEST(InspectorMapping, RefusesMalformedFiles) {

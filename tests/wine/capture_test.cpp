@@ -119,16 +119,16 @@ struct FakeModule {
     }
 };
 
-TEST(CaptureModule, CopiesSizeOfImageBytesAndSetsGameBase) {
+TEST(CaptureModule, CopiesSizeOfImageBytesWithTheBase) {
     FakeModule module;
-    lwf::gameBase = 0;
-    std::vector<uint8_t> bytes = lwf::captureModule(module.block.address());
-    EXPECT_EQ(lwf::gameBase, uint32_t(module.block.address()));
+    lwf::CapturedModule captured = lwf::captureModule(module.block.address());
+    EXPECT_EQ(captured.base, uint32_t(module.block.address()));
+    std::vector<uint8_t> bytes = std::move(captured.bytes);
     ASSERT_EQ(bytes.size(), 2 * pageSize);
     EXPECT_EQ(std::memcmp(bytes.data(), module.block.page(0), 2 * pageSize), 0);
 
     module.put32(0x80 + 0x50, 4 * pageSize); // the last two pages are only reserved
-    bytes = lwf::captureModule(module.block.address());
+    bytes = lwf::captureModule(module.block.address()).bytes;
     ASSERT_EQ(bytes.size(), 4 * pageSize);
     EXPECT_EQ(std::memcmp(bytes.data(), module.block.page(0), 2 * pageSize), 0);
     EXPECT_EQ(std::vector<uint8_t>(bytes.begin() + 2 * pageSize, bytes.end()),
@@ -164,9 +164,7 @@ TEST(CaptureModule, TestsTheHeadersInLiveMemory) {
             module.put16(c.offset, static_cast<uint16_t>(c.value));
         else
             module.put32(c.offset, c.value);
-        lwf::gameBase = 0;
         EXPECT_EQ(module.capture(), c.message);
-        EXPECT_EQ(lwf::gameBase, uint32_t(module.block.address())); // set before any test
     }
 }
 
@@ -186,10 +184,10 @@ TEST(CaptureModule, HeaderBeyondMappedMemoryIsRejectedWithoutACrash) {
 }
 
 TEST(CaptureImage, MainModuleEqualsItsMemory) {
-    lwf::gameBase = 0;
-    std::vector<uint8_t> bytes = lwf::captureImage();
+    lwf::CapturedModule captured = lwf::captureImage();
+    std::vector<uint8_t>& bytes = captured.bytes;
     const auto* module = reinterpret_cast<const uint8_t*>(GetModuleHandleW(nullptr));
-    EXPECT_EQ(lwf::gameBase, uint32_t(reinterpret_cast<uintptr_t>(module)));
+    EXPECT_EQ(captured.base, uint32_t(reinterpret_cast<uintptr_t>(module)));
 
     const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(module);
     const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(module + dos->e_lfanew);
@@ -197,7 +195,7 @@ TEST(CaptureImage, MainModuleEqualsItsMemory) {
     EXPECT_EQ(std::memcmp(bytes.data(), module, bytes.size()), 0);
 
     // The snapshot is a valid image: its import map names what this program imports.
-    const lkm::Image image(std::move(bytes), lwf::gameBase);
+    const lkm::Image image(std::move(bytes), captured.base);
     bool virtualQuery = false;
     for (const auto& entry : image.imports) virtualQuery |= entry.second == "KERNEL32.dll!VirtualQuery";
     EXPECT_TRUE(virtualQuery);

@@ -3,6 +3,7 @@
 #include <shellapi.h>
 
 #include "console.hpp"
+#include "lkm/utf8_win32.hpp"
 #include "wide_text_win32.hpp"
 
 namespace lkmtool {
@@ -29,7 +30,7 @@ std::vector<std::string> commandLineWords(int, char**) {
     int count = 0;
     wchar_t** words = CommandLineToArgvW(GetCommandLineW(), &count);
     std::vector<std::string> out;
-    for (int i = 1; words && i < count; ++i) out.push_back(narrowed(words[i]));
+    for (int i = 1; words && i < count; ++i) out.push_back(lkm::narrowed(words[i]));
     LocalFree(words);
     return out;
 }

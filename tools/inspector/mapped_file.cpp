@@ -126,14 +126,4 @@ std::optional<uint32_t> fileRangeOf(const MappedFile& mapped, uint32_t offset, u
     return std::nullopt;
 }
 
-bool fileOffsetOf(const MappedFile& mapped, uint32_t offset, uint32_t& fileOffset) {
-    for (const SectionName& s : mapped.sections) {
-        if (offset >= s.rva && offset - s.rva < s.rawCopied) {
-            fileOffset = s.rawOffset + (offset - s.rva);
-            return true;
-        }
-    }
-    return false;
-}
-
 } // namespace lkmtool

@@ -47,9 +47,8 @@ MappedFile mapFile(const std::vector<uint8_t>& file);
 
 // Name of the section that holds an image offset, or "headers" / "?".
 std::string sectionOf(const MappedFile& mapped, uint32_t offset);
-// File offset of the byte mapped at an image offset; false when it came from no file byte.
-bool fileOffsetOf(const MappedFile& mapped, uint32_t offset, uint32_t& fileOffset);
-// File offset of `length` bytes at an image offset, all mapped from one section's raw data.
+// File offset of `length` bytes at an image offset, all mapped from one section's raw data;
+// none when a byte of them came from no file byte.
 std::optional<uint32_t> fileRangeOf(const MappedFile& mapped, uint32_t offset, uint32_t length);
 
 } // namespace lkmtool

@@ -2,18 +2,13 @@
 #include <cstdio>
 #include <string>
 
+#include "hex_text.hpp"
 #include "lkm/cvar_class.hpp"
 #include "report.hpp"
 
 namespace lkmtool {
 
 namespace {
-
-std::string address(uint32_t value) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%08X", value);
-    return text;
-}
 
 void line(std::string& out, const std::string& text) {
     out += text + "\n";
@@ -22,7 +17,7 @@ void line(std::string& out, const std::string& text) {
 void places(std::string& out, const std::string& title, const std::vector<Place>& list) {
     line(out, title);
     for (const Place& p : list) {
-        std::string row = "  " + address(p.address) + "  " + p.section;
+        std::string row = "  " + hexWord(p.address) + "  " + p.section;
         row.resize(std::max<std::size_t>(row.size(), 22), ' ');
         row += "  " + p.name;
         if (p.value) {
@@ -30,15 +25,15 @@ void places(std::string& out, const std::string& title, const std::vector<Place>
             std::snprintf(text, sizeof text, " = %.9g", double(*p.value));
             row += text;
         }
-        if (p.valueField) row += " (value at " + address(*p.valueField) + ")";
+        if (p.valueField) row += " (value at " + hexWord(*p.valueField) + ")";
         line(out, row);
     }
 }
 
 void changes(std::string& out, const std::vector<Change>& list) {
     for (const Change& c : list) {
-        std::string row = "  " + address(c.address) + "  " + c.section;
-        if (c.fileOffset) row += "  file " + address(*c.fileOffset);
+        std::string row = "  " + hexWord(c.address) + "  " + c.section;
+        if (c.fileOffset) row += "  file " + hexWord(*c.fileOffset);
         line(out, row + "  " + c.what);
         line(out, "      before: " + c.before);
         line(out, "      after:  " + c.after);
@@ -70,7 +65,7 @@ void restoration(std::string& out, const Report& r, const std::string& earlier) 
     line(out, earlier + "; " + counted(r.normalization.size(), "run") + " put back to the stock bytes:");
     changes(out, r.normalization);
     line(out, "Written: " + restored.output +
-                  (restored.checksum ? " (PE checksum recomputed: " + address(*restored.checksum) + ")"
+                  (restored.checksum ? " (PE checksum recomputed: " + hexWord(*restored.checksum) + ")"
                                      : " (PE checksum 0, left as it was)"));
 }
 

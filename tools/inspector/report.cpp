@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <utility>
 
+#include "hex_text.hpp"
 #include "lkm/cvar_class.hpp"
 #include "lkm/diff.hpp"
 #include "lkm/earlier_patch.hpp"
@@ -51,12 +52,10 @@ std::string describe(const std::vector<lkm::Write>& known, uint32_t offset, uint
     if (overlapping == 1 && only->content != lkm::WriteContent::code) {
         // A 4-byte value: show it whole, before and after.
         const auto show = [&](const std::vector<uint8_t>& bytes) {
+            if (only->content != lkm::WriteContent::floatValue)
+                return hexWord(lkm::read<uint32_t>(bytes, only->offset));
             char text[32];
-            if (only->content == lkm::WriteContent::floatValue)
-                std::snprintf(text, sizeof text, "%.9g", double(lkm::read<float>(bytes, only->offset)));
-            else
-                std::snprintf(text, sizeof text, "0x%08X",
-                              unsigned(lkm::read<uint32_t>(bytes, only->offset)));
+            std::snprintf(text, sizeof text, "%.9g", double(lkm::read<float>(bytes, only->offset)));
             return std::string(text);
         };
         what += ": " + show(before) + " -> " + show(after);
@@ -75,8 +74,7 @@ std::vector<Change> changes(const MappedFile& mapped, const lkm::Image& image,
                       hex(after, run.offset, run.length),
                       describe(known, run.offset, run.length, before, after),
                       std::nullopt};
-        uint32_t fileOffset;
-        if (fileOffsetOf(mapped, run.offset, fileOffset)) change.fileOffset = fileOffset;
+        change.fileOffset = fileRangeOf(mapped, run.offset, 1);
         change.length = run.length;
         out.push_back(change);
     }
@@ -184,8 +182,7 @@ Report inspectSource(const ByteSource& file, const Options& options) {
                         redirectionText(image.base + setter),
                         setterName(k) + " redirection",
                         std::nullopt};
-            uint32_t fileOffset;
-            if (fileOffsetOf(mapped, setter, fileOffset)) jump.fileOffset = fileOffset;
+            jump.fileOffset = fileRangeOf(mapped, setter, 1);
             report.redirections.push_back(jump);
         }
     }

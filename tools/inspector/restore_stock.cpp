@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
 #include <utility>
 
+#include "hex_text.hpp"
 #include "lkm/bytes.hpp"
 #include "lkm/pe_headers.hpp"
 
@@ -34,9 +34,7 @@ Restoration restoreStock(std::vector<uint8_t> file, const MappedFile& mapped,
         const uint32_t offset = run.address - base;
         const std::optional<uint32_t> at = fileRangeOf(mapped, offset, run.length);
         if (!at || uint64_t(offset) + run.length > stockImage.size()) {
-            char address[16];
-            std::snprintf(address, sizeof address, "0x%08X", run.address);
-            throw RestoreError("the earlier patch's run at " + std::string(address) + " (" + run.what +
+            throw RestoreError("the earlier patch's run at " + hexWord(run.address) + " (" + run.what +
                                ") lies outside the file's raw data; nothing written");
         }
         std::copy_n(stockImage.data() + offset, run.length, restored.stockFile.data() + *at);

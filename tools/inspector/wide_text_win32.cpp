@@ -2,6 +2,8 @@
 
 #include <climits>
 
+#include "lkm/utf8_win32.hpp"
+
 namespace lkmtool {
 
 std::wstring widened(const std::string& utf8) {
@@ -9,15 +11,6 @@ std::wstring widened(const std::string& utf8) {
     const int length = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), nullptr, 0);
     std::wstring out(std::size_t(length), L'\0');
     MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), &out[0], length);
-    return out;
-}
-
-std::string narrowed(const std::wstring& utf16) {
-    if (utf16.empty() || utf16.size() > INT_MAX) return std::string();
-    const int length =
-        WideCharToMultiByte(CP_UTF8, 0, utf16.data(), int(utf16.size()), nullptr, 0, nullptr, nullptr);
-    std::string out(std::size_t(length), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, utf16.data(), int(utf16.size()), &out[0], length, nullptr, nullptr);
     return out;
 }
 
@@ -31,7 +24,7 @@ std::string systemMessage(DWORD code) {
     while (!message.empty() && (message.back() == L'\r' || message.back() == L'\n' || message.back() == L' '))
         message.pop_back();
     if (message.empty()) return "system error " + std::to_string(code);
-    return narrowed(message);
+    return lkm::narrowed(message);
 }
 
 } // namespace lkmtool

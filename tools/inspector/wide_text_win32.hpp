@@ -1,5 +1,5 @@
-// UTF-8 inside the inspector, UTF-16 at the Windows calls, and the system's
-// own sentence for an error code.
+// UTF-8 inside the inspector, UTF-16 at the Windows calls (lkm::narrowed the
+// other way), and the system's own sentence for an error code.
 #pragma once
 
 #include <windows.h>
@@ -9,7 +9,6 @@
 namespace lkmtool {
 
 std::wstring widened(const std::string& utf8);
-std::string narrowed(const std::wstring& utf16);
 // FormatMessage's text for `code`, in the user's language, without the line break.
 std::string systemMessage(DWORD code);
 

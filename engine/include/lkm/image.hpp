@@ -41,7 +41,7 @@ struct Image {
     // Image offset -> game address ("Invalid engine address.").
     uint32_t address(uint32_t offset) const;
     // Zero-terminated string of at most 511 characters at an image offset.
-    std::string z(uint32_t offset) const;
+    std::string stringAt(uint32_t offset) const;
     // Absolute target of the E8/E9 rel32 instruction at an image offset.
     uint32_t branch(uint32_t offset) const;
     // True when [offset, offset + length) lies inside one writable section.

@@ -38,6 +38,10 @@ struct WriteTarget {
     uint32_t address(uint32_t offset) const;
 };
 
+struct Image;
+// The image itself: its base and length, every write inside it.
+WriteTarget wholeImage(const Image& image);
+
 // The values a patch writes, each already rounded to a float.
 struct PatchValues {
     float aspect = 0.0f;               // camera aspect

@@ -5,11 +5,20 @@
 
 #include <cstdint>
 
+#include "lkm/bytes.hpp"
+
 namespace lkm::stock {
 
 inline constexpr uint32_t guiConversionLength = 17; // every GUI conversion function, ret included
 inline constexpr uint32_t patchSpaceLength = 15;    // the CC run after three of them
 inline constexpr uint8_t patchSpaceFiller = 0xCC;   // int3
+
+// The offset of the patch space after the GUI conversion at `conversion`
+// ("Invalid engine address." past 32 bits).
+inline uint32_t patchSpaceAfter(uint32_t conversion) {
+    require(conversion <= UINT32_MAX - guiConversionLength, "Invalid engine address.");
+    return conversion + guiConversionLength;
+}
 
 // Float bit patterns.
 inline constexpr uint32_t cameraAspectBits = 0x3FAAAAAB;        // 4/3
