@@ -2,16 +2,16 @@
 
 #include <stdexcept>
 
-#include "lkm/plan.hpp"
 #include "options.hpp"
 
 namespace lwf {
 
 namespace {
 
-int32_t readFlag(const OptionReader& read, const wchar_t* key, int defaultValue, const char* message) {
-    const int32_t value = read(key, defaultValue);
-    if (!within(value, 0, 1)) throw std::runtime_error(message);
+// The key's value, or its default; throws the key's refusal for any value outside its limits.
+int32_t readJudged(const OptionReader& read, const IniKey& key) {
+    const int32_t value = read(key.name, key.defaultValue);
+    if (!within(value, uint32_t(key.lowest), uint32_t(key.highest))) throw std::runtime_error(key.refusal);
     return value;
 }
 
@@ -19,15 +19,18 @@ int32_t readFlag(const OptionReader& read, const wchar_t* key, int defaultValue,
 
 Settings readSettings(const OptionReader& read) {
     Settings settings;
-    settings.enabled = readFlag(read, L"Enabled", 1, "Enabled must be 0 or 1.") == 1;
+    settings.enabled = readJudged(read, ini::enabled) == 1;
     if (!settings.enabled) return settings;
-    settings.resolutionX = read(L"ResX", 0);
-    settings.resolutionY = read(L"ResY", 0);
-    settings.keepUiAspectRatio = readFlag(read, L"KeepUIAspectRatio", 1, "KeepUIAspectRatio must be 0 or 1.");
-    settings.windowed = readFlag(read, L"Windowed", 0, "Windowed must be 0 or 1.");
-    settings.baseFov = read(L"BaseFOV", 0);
-    if (!within(settings.baseFov, 0, 9999)) throw std::runtime_error("BaseFOV must be 0..9999.");
+    settings.resolutionX = read(ini::resX.name, ini::resX.defaultValue);
+    settings.resolutionY = read(ini::resY.name, ini::resY.defaultValue);
+    settings.keepUiAspectRatio = readJudged(read, ini::keepUiAspectRatio);
+    settings.windowed = readJudged(read, ini::windowed);
+    settings.baseFov = readJudged(read, ini::baseFov);
     return settings;
+}
+
+std::array<int32_t, ini::keyCount> valuesOf(const Settings& s) {
+    return {s.enabled ? 1 : 0, s.resolutionX, s.resolutionY, s.keepUiAspectRatio, s.windowed, s.baseFov};
 }
 
 bool automaticResolution(int32_t width, int32_t height) {
@@ -35,9 +38,9 @@ bool automaticResolution(int32_t width, int32_t height) {
 }
 
 void requireResolution(int32_t width, int32_t height) {
-    if (!within(width, lkm::minResolutionX, lkm::maxResolutionX) ||
-        !within(height, lkm::minResolutionY, lkm::maxResolutionY))
-        throw std::runtime_error("Set both ResX and ResY, or set both to 0 for automatic resolution.");
+    if (!within(width, uint32_t(ini::resX.lowest), uint32_t(ini::resX.highest)) ||
+        !within(height, uint32_t(ini::resY.lowest), uint32_t(ini::resY.highest)))
+        throw std::runtime_error(ini::resolutionRefusal);
 }
 
 } // namespace lwf

@@ -2,8 +2,11 @@
 // that the plug-in and the compatibility page share.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
+
+#include "ini_keys.hpp"
 
 namespace lwf {
 
@@ -20,17 +23,20 @@ struct Settings {
 // The value of one key of section MAIN, or the default when the key is absent.
 using OptionReader = std::function<int(const wchar_t* key, int defaultValue)>;
 
-// Reads the keys in the order Enabled, ResX, ResY, KeepUIAspectRatio, Windowed,
-// BaseFOV and judges each as it is read; the first that fails throws its
-// sentence and nothing after it is read. With Enabled 0 nothing else is read.
-// The resolution is judged later, by requireResolution.
+// Reads the keys in the order of ini::keys and judges each as it is read; the
+// first that fails throws its sentence and nothing after it is read. With
+// Enabled 0 nothing else is read. The resolution is judged later, by
+// requireResolution.
 Settings readSettings(const OptionReader& read);
+
+// The settings' values in the order of ini::keys, Enabled as 0 or 1.
+std::array<int32_t, ini::keyCount> valuesOf(const Settings& settings);
 
 // Both resolution keys 0: the plug-in takes the desktop's mode.
 bool automaticResolution(int32_t width, int32_t height);
 
-// Throws "Set both ResX and ResY, or set both to 0 for automatic resolution."
-// unless the width lies in 320..16384 and the height in 200..16384.
+// Throws ini::resolutionRefusal unless the width lies within the limits of
+// ini::resX and the height within those of ini::resY.
 void requireResolution(int32_t width, int32_t height);
 
 } // namespace lwf

@@ -49,6 +49,9 @@
     return dot > 0 ? name.slice(0, dot) + '-stock' + name.slice(dot) : name + '-stock';
   }
 
+  // The INI's key names in the plug-in's reading order, from the engine's own table (asked once).
+  let iniKeys = null;
+
   window.lkmCheck = {
     ready: ask({op: 'ready'}).then(() => true),
 
@@ -76,8 +79,8 @@
     },
 
     // {text} for the INI with these values, or {error} with the plug-in's sentence.
-    iniFor(values = {}) {
-      const keys = ['Enabled', 'ResX', 'ResY', 'KeepUIAspectRatio', 'Windowed', 'BaseFOV'];
+    async iniFor(values = {}) {
+      const keys = await (iniKeys = iniKeys || ask({op: 'iniKeys'}));
       return ask({op: 'iniFor', texts: keys.map((key) => optionText(values[key]))});
     },
 

@@ -61,6 +61,7 @@ const operations = {
     const data = engine._lkm_restored_data();
     return {report, stock: size === 0 ? null : engine.HEAPU8.slice(data, data + size)};
   },
+  iniKeys: (engine) => answerOf(engine, engine._lkm_ini_keys()),
   iniFor: (engine, request) => withTexts(engine, utf16, request.texts, (...texts) =>
     answerOf(engine, engine._lkm_ini_for(...texts))),
 };

@@ -4,6 +4,7 @@
 #include <emscripten.h>
 
 #include <cstdint>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -83,20 +84,27 @@ EMSCRIPTEN_KEEPALIVE double lkm_restored_size() {
     return double(restored.size());
 }
 
-// {"text": the filled INI} or {"error": the plug-in's sentence}, for the six
-// keys' texts (null where a key is left out).
-EMSCRIPTEN_KEEPALIVE const char* lkm_ini_for(const char16_t* enabled, const char16_t* resX,
-                                             const char16_t* resY, const char16_t* keepUi,
-                                             const char16_t* windowed, const char16_t* baseFov) {
-    const std::pair<const wchar_t*, const char16_t*> texts[] = {
-        {L"Enabled", enabled},          {L"ResX", resX},         {L"ResY", resY},
-        {L"KeepUIAspectRatio", keepUi}, {L"Windowed", windowed}, {L"BaseFOV", baseFov},
-    };
+// The INI's key names in reading order, a JSON array: the order of lkm_ini_for's texts.
+EMSCRIPTEN_KEEPALIVE const char* lkm_ini_keys() {
+    answer = "[";
+    for (const lwf::IniKey& key : lwf::ini::keys)
+        answer += (answer.size() > 1 ? ",\"" : "\"") + lwf::nameOf(key) + "\"";
+    answer += "]";
+    return answer.c_str();
+}
+
+// {"text": the filled INI} or {"error": the plug-in's sentence}, for the keys'
+// texts in the order of lkm_ini_keys (null where a key is left out).
+EMSCRIPTEN_KEEPALIVE const char* lkm_ini_for(const char16_t* text0, const char16_t* text1,
+                                             const char16_t* text2, const char16_t* text3,
+                                             const char16_t* text4, const char16_t* text5) {
+    const char16_t* const texts[] = {text0, text1, text2, text3, text4, text5};
+    static_assert(std::size(texts) == lwf::ini::keyCount, "one text for each key");
     try {
         const lwf::Settings settings = lwf::readSettings([&](const wchar_t* key, int defaultValue) {
-            for (const auto& text : texts) {
-                if (std::wstring(key) != text.first) continue;
-                const std::wstring value = optionText(text.second);
+            for (std::size_t k = 0; k < lwf::ini::keyCount; ++k) {
+                if (std::wstring(key) != lwf::ini::keys[k].name) continue;
+                const std::wstring value = optionText(texts[k]);
                 return lwf::parseOptionValue(value, unsigned(value.size()), defaultValue);
             }
             return defaultValue;

@@ -1,6 +1,6 @@
 #include "ini_file.hpp"
 
-#include <utility>
+#include <array>
 
 namespace lkmweb {
 
@@ -14,12 +14,8 @@ std::string keyOf(const std::string& line) {
 
 } // namespace
 
-std::string filledIni(const std::string& ini, const lwf::Settings& s) {
-    const std::pair<const char*, int32_t> values[] = {
-        {"Enabled", s.enabled ? 1 : 0}, {"ResX", s.resolutionX},
-        {"ResY", s.resolutionY},        {"KeepUIAspectRatio", s.keepUiAspectRatio},
-        {"Windowed", s.windowed},       {"BaseFOV", s.baseFov},
-    };
+std::string filledIni(const std::string& ini, const lwf::Settings& settings) {
+    const std::array<int32_t, lwf::ini::keyCount> values = lwf::valuesOf(settings);
     std::string out;
     bool inMain = false;
     for (std::size_t start = 0; start < ini.size();) {
@@ -29,10 +25,10 @@ std::string filledIni(const std::string& ini, const lwf::Settings& s) {
         start = end;
         if (!line.empty() && line[0] == '[') inMain = line.rfind("[MAIN]", 0) == 0;
         const std::string key = keyOf(line);
-        for (const auto& value : values) {
-            if (inMain && key == value.first) {
+        for (std::size_t k = 0; k < lwf::ini::keyCount; ++k) {
+            if (inMain && key == lwf::nameOf(lwf::ini::keys[k])) {
                 const std::size_t ending = line.find_first_of("\r\n");
-                line = key + "=" + std::to_string(value.second) +
+                line = key + "=" + std::to_string(values[k]) +
                        (ending == std::string::npos ? "" : line.substr(ending));
             }
         }

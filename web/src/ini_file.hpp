@@ -11,8 +11,8 @@ namespace lkmweb {
 // The default INI as it ships, embedded when the page is built.
 extern const char defaultIni[];
 
-// `ini` with the value of each of the six keys of section MAIN replaced by
-// `settings`' value; every other line as it was.
+// `ini` with the value of each key of lwf::ini::keys in section MAIN replaced
+// by `settings`' value; every other line as it was.
 std::string filledIni(const std::string& ini, const lwf::Settings& settings);
 
 } // namespace lkmweb
