@@ -110,7 +110,7 @@ class PageTest(unittest.TestCase):
                 self.assertEqual(self.page.call(restore), expected)
 
     def test_ini_is_the_default_one_with_the_values_or_the_plugins_refusal(self):
-        default = (pathlib.Path(__file__).parents[2] / "plugin" / "Larkmere.WidescreenFix.ini").read_text()
+        default = (WEB / "default-ini" / "Larkmere.WidescreenFix.ini").read_text()
         filled = default.replace("ResX=0\n", "ResX=2560\n").replace("ResY=0\n", "ResY=1080\n") \
                         .replace("Windowed=0\n", "Windowed=1\n").replace("BaseFOV=0\n", "BaseFOV=75\n")
         cases = [({}, {"text": default}),

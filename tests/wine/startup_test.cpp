@@ -17,7 +17,7 @@ using lwftest::HostOutcome;
 using lwftest::HostSetup;
 using Lines = std::vector<std::string>;
 
-const std::string banner = "Larkmere Widescreen Fix ASI 1.0";
+const std::string banner = std::string("Larkmere Widescreen Fix ASI ") + LKM_VERSION_TEXT;
 const std::string disabled = "Disabled by the INI. No game memory changed.";
 
 std::string stopped(const std::string& message) {
