@@ -3,76 +3,45 @@
 // the values it accepts.
 #include <gtest/gtest.h>
 
-#include <cctype>
-#include <cstdint>
+#include <algorithm>
 #include <fstream>
+#include <iterator>
+#include <regex>
 #include <string>
-#include <vector>
 
 #include "ini_keys.hpp"
 
 namespace {
 
-std::vector<std::string> linesOf(const char* path) {
+// Each key's line `Name=default` in table order, and in the text around it
+// that documents the key (`above` and `below` match it) its limits: "0 = "
+// where 0 means something of its own, "1 = " for a switch, else the first
+// plain value, `joint` and the highest.
+void expectEveryKey(const char* path, const std::string& above, const std::string& below,
+                    const std::string& joint) {
     std::ifstream in(path);
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        lines.push_back(line);
-    }
-    return lines;
-}
-
-// `words` stands in `text` with no digit right before or after it.
-bool namesNumbers(const std::string& text, const std::string& words) {
-    const auto digit = [&](std::size_t i) { return i < text.size() && std::isdigit(uint8_t(text[i])) != 0; };
-    for (std::size_t at = text.find(words); at != std::string::npos; at = text.find(words, at + 1))
-        if (!(at > 0 && digit(at - 1)) && !digit(at + words.size())) return true;
-    return false;
-}
-
-// A description of a key names its limits: "0 = " where 0 means something of
-// its own, "1 = " for a switch, else the first plain value, `joint`, the highest.
-void expectLimits(const std::string& text, const lwf::IniKey& key, const std::string& joint) {
-    if (key.lowest == 0) EXPECT_TRUE(namesNumbers(text, "0 = ")) << text;
-    const std::string first = std::to_string(key.lowest == 0 ? 1 : key.lowest);
-    EXPECT_TRUE(namesNumbers(text, key.highest == 1 ? "1 = " : first + joint + std::to_string(key.highest)))
-        << text;
-}
-
-// Each key's line `Name=default` after `from` and in table order; `describe`
-// gathers the text that documents the key at a line.
-template <class Describe>
-void expectEveryKey(const std::vector<std::string>& lines, std::size_t from, const std::string& indent,
-                    const std::string& joint, Describe describe) {
+    std::string rest((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    rest.erase(std::remove(rest.begin(), rest.end(), '\r'), rest.end());
     for (const lwf::IniKey& key : lwf::ini::keys) {
-        const std::string set = indent + lwf::nameOf(key) + "=" + std::to_string(key.defaultValue);
-        while (from < lines.size() && lines[from].compare(0, set.size(), set) != 0) ++from;
-        ASSERT_LT(from, lines.size()) << set << " missing or out of order";
-        expectLimits(describe(from), key, joint);
+        const std::string name = lwf::nameOf(key) + "=" + std::to_string(key.defaultValue);
+        std::smatch found;
+        ASSERT_TRUE(
+            std::regex_search(rest, found, std::regex(above + "\n *" + name + "( [^\n]*)?\n" + below)))
+            << name << " missing or out of order in " << path;
+        const std::string text = found.str();
+        const std::string first = std::to_string(key.lowest == 0 ? 1 : key.lowest);
+        const std::string range =
+            key.highest == 1 ? "1 = " : first + joint + std::to_string(key.highest) + "[^0-9]";
+        EXPECT_TRUE(std::regex_search(text, std::regex("(^|[^0-9])" + range))) << text;
+        EXPECT_TRUE(key.lowest != 0 || text.find("0 = ") != std::string::npos) << text;
+        rest.erase(0, std::size_t(found.position() + found.length()) - 1);
     }
 }
 
-TEST(IniTexts, DefaultIniSetsEveryKeyToItsDefaultBelowItsLimits) {
-    const std::vector<std::string> lines = linesOf(LKM_SOURCE_INI);
-    std::size_t main = 0;
-    while (main < lines.size() && lines[main] != "[MAIN]") ++main;
-    expectEveryKey(lines, main, "", " to ", [&](std::size_t at) {
-        std::string comments; // the comment lines just above the key
-        for (std::size_t i = at; i > 0 && lines[i - 1].rfind(';', 0) == 0; --i)
-            comments = lines[i - 1] + comments;
-        return comments;
-    });
-}
-
-TEST(IniTexts, ReadmeListsEveryKeyWithItsDefaultAndLimits) {
-    const std::vector<std::string> lines = linesOf(LKM_README);
-    expectEveryKey(lines, 0, "  ", "..", [&](std::size_t at) {
-        std::string text = lines[at]; // the key's line and the deeper-indented ones after it
-        for (std::size_t i = at + 1; i < lines.size() && lines[i].rfind("      ", 0) == 0; ++i)
-            text += lines[i];
-        return text;
-    });
+TEST(IniTexts, DefaultIniAndReadmeNameEveryKeyWithItsDefaultAndLimits) {
+    expectEveryKey(LKM_SOURCE_INI, "(\n;[^\n]*)+", "", " to "); // the comment lines above the key
+    expectEveryKey(LKM_README, "", "( {8,}[^\n]*\n)*",
+                   "\\.\\."); // the key's line and the deeper ones after it
 }
 
 } // namespace
