@@ -17,7 +17,7 @@ bool number(const std::string& text, int& value) {
     return true;
 }
 
-// "320..16384 x 200..16384", from the plan's own limits.
+// The plan's own limits, as "WMIN..WMAX x HMIN..HMAX".
 std::string resolutionLimits() {
     return std::to_string(lkm::minResolutionX) + ".." + std::to_string(lkm::maxResolutionX) + " x " +
            std::to_string(lkm::minResolutionY) + ".." + std::to_string(lkm::maxResolutionY);
