@@ -3,7 +3,7 @@ headless Chromium (the bytes already in memory, timed in the page from the call
 to the answer) against the native lkm-inspect's whole run (process start,
 reading the file, JSON out), side by side, RUNS times each, alternating. Prints
 the medians and their ratio, and the page's weight; fails when the page takes
-more than 1.5 times as long or weighs more than 512 KiB.
+more than 1.5 times as long (the target is 1.2) or weighs more than 512 KiB.
 
 usage: web_bench.py WEB_DIR LKM_INSPECT LARGE_EXE [RUNS]"""
 import pathlib
@@ -43,6 +43,6 @@ page_median = statistics.median(page_times)
 ratio = page_median / native_median
 print("native lkm-inspect: median %.1f ms of %d runs" % (native_median * 1000, runs))
 print("page lkmCheck.inspect: median %.1f ms of %d runs" % (page_median * 1000, runs))
-print("ratio page / native: %.2f (goal: at most 1.5)" % ratio)
+print("ratio page / native: %.2f (goal: at most 1.5, target 1.2)" % ratio)
 print("page weight: %d bytes (%.0f KiB; goal: at most 512 KiB)" % (weight, weight / 1024))
 sys.exit(0 if ratio <= 1.5 and weight <= 512 * 1024 else 1)

@@ -6,9 +6,29 @@
   const worker = new Worker(URL.createObjectURL(new Blob([source], {type: 'text/javascript'})));
   const pending = new Map();
   let lastId = 0;
+  // Bytes in memory reach the worker in a buffer that is lent to it, not cloned,
+  // and come back with the answer: each request copies the caller's bytes once,
+  // into memory already in use. The spare is let go after a minute unused.
+  let spare = null;
+  let spareTimer = 0;
+
+  function lent(input) {
+    const buffer = spare && spare.byteLength >= input.length ? spare : new ArrayBuffer(input.length);
+    spare = null;
+    const bytes = new Uint8Array(buffer, 0, input.length);
+    bytes.set(input);
+    return bytes;
+  }
+
+  function keepSpare(buffer) {
+    spare = buffer;
+    clearTimeout(spareTimer);
+    spareTimer = setTimeout(() => (spare = null), 60000);
+  }
 
   worker.onmessage = (event) => {
-    const {id, result, failure} = event.data;
+    const {id, result, failure, lentBack} = event.data;
+    if (lentBack) keepSpare(lentBack);
     const request = pending.get(id);
     pending.delete(id);
     if (failure !== undefined) request.reject(new Error(failure));
@@ -24,13 +44,14 @@
     return new Promise((resolve, reject) => {
       const id = ++lastId;
       pending.set(id, {resolve, reject});
-      worker.postMessage(Object.assign({id}, message));
+      const transfer = message.bytes ? [message.bytes.buffer] : [];
+      worker.postMessage(Object.assign({id}, message), transfer);
     });
   }
 
   // What the executable is: bytes in memory, a chosen File, or a dropped folder ({folder: true, name}).
   function executable(input) {
-    if (input instanceof Uint8Array) return {bytes: input, name: 'GAME.exe'};
+    if (input instanceof Uint8Array) return {bytes: lent(input), name: 'GAME.exe'};
     if (input instanceof File) return {file: input, name: input.name};
     if (input && input.folder) return {folder: true, name: String(input.name)};
     throw new TypeError('lkmCheck takes a Uint8Array, a File or {folder: true, name}');

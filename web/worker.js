@@ -1,6 +1,7 @@
 // The worker's loop, inside lkmWorkerMain beside the engine: one request at a
 // time, answered with the request's id. The executable is read range by range,
-// from the bytes given or, synchronously, from the chosen File.
+// from the bytes given or, synchronously, from the chosen File. The buffer that
+// brought the bytes goes back with the answer, for the next request.
 const engineLoaded = createLkmEngine();
 
 function sourceOf(request) {
@@ -68,13 +69,16 @@ const operations = {
 
 onmessage = async (event) => {
   const request = event.data;
+  const lentBack = request.bytes ? request.bytes.buffer : undefined;
   let engine = null;
+  let answer;
   try {
     engine = await engineLoaded;
-    postMessage({id: request.id, result: operations[request.op](engine, request)});
+    answer = {id: request.id, result: operations[request.op](engine, request)};
   } catch (error) {
-    postMessage({id: request.id, failure: String((error && error.message) || error)});
+    answer = {id: request.id, failure: String((error && error.message) || error)};
   } finally {
     if (engine) engine.lkmSource = null;
   }
+  postMessage(Object.assign(answer, {lentBack}), lentBack ? [lentBack] : []);
 };

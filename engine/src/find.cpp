@@ -5,10 +5,12 @@
 // two literal bytes of the pattern at once (the rarest and, at its distance,
 // a second one) sixteen positions at a time where the processor has SSE2, and
 // otherwise jumps with memchr from one occurrence of the rarest literal to the
-// next; the whole pattern is verified only where they match. Several
-// signatures are searched together, a cache-sized chunk of code at a time, so
-// that a pass over the code reads it from memory only once.
-#if defined(__GNUC__) && (defined(__i386__) || defined(__x86_64__))
+// next; the whole pattern is verified only where they match. A WebAssembly
+// build with SIMD takes the same vector path: its SSE2 intrinsics map one to
+// one onto wasm SIMD instructions. Several signatures are searched together,
+// a cache-sized chunk of code at a time, so that a pass over the code reads it
+// from memory only once.
+#if defined(__GNUC__) && (defined(__i386__) || defined(__x86_64__) || defined(__wasm_simd128__))
 #include <emmintrin.h>
 #define LKM_FIND_SSE2 1
 #endif
@@ -126,7 +128,11 @@ void scanWithMemchr(const std::vector<int>& pattern, const uint8_t* data, uint64
 }
 
 #ifdef LKM_FIND_SSE2
+#ifdef __wasm__
+#define LKM_SSE2
+#else
 #define LKM_SSE2 __attribute__((target("sse2")))
+#endif
 // A 32-bit Windows thread may enter with a stack aligned to 4 bytes only; the
 // scan realigns it for the 16-byte vector spills.
 #ifdef __i386__

@@ -86,10 +86,19 @@ class PageTest(unittest.TestCase):
                     self.assertEqual(self.page.inspect_chosen(page_options), native(path, *command_words))
 
     def test_bytes_in_memory_are_read_like_the_file(self):
-        bytes_ = list(EARLIER.read_bytes())
-        answer = self.page.call("return lkmCheck.inspect(new Uint8Array(arguments[0]), "
-                                "{name: 'Larkmere.exe', resolution: '1920x1080'})", bytes_)
-        self.assertEqual(answer, native(EARLIER, "--resolution", "1920x1080"))
+        # Longer bytes, then shorter ones: the buffer lent to the worker is used
+        # again, and the caller's bytes stay whole.
+        truncated = self.refused[2]
+        for path, options, words in [(EARLIER, {"resolution": "1920x1080"}, ("--resolution", "1920x1080")),
+                                     (truncated, {}, ())]:
+            with self.subTest(path.name):
+                bytes_ = list(path.read_bytes())
+                answer, length = self.page.call(
+                    "const bytes = new Uint8Array(arguments[0]);"
+                    "return lkmCheck.inspect(bytes, arguments[1]).then(r => [r, bytes.length])",
+                    bytes_, dict(options, name=path.name))
+                self.assertEqual(answer, native(path, *words))
+                self.assertEqual(length, len(bytes_))
 
     def test_stock_copy_is_what_the_inspector_writes(self):
         out = self.scratch / "stock-by-lkm-inspect.exe"

@@ -63,11 +63,13 @@ std::string describe(const std::vector<lkm::Write>& known, uint32_t offset, uint
     return what;
 }
 
+// The changes from `before` to `after`, which differ nowhere outside `ranges`:
+// only those bytes are compared, not the whole image.
 std::vector<Change> changes(const MappedFile& mapped, const lkm::Image& image,
                             const std::vector<uint8_t>& before, const std::vector<uint8_t>& after,
-                            const std::vector<lkm::Write>& known) {
+                            const std::vector<lkm::Write>& known, const std::vector<lkm::Run>& ranges) {
     std::vector<Change> out;
-    for (const lkm::Run& run : lkm::differingRuns(before, after)) {
+    for (const lkm::Run& run : lkm::differingRunsWithin(before, after, ranges)) {
         Change change{image.base + run.offset,
                       sectionOf(mapped, run.offset),
                       hex(before, run.offset, run.length),
@@ -152,7 +154,8 @@ Report inspectSource(const ByteSource& file, const Options& options) {
     report.aspect = layout.aspect;
     const std::vector<lkm::Write> known =
         lkm::stockRestoringWrites(layout, {image.base, image.bytes.size(), image.bytes.size()});
-    report.normalization = changes(mapped, image, image.bytes, layout.normalized, known);
+    report.normalization =
+        changes(mapped, image, image.bytes, layout.normalized, known, lkm::rangesOf(known));
     const lkm::EarlierPatch earlier = lkm::earlierPatchOf(image, layout);
     report.earlierPatch = earlier.present;
     report.cameraAspectChanged = earlier.cameraAspect;
@@ -172,7 +175,9 @@ Report inspectSource(const ByteSource& file, const Options& options) {
         // The plan is written into the normalised bytes, which nothing needs afterwards.
         const std::vector<uint8_t> plan = lkm::build(image, layout, std::move(layout.normalized),
                                                      report.resolutionX, report.resolutionY, report.keepUi);
-        report.patches = changes(mapped, image, image.bytes, plan, known);
+        report.patches =
+            changes(mapped, image, image.bytes, plan, known,
+                    lkm::planRanges(image, layout, report.resolutionX, report.resolutionY, report.keepUi));
         for (std::size_t k = 0; k < layout.setters.size(); ++k) {
             const uint32_t setter = layout.setters[k];
             const uint32_t length = std::min(lkm::redirectionLength, uint32_t(image.bytes.size()) - setter);
