@@ -9,7 +9,7 @@ namespace lwf {
 template <int N>
 bool LKM_FASTCALL setHook(void* object, void* passThrough, unsigned value) {
     const bool result = originalSetters[N](object, passThrough, value);
-    if (result && active) enforce(object);
+    if (result && active.load(std::memory_order_acquire)) enforce(object);
     return result;
 }
 

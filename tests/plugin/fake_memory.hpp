@@ -1,8 +1,10 @@
 // A stand-in for the process memory services: plain buffers, a log of every
 // call in the order made, the protection each page currently has, and failures
-// injected by call number.
+// injected by call number. Its other threads are scripted; their calls go to a
+// log of their own.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <functional>
@@ -37,6 +39,7 @@ public:
 
     bool protect(void* address, std::size_t size, uint32_t protection, uint32_t* previous) override {
         const int number = ++protects_;
+        if (anyHeld()) ++callsWhileHeld;
         char line[80];
         std::snprintf(line, sizeof line, "protect %+lld %zu %02X", relative(address), size,
                       unsigned(protection));
@@ -70,6 +73,7 @@ public:
     }
 
     void* allocate(std::size_t, uint32_t) override {
+        if (anyHeld()) ++callsWhileHeld;
         calls.push_back("allocate");
         return nullptr;
     }
@@ -77,6 +81,56 @@ public:
     bool release(void*) override {
         calls.push_back("release");
         return false;
+    }
+
+    // Another thread of the process: where it stands at each reading of its
+    // instruction pointer (the last place repeats), and how it answers.
+    struct Thread {
+        std::vector<uintptr_t> places{0};
+        lwf::Suspension suspension = lwf::Suspension::held;
+        bool unreadable = false;    // its instruction pointer cannot be read
+        bool refusesResume = false; // every resume fails
+        int readings = 0, suspended = 0, opened = 0;
+    };
+    std::vector<Thread> threads;
+    bool listFails = false;               // otherThreads fails after opening every thread
+    std::vector<std::string> threadCalls; // "list", "suspend 0", "ip 0", "resume 0", "yield", "close 0"
+    int callsWhileHeld = 0;               // protect or allocate calls while a thread was suspended
+
+    bool otherThreads(std::vector<void*>& handles) override {
+        threadCalls.push_back("list");
+        for (Thread& thread : threads) {
+            ++thread.opened;
+            handles.push_back(&thread);
+        }
+        return !listFails;
+    }
+    lwf::Suspension suspend(void* handle) override {
+        Thread& thread = *static_cast<Thread*>(handle);
+        threadCalls.push_back("suspend " + std::to_string(&thread - threads.data()));
+        if (thread.suspension == lwf::Suspension::held) ++thread.suspended;
+        return thread.suspension;
+    }
+    bool instructionPointer(void* handle, uintptr_t* address) override {
+        Thread& thread = *static_cast<Thread*>(handle);
+        threadCalls.push_back("ip " + std::to_string(&thread - threads.data()));
+        if (thread.unreadable) return false;
+        const std::size_t last = thread.places.size() - 1;
+        *address = thread.places[std::min(std::size_t(thread.readings++), last)];
+        return true;
+    }
+    bool resume(void* handle) override {
+        Thread& thread = *static_cast<Thread*>(handle);
+        threadCalls.push_back("resume " + std::to_string(&thread - threads.data()));
+        if (thread.refusesResume) return false;
+        --thread.suspended;
+        return true;
+    }
+    void yield() override { threadCalls.push_back("yield"); }
+    void closeThread(void* handle) override {
+        Thread& thread = *static_cast<Thread*>(handle);
+        threadCalls.push_back("close " + std::to_string(&thread - threads.data()));
+        --thread.opened;
     }
 
     // Gives one page a protection other than `initialProtection` before the test.
@@ -98,6 +152,12 @@ public:
         for (const auto& [page, protection] : pages)
             if (protection != initialOf(page)) changed.push_back(page);
         return changed;
+    }
+
+    // True while any thread is suspended (one that refuses every resume stays so).
+    bool anyHeld() const {
+        return std::any_of(threads.begin(), threads.end(),
+                           [](const Thread& t) { return t.suspended > 0 && !t.refusesResume; });
     }
 
 private:
