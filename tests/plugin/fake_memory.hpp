@@ -84,12 +84,11 @@ public:
     }
 
     // Another thread of the process: where it stands at each reading of its
-    // instruction pointer (the last place repeats), and how it answers.
+    // instruction pointer (the last place repeats; none: it cannot be read).
     struct Thread {
         std::vector<uintptr_t> places{0};
         lwf::Suspension suspension = lwf::Suspension::held;
-        bool unreadable = false;    // its instruction pointer cannot be read
-        bool refusesResume = false; // every resume fails
+        bool refusesResume = false;
         int readings = 0, suspended = 0, opened = 0;
     };
     std::vector<Thread> threads;
@@ -99,38 +98,31 @@ public:
 
     bool otherThreads(std::vector<void*>& handles) override {
         threadCalls.push_back("list");
-        for (Thread& thread : threads) {
-            ++thread.opened;
-            handles.push_back(&thread);
-        }
+        for (Thread& thread : threads) handles.push_back((++thread.opened, &thread));
         return !listFails;
     }
     lwf::Suspension suspend(void* handle) override {
-        Thread& thread = *static_cast<Thread*>(handle);
-        threadCalls.push_back("suspend " + std::to_string(&thread - threads.data()));
-        if (thread.suspension == lwf::Suspension::held) ++thread.suspended;
+        Thread& thread = called("suspend ", handle);
+        thread.suspended += thread.suspension == lwf::Suspension::held ? 1 : 0;
         return thread.suspension;
     }
     bool instructionPointer(void* handle, uintptr_t* address) override {
-        Thread& thread = *static_cast<Thread*>(handle);
-        threadCalls.push_back("ip " + std::to_string(&thread - threads.data()));
-        if (thread.unreadable) return false;
-        const std::size_t last = thread.places.size() - 1;
-        *address = thread.places[std::min(std::size_t(thread.readings++), last)];
+        Thread& thread = called("ip ", handle);
+        if (thread.places.empty()) return false;
+        *address = thread.places[std::min(std::size_t(thread.readings++), thread.places.size() - 1)];
         return true;
     }
     bool resume(void* handle) override {
-        Thread& thread = *static_cast<Thread*>(handle);
-        threadCalls.push_back("resume " + std::to_string(&thread - threads.data()));
-        if (thread.refusesResume) return false;
-        --thread.suspended;
-        return true;
+        Thread& thread = called("resume ", handle);
+        thread.suspended -= thread.refusesResume ? 0 : 1;
+        return !thread.refusesResume;
     }
     void yield() override { threadCalls.push_back("yield"); }
-    void closeThread(void* handle) override {
+    void closeThread(void* handle) override { --called("close ", handle).opened; }
+    Thread& called(const char* call, void* handle) {
         Thread& thread = *static_cast<Thread*>(handle);
-        threadCalls.push_back("close " + std::to_string(&thread - threads.data()));
-        --thread.opened;
+        threadCalls.push_back(call + std::to_string(&thread - threads.data()));
+        return thread;
     }
 
     // Gives one page a protection other than `initialProtection` before the test.
