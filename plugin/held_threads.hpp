@@ -14,7 +14,9 @@ struct Patch;
 class HeldThreads {
 public:
     // Lists and opens the other threads; everything the holding needs is
-    // allocated here, so that hold and release allocate nothing.
+    // allocated here, so that hold and release allocate nothing. A thread
+    // started after the listing is not held. A failed resume is not retried:
+    // the thread is gone, or its handle no longer valid.
     explicit HeldThreads(MemoryServices& memory);
     // Resumes every thread still held and closes every handle.
     ~HeldThreads();
