@@ -73,7 +73,7 @@ int32_t truncateSaturating(float value) {
 }
 
 void enforce(void* object) {
-    if (!active) return;
+    if (!active.load(std::memory_order_acquire)) return;
     const uintptr_t pointer = reinterpret_cast<uintptr_t>(object);
     const uint32_t address = static_cast<uint32_t>(pointer);
     if (address != pointer) return; // beyond 32 bits: no game object

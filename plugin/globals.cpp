@@ -7,7 +7,7 @@ int32_t resolutionX = 0;
 int32_t resolutionY = 0;
 int32_t windowed = 0;
 int32_t forcedBaseFov = 0;
-bool active = false;
+std::atomic<bool> active{false};
 lkm::Layout layout;
 Setters originalSetters{};
 double focalFactor = 1.0;

@@ -1,5 +1,6 @@
 // The plug-in's state that outlives the start-up. Everything here is written
-// by the start-up before `active` becomes true and only read afterwards.
+// by the start-up before `active` becomes true and only read afterwards, on
+// any thread.
 #pragma once
 
 #include <array>
@@ -26,11 +27,14 @@ extern int32_t resolutionX;     // target width in pixels
 extern int32_t resolutionY;     // target height in pixels
 extern int32_t windowed;        // Windowed option, 0 or 1
 extern int32_t forcedBaseFov;   // BaseFOV option, 0 keeps the game's own FOV
-extern bool active;             // enforcement armed after the commit
 extern lkm::Layout layout;      // what recognition found
 extern Setters originalSetters; // gateway k reaches engine setter k
 extern double focalFactor;      // camera aspect / target aspect
 extern const Setters hooks;     // setHook<0> .. setHook<4>
+
+// Enforcement armed after the commit: stored with release after every global
+// above is written, loaded with acquire by the setter replacements.
+extern std::atomic<bool> active;
 
 // The float bit pattern enforce last wrote into r_fov, read and written by the
 // setter replacements on any engine thread without a lock. enforce never writes

@@ -9,7 +9,8 @@ namespace lwf {
 template <int N>
 bool LKM_FASTCALL setHook(void* object, void* passThrough, unsigned value) {
     const bool result = originalSetters[N](object, passThrough, value);
-    if (result && active) enforce(object);
+    // enforce loads `active` with acquire first and does nothing before the start-up armed it.
+    if (result) enforce(object);
     return result;
 }
 

@@ -5,8 +5,16 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace lwf {
+
+// What suspending a thread of the process came to.
+enum class Suspension {
+    held,    // the thread stopped
+    gone,    // it had exited: nothing to hold
+    refused, // it runs on and could not be stopped
+};
 
 // Windows page protection constants used by the plug-in.
 inline constexpr uint32_t pageReadWrite = 0x04;        // PAGE_READWRITE
@@ -27,6 +35,23 @@ struct MemoryServices {
     virtual void* allocate(std::size_t size, uint32_t protection) = 0;
     // VirtualFree(address, 0, MEM_RELEASE).
     virtual bool release(void* address) = 0;
+
+    // The threads of the process other than the calling one (toolhelp snapshot,
+    // OpenThread), appended to `threads` as handles that can be suspended, read
+    // and resumed. A thread that exited before it was opened is left out; false
+    // when the list cannot be taken or a live thread cannot be opened (the
+    // handles appended so far stay in `threads`).
+    virtual bool otherThreads(std::vector<void*>& threads) = 0;
+    // SuspendThread. Neither this nor the three below allocates or takes a lock.
+    virtual Suspension suspend(void* thread) = 0;
+    // GetThreadContext of a suspended thread: false when it cannot be read.
+    virtual bool instructionPointer(void* thread, uintptr_t* address) = 0;
+    // ResumeThread: false on failure.
+    virtual bool resume(void* thread) = 0;
+    // SwitchToThread, or Sleep(0) when no other thread was ready to run here.
+    virtual void yield() = 0;
+    // CloseHandle of a handle from otherThreads.
+    virtual void closeThread(void* thread) = 0;
 };
 
 // The services of the running Windows process (Windows builds only).

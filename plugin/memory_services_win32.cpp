@@ -1,11 +1,34 @@
 // The memory services of the running Windows process.
 #include <windows.h>
+// After windows.h, which it needs.
+#include <tlhelp32.h>
+
+#include <cstddef>
 
 #include "memory_services.hpp"
 
 namespace lwf {
 
 namespace {
+
+constexpr DWORD threadAccess = THREAD_SUSPEND_RESUME | THREAD_GET_CONTEXT | THREAD_QUERY_INFORMATION;
+
+// True when the thread behind `thread` has ended (its exit code is set).
+bool exited(HANDLE thread) {
+    DWORD code = 0;
+    return GetExitCodeThread(thread, &code) != 0 && code != STILL_ACTIVE;
+}
+
+// A toolhelp snapshot, closed on every way out.
+struct Snapshot {
+    HANDLE handle = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    Snapshot() = default;
+    Snapshot(const Snapshot&) = delete;
+    Snapshot& operator=(const Snapshot&) = delete;
+    ~Snapshot() {
+        if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
+    }
+};
 
 class WindowsMemory final : public MemoryServices {
 public:
@@ -33,6 +56,54 @@ public:
     }
 
     bool release(void* address) override { return VirtualFree(address, 0, MEM_RELEASE) != 0; }
+
+    bool otherThreads(std::vector<void*>& threads) override {
+        const Snapshot snapshot;
+        if (snapshot.handle == INVALID_HANDLE_VALUE) return false;
+        const DWORD process = GetCurrentProcessId();
+        const DWORD self = GetCurrentThreadId();
+        THREADENTRY32 entry{};
+        entry.dwSize = sizeof entry;
+        for (BOOL more = Thread32First(snapshot.handle, &entry); more;
+             more = Thread32Next(snapshot.handle, &entry)) {
+            // An entry too short to name its process is no thread of ours.
+            const bool named = entry.dwSize >= offsetof(THREADENTRY32, th32OwnerProcessID) + sizeof(DWORD);
+            const bool other = named && entry.th32OwnerProcessID == process && entry.th32ThreadID != self;
+            entry.dwSize = sizeof entry;
+            if (!other) continue;
+            threads.reserve(threads.size() + 1); // room first: an opened handle is never lost
+            const HANDLE thread = OpenThread(threadAccess, FALSE, entry.th32ThreadID);
+            if (thread != nullptr) {
+                threads.push_back(thread);
+                continue;
+            }
+            // No thread of that number any more: it exited after the snapshot.
+            if (GetLastError() != ERROR_INVALID_PARAMETER) return false;
+        }
+        return GetLastError() == ERROR_NO_MORE_FILES;
+    }
+
+    Suspension suspend(void* thread) override {
+        if (SuspendThread(thread) != DWORD(-1)) return Suspension::held;
+        return exited(thread) ? Suspension::gone : Suspension::refused;
+    }
+
+    bool instructionPointer(void* thread, uintptr_t* address) override {
+        CONTEXT context{};
+        context.ContextFlags = CONTEXT_CONTROL;
+        // It also waits until the suspension has taken effect.
+        if (GetThreadContext(thread, &context) == 0) return false;
+        *address = context.Eip;
+        return true;
+    }
+
+    bool resume(void* thread) override { return ResumeThread(thread) != DWORD(-1); }
+
+    void yield() override {
+        if (SwitchToThread() == 0) Sleep(0);
+    }
+
+    void closeThread(void* thread) override { CloseHandle(thread); }
 };
 
 // At namespace scope: a function-local static would take the runtime's guard.

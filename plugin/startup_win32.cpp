@@ -1,6 +1,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <exception>
+#include <new>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -106,7 +107,8 @@ void recognizeAndPatch(Startup& startup, const lkm::Image& image) {
 
 // Arms enforcement and applies the configured values once, in a fixed order.
 void applyConfiguredValues() {
-    active = true;
+    // After every global it guards: a setter replacement that sees it set sees them too.
+    active.store(true, std::memory_order_release);
     for (uint32_t cvar : {layout.xresCvar, layout.yresCvar, layout.fovCvar, layout.fullscreenCvar})
         enforce(reinterpret_cast<void*>(static_cast<uintptr_t>(cvar)));
 }
@@ -154,8 +156,10 @@ void initialize() {
         reportApplied(startup);
     } catch (const std::exception& error) {
         // Formed without allocating: the failure may be the memory running out.
+        const bool memory = dynamic_cast<const std::bad_alloc*>(&error) != nullptr;
         char line[2048];
-        std::snprintf(line, sizeof line, "Initialization stopped: %s", error.what());
+        std::snprintf(line, sizeof line, "Initialization stopped: %s",
+                      memory ? "Not enough memory to start the plugin." : error.what());
         logLine(line);
         // A page that never went live is the plug-in's to give back.
         releaseGatewayPage(windowsMemory(), startup.gatewayPage, startup.committed);

@@ -5,11 +5,19 @@
 #include <limits>
 #include <stdexcept>
 
+#include "held_threads.hpp"
+
 namespace lwf {
 
 namespace {
 
 constexpr char restoreWarning[] = "Warning: Windows could not restore an original page protection.";
+constexpr char threadsNotHeld[] =
+    "Cannot hold the game's other threads outside the code to patch; no patches applied.";
+
+// How often the other threads are suspended in search of a moment when none of
+// them stands inside the code to patch, with a yield between the tries.
+constexpr int holdAttempts = 64;
 
 uintptr_t address(const void* pointer) {
     return reinterpret_cast<uintptr_t>(pointer);
@@ -80,22 +88,35 @@ void Transaction::commit() {
         }
     }
 
+    // No other thread runs while the bytes change, and none resumes into the
+    // middle of changed ones. From the first suspension to the last resumption
+    // only plain copies and the flush run: nothing a held thread may hold.
+    HeldThreads threads(memory_);
+    bool held = false;
+    for (int attempt = 0; attempt < holdAttempts && threads.listed() && !held; ++attempt) {
+        if (attempt > 0) memory_.yield();
+        held = threads.holdOutside(patches);
+    }
+    if (!held) {
+        restoreProtections(pageSize);
+        throw std::runtime_error(threadsNotHeld);
+    }
+
     for (const Patch& patch : patches)
         std::memcpy(patch.target, patch.replacement.data(), patch.replacement.size());
 
     // The whole process: a null base and size 0.
-    if (memory_.flushInstructionCache(memory_.currentProcess(), nullptr, 0)) {
-        committed = true;
-        restoreProtections(pageSize);
-        return;
+    const bool flushed = memory_.flushInstructionCache(memory_.currentProcess(), nullptr, 0);
+    if (!flushed) {
+        // The new code may not be what the processor runs: put the old bytes back.
+        for (const Patch& patch : patches)
+            std::memcpy(patch.target, patch.expected.data(), patch.expected.size());
+        memory_.flushInstructionCache(memory_.currentProcess(), nullptr, 0);
     }
-
-    // The new code may not be what the processor runs: put the old bytes back.
-    for (const Patch& patch : patches)
-        std::memcpy(patch.target, patch.expected.data(), patch.expected.size());
-    memory_.flushInstructionCache(memory_.currentProcess(), nullptr, 0);
+    threads.release();
+    committed = flushed;
     restoreProtections(pageSize);
-    throw std::runtime_error("Instruction cache flush failed; memory patches rolled back.");
+    if (!flushed) throw std::runtime_error("Instruction cache flush failed; memory patches rolled back.");
 }
 
 // Last changed first; every entry goes, and one warning covers the whole pass.

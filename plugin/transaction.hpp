@@ -28,8 +28,10 @@ public:
     // Copies `size` bytes of both buffers into a new patch ("Empty memory patch.",
     // "Overlapping memory patches.").
     void add(uint8_t* target, const uint8_t* expected, const uint8_t* replacement, unsigned size);
-    // Verifies, makes writable, writes, flushes and restores protections; rolls back
-    // and throws when the flush fails.
+    // Verifies, makes writable, holds the process's other threads outside the
+    // patches, writes, flushes, resumes them and restores protections; rolls back
+    // and throws when the flush fails, and throws before writing when the
+    // threads cannot be held.
     void commit();
 
     std::vector<Patch> patches;

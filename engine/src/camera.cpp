@@ -1,5 +1,6 @@
 // Step 1: the camera projection call site, found through the engine's
 // perspective import, and the aspect ratio it pushes.
+#include <new>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,8 @@ void findCamera(const Image& image, Layout& layout, Handover& handover) {
     for (uint32_t m : handover.matches[signature::cameraProjection]) {
         try {
             if (callsPerspective(image, m)) candidates.push_back(m);
+        } catch (const std::bad_alloc&) {
+            throw; // memory ran out: no verdict on the candidate
         } catch (const std::exception&) {
             // a call or slot outside the image: not this match
         }

@@ -3,6 +3,7 @@
 //   boolean setter: a family member with frame 60h and at +53
 //   53 8A 5C 24 78      push ebx; mov bl, byte ptr [esp+78h]
 #include <algorithm>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,8 @@ void findFullscreenCvar(const Image& image, Layout& layout, const Handover& hand
             const std::string name = image.stringAt(image.offset(read32(image, m + site.name)));
             const uint8_t fallback = bytes.at(m + site.defaultValue);
             if (name == cvar::name::fullscreen && fallback <= 1) candidates.push_back(m);
+        } catch (const std::bad_alloc&) {
+            throw; // memory ran out: no verdict on the candidate
         } catch (const std::exception&) {
             // a name outside the module or without a terminator: not this site
         }

@@ -1,6 +1,7 @@
 // CVar construction sites and step 7: the r_xres, r_yres and r_fov objects and
 // the default focal parameter.
 //   68 imm32; 6A 02; 68 default; 68 name; B9 object; E8 constructor
+#include <new>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,8 @@ uint32_t constructionOf(const Image& image, const std::vector<uint32_t>& sites, 
                 recognition::read32(image, m + signature::intCvarConstruction.object) + cvar::floatField ==
                     value)
                 candidates.push_back(m);
+        } catch (const std::bad_alloc&) {
+            throw; // memory ran out: no verdict on the candidate
         } catch (const std::exception&) {
             // a name outside the module or without a terminator: not this site
         }

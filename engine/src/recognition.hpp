@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <limits>
+#include <new>
 #include <utility>
 #include <vector>
 
@@ -112,6 +113,8 @@ std::vector<uint32_t> setterCalls(const Image& image, uint32_t from, Accept&& ac
         try {
             const uint32_t t = image.offset(image.branch(uint32_t(p)));
             if (accept(t)) found.push_back(t);
+        } catch (const std::bad_alloc&) {
+            throw; // memory ran out: no verdict on the candidate
         } catch (const std::exception&) {
             // an E8 byte inside another instruction, or a call out of the module
         }

@@ -63,6 +63,8 @@ const char* asiModeName(AsiMode mode) {
         return "threads";
     case AsiMode::none:
         return "none";
+    case AsiMode::lock:
+        return "lock";
     }
     return "?";
 }
@@ -81,18 +83,54 @@ void call(Entry entry, AsiModule& module, const AsiOptions& options) {
     if (options.cost) module.callMs.push_back(millisecondsBetween(start, clockTicks()));
 }
 
+// The loader DLL ran the loader from its DllMain; its report is read back here.
+AsiReport reportFromLockLoader() {
+    AsiReport report;
+    HMODULE loader = LoadLibraryW((gameFolder() + L"\\" + lockLoaderName).c_str());
+    using Read = const AsiReport* (*)();
+    const auto read =
+        loader ? reinterpret_cast<Read>(reinterpret_cast<void*>(GetProcAddress(loader, "lockReport")))
+               : nullptr;
+    if (read != nullptr && read() != nullptr) report = *read();
+    report.mode = AsiMode::lock;
+    return report;
+}
+
+// While it lives the working directory is `folder`, as the loaders set it for a module.
+class WorkingDirectory {
+public:
+    explicit WorkingDirectory(const std::wstring& folder) {
+        const DWORD length = GetCurrentDirectoryW(0, nullptr);
+        previous_.resize(length);
+        if (length == 0 || GetCurrentDirectoryW(length, &previous_[0]) >= length) previous_.clear();
+        if (!previous_.empty()) previous_.pop_back(); // the terminator
+        SetCurrentDirectoryW(folder.c_str());
+    }
+    ~WorkingDirectory() {
+        if (!previous_.empty()) SetCurrentDirectoryW(previous_.c_str());
+    }
+    WorkingDirectory(const WorkingDirectory&) = delete;
+    WorkingDirectory& operator=(const WorkingDirectory&) = delete;
+
+private:
+    std::wstring previous_;
+};
+
 } // namespace
 
 AsiReport loadAsiModules(const AsiOptions& options) {
     const AsiMode mode = options.mode;
+    if (mode == AsiMode::lock) return reportFromLockLoader();
     AsiReport report;
     report.mode = mode;
     if (mode == AsiMode::none) return report;
     const std::wstring folder = gameFolder();
-    for (const std::wstring& name : asiFiles(folder)) {
+    for (const std::wstring& name : asiSearch(folder)) {
         AsiModule module;
         module.file = utf8(name);
-        HMODULE handle = LoadLibraryW((folder + L"\\" + name).c_str());
+        const std::wstring path = folder + L"\\" + name;
+        const WorkingDirectory here(path.substr(0, path.find_last_of(L'\\')));
+        HMODULE handle = LoadLibraryW(path.c_str());
         if (!handle) {
             module.error = GetLastError();
             report.modules.push_back(module);
@@ -121,6 +159,7 @@ AsiReport loadAsiModules(const AsiOptions& options) {
                 report.calls += callFromTwoThreads(entry);
                 break;
             case AsiMode::none:
+            case AsiMode::lock:
                 break;
             }
             if (sampler) {

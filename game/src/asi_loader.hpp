@@ -1,5 +1,6 @@
-// The game's ASI loader: at start every *.asi module in the game's folder is
-// loaded and its InitializeASI export is called.
+// The game's ASI loader: at start every *.asi module in the game's folder, then
+// in scripts/, plugins/ and update/ (each after its subfolders), is loaded with
+// the working directory at its own folder, and its InitializeASI export is called.
 #pragma once
 
 #include <cstdint>
@@ -13,10 +14,11 @@ enum class AsiMode {
     twice,   // two calls in a row
     threads, // two threads call at the same moment
     none,    // no module is loaded
+    lock,    // one call per module, from the DllMain of a loader DLL, under the loader lock
 };
 
 struct AsiModule {
-    std::string file; // file name, UTF-8
+    std::string file; // path from the game folder, UTF-8
     bool loaded = false;
     bool hasEntry = false;   // exports InitializeASI
     unsigned long error = 0; // GetLastError of a failed load
@@ -44,4 +46,6 @@ struct AsiReport {
 };
 
 AsiReport loadAsiModules(const AsiOptions& options);
+// The file name of the loader DLL that the lock mode loads from the game folder.
+inline constexpr wchar_t lockLoaderName[] = L"LarkLoader.dll";
 const char* asiModeName(AsiMode mode);

@@ -46,6 +46,43 @@ std::vector<std::wstring> asiFiles(const std::wstring& folder) {
     return names;
 }
 
+namespace {
+
+// The folders directly inside `folder`, in name order.
+std::vector<std::wstring> subfolders(const std::wstring& folder) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW data{};
+    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return names;
+    do {
+        const std::wstring name = data.cFileName;
+        if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name != L"." && name != L"..")
+            names.push_back(name);
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+void addFrom(const std::wstring& root, const std::wstring& relative, std::vector<std::wstring>& modules) {
+    const std::wstring prefix = relative.empty() ? L"" : relative + L"\\";
+    for (const std::wstring& name : asiFiles(relative.empty() ? root : root + L"\\" + relative))
+        modules.push_back(prefix + name);
+}
+
+} // namespace
+
+std::vector<std::wstring> asiSearch(const std::wstring& gameFolder) {
+    std::vector<std::wstring> modules;
+    addFrom(gameFolder, L"", modules);
+    for (const wchar_t* folder : {L"scripts", L"plugins", L"update"}) {
+        for (const std::wstring& below : subfolders(gameFolder + L"\\" + folder))
+            addFrom(gameFolder, std::wstring(folder) + L"\\" + below, modules);
+        addFrom(gameFolder, folder, modules);
+    }
+    return modules;
+}
+
 AsiFolder::AsiFolder(const AsiSetup& setup) {
     const std::wstring folder = gameFolder() + L"\\";
     std::vector<std::wstring> modules = asiFiles(folder);

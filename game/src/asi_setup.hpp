@@ -43,5 +43,10 @@ private:
 
 // The folder of the game's executable, without a trailing separator.
 std::wstring gameFolder();
-// The *.asi files in `folder`, in file-name order.
+// The *.asi files in `folder` (any case of the extension), in file-name order.
 std::vector<std::wstring> asiFiles(const std::wstring& folder);
+// Every module the loader starts, as paths relative to the game folder, in the
+// order of the common ASI loaders: the game folder's own, then for each of
+// scripts, plugins and update first the folders one level below it (in name
+// order), then the folder itself.
+std::vector<std::wstring> asiSearch(const std::wstring& gameFolder);

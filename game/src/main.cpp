@@ -3,11 +3,15 @@
 // engine code once and prints a JSON report of what the engine received and of
 // what the ASI modules changed in the game's memory.
 //
-//   Larkmere.exe [--twice | --threads | --no-asi] [--dump-image FILE] [--resolution WxH]
+//   Larkmere.exe [--twice | --threads | --no-asi | --loader-lock] [--busy-threads N]
+//                [--dump-image FILE] [--resolution WxH]
 //                [--frame FILE.png [--frame-width N] [--frame-screens N] [--frame-caption]]
 //                [--ini-folder] [--lock-ini] [--copy-asi NAME] [--fov-read-backs N]
 //                [--low-memory] [--cost]
 //
+// --loader-lock starts the modules from the DllMain of LarkLoader.dll, under
+// the loader lock. --busy-threads starts N threads before the modules start,
+// each running the engine code the plug-in patches until they are started.
 // --dump-image writes the main module's memory to FILE once the ASI modules
 // have started, before the engine runs. --resolution is the game's own video
 // setting (800x600 without it). --frame writes the frame the game shows after
@@ -29,6 +33,7 @@
 
 #include "asi_loader.hpp"
 #include "asi_setup.hpp"
+#include "busy_threads.hpp"
 #include "debug_capture.hpp"
 #include "engine_run.hpp"
 #include "game_frame.hpp"
@@ -42,6 +47,7 @@ int main(int argc, char** argv) {
     const char* dumpPath = nullptr;
     AsiSetup setup;
     int fovReadBacks = 0;
+    int busyThreads = 0;
     int videoWidth = 800, videoHeight = 600;
     FrameRequest frame;
     for (int i = 1; i < argc; ++i) {
@@ -52,6 +58,10 @@ int main(int argc, char** argv) {
             mode = AsiMode::threads;
         } else if (std::strcmp(argv[i], "--no-asi") == 0) {
             mode = AsiMode::none;
+        } else if (std::strcmp(argv[i], "--loader-lock") == 0) {
+            mode = AsiMode::lock;
+        } else if (std::strcmp(argv[i], "--busy-threads") == 0 && hasValue) {
+            busyThreads = std::max(0, std::min(64, std::atoi(argv[++i])));
         } else if (std::strcmp(argv[i], "--dump-image") == 0 && hasValue) {
             dumpPath = argv[++i];
         } else if (std::strcmp(argv[i], "--resolution") == 0 && hasValue &&
@@ -79,7 +89,8 @@ int main(int argc, char** argv) {
         } else if (std::strcmp(argv[i], "--fov-read-backs") == 0 && hasValue) {
             fovReadBacks = std::atoi(argv[++i]);
         } else {
-            std::fprintf(stderr, "usage: Larkmere.exe [--twice | --threads | --no-asi] [--dump-image FILE] "
+            std::fprintf(stderr, "usage: Larkmere.exe [--twice | --threads | --no-asi | --loader-lock] "
+                                 "[--busy-threads N] [--dump-image FILE] "
                                  "[--resolution WxH] [--frame FILE.png [--frame-width N] [--frame-screens N] "
                                  "[--frame-caption]]\n"
                                  "                    [--ini-folder] [--lock-ini] [--copy-asi NAME]"
@@ -95,6 +106,7 @@ int main(int argc, char** argv) {
     AsiReport asi;
     {
         const AsiFolder folder(setup);
+        const BusyThreads busy(busyThreads);
         asi = loadAsiModules(options);
     }
     const MemoryChanges memory = watch.changes();

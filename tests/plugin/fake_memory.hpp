@@ -1,8 +1,10 @@
 // A stand-in for the process memory services: plain buffers, a log of every
 // call in the order made, the protection each page currently has, and failures
-// injected by call number.
+// injected by call number. Its other threads are scripted; their calls go to a
+// log of their own.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <functional>
@@ -37,6 +39,7 @@ public:
 
     bool protect(void* address, std::size_t size, uint32_t protection, uint32_t* previous) override {
         const int number = ++protects_;
+        if (anyHeld()) ++callsWhileHeld;
         char line[80];
         std::snprintf(line, sizeof line, "protect %+lld %zu %02X", relative(address), size,
                       unsigned(protection));
@@ -70,6 +73,7 @@ public:
     }
 
     void* allocate(std::size_t, uint32_t) override {
+        if (anyHeld()) ++callsWhileHeld;
         calls.push_back("allocate");
         return nullptr;
     }
@@ -77,6 +81,48 @@ public:
     bool release(void*) override {
         calls.push_back("release");
         return false;
+    }
+
+    // Another thread of the process: where it stands at each reading of its
+    // instruction pointer (the last place repeats; none: it cannot be read).
+    struct Thread {
+        std::vector<uintptr_t> places{0};
+        lwf::Suspension suspension = lwf::Suspension::held;
+        bool refusesResume = false;
+        int readings = 0, suspended = 0, opened = 0;
+    };
+    std::vector<Thread> threads;
+    bool listFails = false;               // otherThreads fails after opening every thread
+    std::vector<std::string> threadCalls; // "list", "suspend 0", "ip 0", "resume 0", "yield", "close 0"
+    int callsWhileHeld = 0;               // protect or allocate calls while a thread was suspended
+
+    bool otherThreads(std::vector<void*>& handles) override {
+        threadCalls.push_back("list");
+        for (Thread& thread : threads) handles.push_back((++thread.opened, &thread));
+        return !listFails;
+    }
+    lwf::Suspension suspend(void* handle) override {
+        Thread& thread = called("suspend ", handle);
+        thread.suspended += thread.suspension == lwf::Suspension::held ? 1 : 0;
+        return thread.suspension;
+    }
+    bool instructionPointer(void* handle, uintptr_t* address) override {
+        Thread& thread = called("ip ", handle);
+        if (thread.places.empty()) return false;
+        *address = thread.places[std::min(std::size_t(thread.readings++), thread.places.size() - 1)];
+        return true;
+    }
+    bool resume(void* handle) override {
+        Thread& thread = called("resume ", handle);
+        thread.suspended -= thread.refusesResume ? 0 : 1;
+        return !thread.refusesResume;
+    }
+    void yield() override { threadCalls.push_back("yield"); }
+    void closeThread(void* handle) override { --called("close ", handle).opened; }
+    Thread& called(const char* call, void* handle) {
+        Thread& thread = *static_cast<Thread*>(handle);
+        threadCalls.push_back(call + std::to_string(&thread - threads.data()));
+        return thread;
     }
 
     // Gives one page a protection other than `initialProtection` before the test.
@@ -98,6 +144,12 @@ public:
         for (const auto& [page, protection] : pages)
             if (protection != initialOf(page)) changed.push_back(page);
         return changed;
+    }
+
+    // True while any thread is suspended (one that refuses every resume stays so).
+    bool anyHeld() const {
+        return std::any_of(threads.begin(), threads.end(),
+                           [](const Thread& t) { return t.suspended > 0 && !t.refusesResume; });
     }
 
 private:

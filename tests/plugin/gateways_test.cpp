@@ -54,6 +54,13 @@ public:
         ADD_FAILURE() << "the gateways never release their page themselves";
         return true;
     }
+    // A process of one thread: the gateways never hold threads.
+    bool otherThreads(std::vector<void*>&) override { return true; }
+    lwf::Suspension suspend(void*) override { return lwf::Suspension::gone; }
+    bool instructionPointer(void*, uintptr_t*) override { return false; }
+    bool resume(void*) override { return false; }
+    void yield() override {}
+    void closeThread(void*) override {}
 };
 
 constexpr uint32_t base = 0x00400000;

@@ -70,6 +70,15 @@ public:
         return true;
     }
 
+    bool otherThreads(std::vector<void*>& threads) override { return fake.otherThreads(threads); }
+    lwf::Suspension suspend(void* thread) override { return fake.suspend(thread); }
+    bool instructionPointer(void* thread, uintptr_t* address) override {
+        return fake.instructionPointer(thread, address);
+    }
+    bool resume(void* thread) override { return fake.resume(thread); }
+    void yield() override { fake.yield(); }
+    void closeThread(void* thread) override { fake.closeThread(thread); }
+
 private:
     static std::string hex(uint32_t value) {
         char text[16];

@@ -2,9 +2,14 @@
 // its JSON report, with the plug-in's log added, against expectation lines.
 //
 //   run_game --wine WINE --game Larkmere.exe --engine LarkEngine.dll --work FOLDER
-//            [--plugin x.asi [--ini x.ini]] [--expect FILE]... [--line EXPECTATION]...
-//            [--arg GAME_ARGUMENT]... [--xvfb-run XVFB_RUN --screen WxH --prefix FOLDER]
+//            [--plugin x.asi [--ini x.ini] [--plugin-folder SUBFOLDER]] [--loader DLL]
+//            [--expect FILE]... [--line EXPECTATION]... [--arg GAME_ARGUMENT]...
+//            [--runs N] [--xvfb-run XVFB_RUN --screen WxH --prefix FOLDER]
 //
+// --plugin-folder puts the plug-in, its INI and so its log into that folder
+// below the game's; --loader copies a loader DLL beside the game. --runs starts
+// the game N times, each in a fresh folder, and needs every run to hold the
+// expectations; it stops at the first that does not.
 // Without --xvfb-run the game runs in the caller's Wine prefix with no display,
 // so the desktop is Wine's default 1024x768. With it the game runs on a virtual
 // display of the given size in its own prefix, whose wineserver is stopped
@@ -14,6 +19,7 @@
 #include "child_process.hpp"
 #include "expectations.hpp"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -84,11 +90,15 @@ fs::path prepareFolder(const Options& options, const fs::path& work) {
     fs::create_directories(work);
     fs::copy_file(options.get("game"), work / "Larkmere.exe");
     fs::copy_file(options.get("engine"), work / "LarkEngine.dll");
+    if (!options.get("loader").empty())
+        fs::copy_file(options.get("loader"), work / fs::path(options.get("loader")).filename());
     if (options.get("plugin").empty()) return {};
+    const fs::path folder = work / options.get("plugin-folder");
+    fs::create_directories(folder);
     std::string name = fs::path(options.get("plugin")).stem().string();
-    fs::copy_file(options.get("plugin"), work / (name + ".asi"));
-    if (!options.get("ini").empty()) fs::copy_file(options.get("ini"), work / (name + ".ini"));
-    return work / (name + ".log");
+    fs::copy_file(options.get("plugin"), folder / (name + ".asi"));
+    if (!options.get("ini").empty()) fs::copy_file(options.get("ini"), folder / (name + ".ini"));
+    return folder / (name + ".log");
 }
 
 void stopWineserver() {
@@ -150,17 +160,25 @@ int check(const Options& options) {
     }
     expectations.insert(expectations.end(), options.lines.begin(), options.lines.end());
 
-    fs::path work = options.get("work");
-    fs::path logFile = prepareFolder(options, work);
-    runGame(options, work);
-    ExpectationResult result = checkExpectations(reportWithLog(work, logFile), expectations);
-    if (result.checked == 0) throw std::runtime_error("No expectation was checked.");
-    if (!result.failures.empty()) {
-        std::cout << "The game's report in " << work.string() << " differs from the expectations:\n";
-        for (const std::string& failure : result.failures) std::cout << "  " << failure << "\n";
-        return 1;
+    const fs::path work = options.get("work");
+    const int runs = options.get("runs").empty() ? 1 : std::max(1, std::atoi(options.get("runs").c_str()));
+    for (int run = 1; run <= runs; ++run) {
+        fs::path logFile = prepareFolder(options, work);
+        runGame(options, work);
+        ExpectationResult result = checkExpectations(reportWithLog(work, logFile), expectations);
+        if (result.checked == 0) throw std::runtime_error("No expectation was checked.");
+        if (!result.failures.empty()) {
+            std::cout << "The game's report in " << work.string() << " differs from the expectations";
+            if (runs > 1) std::cout << " in run " << run << " of " << runs;
+            std::cout << ":\n";
+            for (const std::string& failure : result.failures) std::cout << "  " << failure << "\n";
+            return 1;
+        }
+        if (run == runs)
+            std::cout << result.checked << " expectations hold"
+                      << (runs > 1 ? " in each of " + std::to_string(runs) + " runs" : "") << " ("
+                      << work.string() << ")\n";
     }
-    std::cout << result.checked << " expectations hold (" << work.string() << ")\n";
     return 0;
 }
 

@@ -1,0 +1,104 @@
+// The commit holds the process's other threads while it writes: on every way
+// through the code is whole or untouched, nothing is allocated or protected
+// while a thread is held, and every thread is resumed and closed.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <string>
+#include <vector>
+
+#include "fake_memory.hpp"
+#include "message_of.hpp"
+#include "transaction.hpp"
+
+namespace {
+
+using Thread = lwftest::FakeMemory::Thread;
+using Calls = std::vector<std::string>;
+
+constexpr char notHeld[] =
+    "Cannot hold the game's other threads outside the code to patch; no patches applied.";
+
+struct alignas(64) Code {
+    std::array<uint8_t, 128> bytes{};
+};
+
+Thread at(const Code& code, std::vector<std::size_t> offsets,
+          lwf::Suspension suspension = lwf::Suspension::held) {
+    Thread thread;
+    thread.places.clear();
+    for (std::size_t offset : offsets)
+        thread.places.push_back(reinterpret_cast<uintptr_t>(&code.bytes[offset]));
+    thread.suspension = suspension;
+    return thread;
+}
+
+TEST(HeldCommit, EveryWayThroughResumesEveryThreadAndLeavesTheCodeWholeOrUntouched) {
+    Code code; // the patch covers bytes 10..15
+    Thread unreadable = at(code, {100}), stuck = at(code, {100});
+    unreadable.places.clear();
+    stuck.refusesResume = true;
+    const Calls once{"list",     "suspend 0", "ip 0",    "suspend 1", "ip 1",
+                     "resume 0", "resume 1",  "close 0", "close 1"};
+    const Calls exited{"list", "suspend 0", "suspend 1", "ip 1", "resume 1", "close 0", "close 1"};
+    const char* const done = "(none)";
+    const char* const flushFailed = "Instruction cache flush failed; memory patches rolled back.";
+    const auto refused = lwf::Suspension::refused, gone = lwf::Suspension::gone;
+    const struct {
+        const char* name;
+        std::vector<Thread> threads;
+        bool listFails, flushFails;
+        const char* message;
+        int tries;         // suspensions of thread 0; a yield comes before each but the first
+        Calls threadCalls; // empty: not compared
+    } cases[] = {
+        {"elsewhere and on a first byte", {at(code, {100}), at(code, {10})}, false, false, done, 1, once},
+        {"inside twice, then out", {at(code, {100}), at(code, {13, 15, 100})}, false, false, done, 3, {}},
+        {"inside for good", {at(code, {100}), at(code, {13})}, false, false, notHeld, 64, {}},
+        {"cannot be suspended", {at(code, {100}), at(code, {100}, refused)}, false, false, notHeld, 64, {}},
+        {"exited", {at(code, {100}, gone), at(code, {100})}, false, false, done, 1, exited},
+        {"place cannot be read", {unreadable}, false, false, notHeld, 64, {}},
+        {"cannot be resumed", {stuck, at(code, {100})}, false, false, done, 1, once},
+        {"not all listed", {at(code, {100})}, true, false, notHeld, 0, {"list", "close 0"}},
+        {"flush fails while held", {at(code, {100})}, false, true, flushFailed, 1, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (std::size_t i = 0; i < code.bytes.size(); ++i) code.bytes[i] = uint8_t(i * 5 + 3);
+        auto expected = code.bytes;
+        lwftest::FakeMemory fake(code.bytes.data(), 64);
+        fake.threads = c.threads;
+        fake.listFails = c.listFails;
+        if (c.flushFails) fake.failingFlushes = {1};
+        bool heldAtFlush = true; // every thread that runs is suspended once when the new bytes are flushed
+        fake.onFlush = [&] {
+            for (const Thread& t : fake.threads)
+                heldAtFlush = heldAtFlush && (t.suspension != lwf::Suspension::held || t.suspended == 1);
+        };
+        const std::array<uint8_t, 6> replacement{0xE9, 1, 2, 3, 4, 0x90};
+        lwf::Transaction transaction(fake, lwftest::collectWarning);
+        transaction.add(code.bytes.data() + 10, expected.data() + 10, replacement.data(), 6);
+        const std::string message = lkmtest::messageOf([&] { transaction.commit(); });
+
+        EXPECT_EQ(message, c.message);
+        EXPECT_EQ(transaction.committed, message == "(none)");
+        if (transaction.committed) std::copy(replacement.begin(), replacement.end(), expected.begin() + 10);
+        EXPECT_EQ(code.bytes, expected);
+        EXPECT_TRUE(fake.changedPages().empty());
+        EXPECT_EQ(fake.callsWhileHeld, 0);
+        EXPECT_TRUE(heldAtFlush);
+        if (!c.threadCalls.empty()) {
+            EXPECT_EQ(fake.threadCalls, c.threadCalls);
+        }
+        for (const Thread& t : fake.threads) {
+            EXPECT_EQ(t.opened, 0);
+            EXPECT_EQ(t.suspended == 0, !t.refusesResume);
+        }
+        EXPECT_EQ(std::count(fake.threadCalls.begin(), fake.threadCalls.end(), "suspend 0"), c.tries);
+        EXPECT_EQ(std::count(fake.threadCalls.begin(), fake.threadCalls.end(), "yield"),
+                  std::max(c.tries - 1, 0));
+    }
+}
+
+} // namespace
