@@ -24,7 +24,7 @@ results=()
 
 # result FIGURE VALUE GOAL VERDICT: one line of the closing table.
 result() {
-  results+=("$(printf '%-26s %-22s %-18s %s' "$1" "$2" "$3" "$4")")
+  results+=("$(printf '%-26s %-22s %-30s %s' "$1" "$2" "$3" "$4")")
   [ "$4" = MISSED ] && missed=$((missed + 1))
 }
 
@@ -80,7 +80,7 @@ heap=$(sed -nE 's/^run [0-9]+: peak heap ([0-9.]+) x SizeOfImage$/\1/p' "$out/me
 result "inspector peak heap" "${heap:-none} x image" "at most 3 x image" "$memory"
 
 echo
-printf '%-26s %-22s %-18s %s\n' figure value goal verdict
+printf '%-26s %-22s %-30s %s\n' figure value goal verdict
 for line in "${results[@]}"; do echo "$line"; done
 echo "bench: ${#results[@]} figures, $missed missed"
 [ "$missed" -eq 0 ]
