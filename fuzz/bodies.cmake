@@ -1,4 +1,6 @@
-# The fuzz bodies and what they share, for the libFuzzer tree and the replay tests.
+# The fuzz targets, one body each (bodies.hpp), and the bodies and what they
+# share, for the libFuzzer tree, the replay tests and scripts/fuzz-smoke.sh.
+set(LKM_FUZZ_TARGETS image inspect find mapping option)
 set(LKM_FUZZ_BODIES
   ${CMAKE_CURRENT_LIST_DIR}/find_body.cpp
   ${CMAKE_CURRENT_LIST_DIR}/image_body.cpp

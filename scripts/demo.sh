@@ -8,8 +8,7 @@
 #   bash scripts/demo.sh 2560x1080        the INI with that resolution
 #   bash scripts/demo.sh --old-patch      the game as an old on-disk patch left it
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-cd "$root"
+source "$(dirname "$0")/lib.sh"
 
 resolution=""
 game_variant=stock
@@ -27,21 +26,17 @@ done
 
 bash scripts/install-deps.sh
 
-build=${LKM_DEMO_BUILD:-build/win32}   # the Windows tree
+build=build/win32   # the Windows tree
 mkdir -p "$build"
 echo "=== building the plug-in and the stand-in game in $build"
-cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  >"$build/configure.log" 2>&1 || { cat "$build/configure.log"; exit 1; }
-cmake --build "$build" -j "$(nproc)" --target lkm_plugin lark_engine larkmere_game larkmere_game_old_patch
+cmake --preset win32 >"$build.configure.log" 2>&1 || { cat "$build.configure.log"; exit 1; }
+cmake --build --preset win32 -j "$(nproc)" --target lkm_plugin lark_engine larkmere_game larkmere_game_old_patch
 
 if ! bash scripts/wine-usable.sh; then
   echo "demo: built in $build, but the game cannot run on this machine" >&2
   exit 1
 fi
-export WINEPREFIX="$root/$build/wineprefix" WINEDEBUG=-all
-# No installer dialogs for .NET and HTML support in a new prefix.
-export WINEDLLOVERRIDES="mscoree,mshtml="
-trap 'wineserver -k 2>/dev/null || true' EXIT
+use_wine_prefix "$build"
 
 game=$build/game/Larkmere.exe
 [ "$game_variant" = old-patch ] && game=$build/game/old-patch/Larkmere.exe
@@ -69,7 +64,7 @@ play() {
     echo "demo: the game failed in $demo/$1" >&2
     exit 1
   fi
-  wineserver -k 2>/dev/null || true
+  stop_wine
 }
 echo "=== running the $game_variant game without the plug-in"
 play without
@@ -86,7 +81,7 @@ echo
 echo "The full reports: $demo/without/report.json and $demo/with/report.json"
 echo "The frames the game showed: $demo/without/frame.png and $demo/with/frame.png"
 echo
-LKM_DEMO_BUILD=$build bash scripts/pictures.sh docs
+bash scripts/pictures.sh docs
 
 # The compatibility page, built beside the Windows tree.
 echo

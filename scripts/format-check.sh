@@ -3,8 +3,7 @@
 # (clang-format 14). Build folders and the fuzz corpus are not sources.
 # `clang-format -i FILE` formats a file that it names.
 set -uo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-cd "$root"
+source "$(dirname "$0")/lib.sh"
 
 format=$(command -v clang-format-14 || command -v clang-format) || {
   echo "format-check: clang-format is not installed (scripts/install-deps.sh installs it)"; exit 1

@@ -2,15 +2,16 @@
 # Builds the libFuzzer targets with clang (the fuzz preset, in build/fuzz) and
 # runs each one from its committed corpus for a bounded time, two at a time. Any
 # finding fails the run; its input is left under build/fuzz/fuzz-artifacts/ and
-# the log beside it names the property.
+# the log beside it names the property. A target whose fuzzer never started (no
+# corpus read, no finding: the machine refused to run it) is named with the end
+# of its log and counted apart; it fails the run as well. The last line reads
+#   fuzz-smoke: C clean, F with findings, S could not start
 #   FUZZ_SECONDS     seconds per target (default 60)
 set -uo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-cd "$root"
+source "$(dirname "$0")/lib.sh"
 
 seconds=${FUZZ_SECONDS:-60}
 dir=build/fuzz
-targets=(image inspect find mapping option)
 parallel=$(nproc)
 [ "$parallel" -gt 2 ] && parallel=2
 
@@ -23,6 +24,8 @@ if ! cmake --build --preset fuzz -j "$(nproc)" >"$dir.build.log" 2>&1; then
   tail -n 40 "$dir.build.log"; echo "fuzz-smoke: build failed"; exit 1
 fi
 
+# The targets, as the build lists them (fuzz/bodies.cmake).
+mapfile -t targets <"$dir/fuzz/targets.txt"
 rm -rf "$dir/fuzz-work" "$dir/fuzz-artifacts"
 mkdir -p "$dir/fuzz-artifacts"
 
@@ -45,6 +48,8 @@ done
 wait
 
 clean=0
+found=0
+unstarted=0
 for t in "${targets[@]}"; do
   log=$dir/fuzz-$t.log
   rc=$(cat "$dir/fuzz-$t.rc" 2>/dev/null || echo 1)
@@ -53,10 +58,14 @@ for t in "${targets[@]}"; do
   if [ "$rc" -eq 0 ] && ! ls "$dir/fuzz-artifacts/$t-"* >/dev/null 2>&1; then
     echo "fuzz $t: clean, ${runs:-0} executions, ${cov:-no coverage figures}"
     clean=$((clean + 1))
+  elif ! grep -qE '^#[0-9]+[[:space:]]+INITED' "$log" && ! ls "$dir/fuzz-artifacts/$t-"* >/dev/null 2>&1; then
+    echo "fuzz $t: could not start (exit $rc): $(tail -n 2 "$log" | tr '\n' ' ')"
+    unstarted=$((unstarted + 1))
   else
     echo "fuzz $t: FINDING (exit $rc), log $log"
     grep -E 'property violated|ERROR: |SUMMARY|Test unit written' "$log" | head -n 8
+    found=$((found + 1))
   fi
 done
-echo "fuzz-smoke: $clean of ${#targets[@]} targets clean"
+echo "fuzz-smoke: $clean clean, $found with findings, $unstarted could not start"
 [ "$clean" -eq "${#targets[@]}" ]

@@ -8,22 +8,18 @@
 #   triple-screen-plugin.png  5760x1080 (three 1920x1080 screens) with the plug-in
 #   bash scripts/pictures.sh [DIR]
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-cd "$root"
+source "$(dirname "$0")/lib.sh"
 out=${1:-docs}
 
-build=${LKM_DEMO_BUILD:-build/win32}   # the Windows tree
+build=build/win32   # the Windows tree
 if [ ! -f "$build/CMakeCache.txt" ]; then
   bash scripts/install-deps.sh
   mkdir -p "$build"
-  cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    >"$build/configure.log" 2>&1 || { cat "$build/configure.log"; exit 1; }
+  cmake --preset win32 >"$build.configure.log" 2>&1 || { cat "$build.configure.log"; exit 1; }
 fi
-cmake --build "$build" -j "$(nproc)" --target lkm_plugin lark_engine larkmere_game >/dev/null
+cmake --build --preset win32 -j "$(nproc)" --target lkm_plugin lark_engine larkmere_game >/dev/null
 
-export WINEPREFIX="$root/$build/wineprefix" WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
-trap 'wineserver -k 2>/dev/null || true' EXIT
+use_wine_prefix "$build"
 mkdir -p "$out"
 
 # picture NAME WIDTHxHEIGHT with|without SCREENS: the game's own video setting

@@ -13,8 +13,7 @@
 #     --unchecked  no release checks, which run under Wine: for a second build
 #                  that is compared byte for byte with a checked one
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-cd "$root"
+source "$(dirname "$0")/lib.sh"
 
 jobs=$(nproc)
 checked=1
@@ -45,7 +44,7 @@ if [ "$checked" -eq 1 ] && ! reason=$(bash scripts/wine-usable.sh 2>&1); then
 elif [ "$checked" -eq 1 ]; then
   echo "=== release: checks"
   ctest --preset release -j "$jobs"
-  WINEPREFIX="$root/$tree/wineprefix" wineserver -k 2>/dev/null || true
+  stop_wine "$tree"
 fi
 
 mapfile -t archives < <(cd "$tree/package" && ls -- *.zip | LC_ALL=C sort)

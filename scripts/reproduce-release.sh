@@ -6,8 +6,7 @@
 #   build/release/          the first build (scripts/release.sh in this checkout)
 #   build/release-again/    a copy of the sources and its own build/release/
 set -uo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-cd "$root"
+source "$(dirname "$0")/lib.sh"
 
 epoch=$(git log -1 --format=%ct) || { echo "reproduce-release: not a git checkout" >&2; exit 1; }
 again=build/release-again/src

@@ -4,8 +4,7 @@
 #   bash scripts/web.sh --screenshot   also redraw docs/web-page.png (needs the Windows tree's game)
 # The page also works opened straight from the disk: build/web/index.html.
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-cd "$root"
+source "$(dirname "$0")/lib.sh"
 bash scripts/install-deps.sh
 mkdir -p build
 cmake --preset web >build/web.configure.log 2>&1 || { cat build/web.configure.log; exit 1; }

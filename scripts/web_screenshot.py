@@ -7,7 +7,8 @@ import pathlib
 import sys
 import tempfile
 
-import page_browser as browser
+sys.path.insert(0, str(pathlib.Path(__file__).parents[1] / "tests" / "web"))
+import page_browser as browser  # noqa: E402
 
 web, executable, out = sys.argv[1:4]
 with tempfile.TemporaryDirectory() as downloads, browser.served(web) as url, browser.chromium(downloads) as page:

@@ -12,8 +12,7 @@ import tempfile
 import time
 import unittest
 
-sys.path.insert(0, str(pathlib.Path(__file__).parents[2] / "scripts"))
-import page_browser as browser  # noqa: E402
+import page_browser as browser  # beside this file
 
 WEB, INSPECT, GAME = (pathlib.Path(p).resolve() for p in sys.argv[1:4])
 STOCK = GAME / "Larkmere.exe"
