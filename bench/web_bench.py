@@ -3,8 +3,8 @@ headless Chromium (the bytes already in memory, timed in the page from the call
 to the answer) against the native lkm-inspect's whole run (process start,
 reading the file, JSON out), side by side, RUNS times each, alternating. Prints
 the medians and their ratio, and the page's weight; fails when the page takes
-more than 1.5 times as long (the target is 1.2) or weighs more than 512 KiB. With --weight-only it
-times nothing: the page must recognise the large stand-in and keep its weight.
+more than 1.5 times as long (the target is 1.2) or weighs more than 512 KiB.
+With --weight-only it times nothing: the page must recognise the large stand-in and keep its weight.
 
 usage: web_bench.py [--weight-only] WEB_DIR LKM_INSPECT LARGE_EXE [RUNS]"""
 import pathlib
