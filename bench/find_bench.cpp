@@ -25,9 +25,9 @@ using Signature = lkm::signature::Listed;
 constexpr const auto& signatures = lkm::signature::all;
 
 lkm::Image makeImage(const std::vector<uint8_t>& filler) {
-    lkmtest::PeBuilder pe(code + codeSize + 0x1000);
-    pe.section(".text", code, codeSize, lkmtest::codeSection)
-        .section(".idata", code + codeSize, 0x1000, lkmtest::rdataSection);
+    lkm::test::PeBuilder pe(code + codeSize + 0x1000);
+    pe.section(".text", code, codeSize, lkm::test::codeSection)
+        .section(".idata", code + codeSize, 0x1000, lkm::test::rdataSection);
     pe.imports(code + codeSize, {{"KERNEL32.dll", {"Sleep"}}});
     pe.bytes(code, filler);
     return pe.image();
@@ -105,14 +105,14 @@ int main(int argc, char** argv) {
     // The filler keeps its own list of lead bytes; every signature's lead must be on it.
     for (const Signature& s : signatures) {
         const auto lead = uint8_t(std::stoul(std::string(s.text, 2), nullptr, 16));
-        if (std::find(std::begin(lkmfiller::signatureLeads), std::end(lkmfiller::signatureLeads), lead) ==
-            std::end(lkmfiller::signatureLeads)) {
+        if (std::find(std::begin(lkm::filler::signatureLeads), std::end(lkm::filler::signatureLeads), lead) ==
+            std::end(lkm::filler::signatureLeads)) {
             std::fprintf(stderr, "the filler does not hold the lead byte of %s in every window\n", s.name);
             return 1;
         }
     }
-    const std::vector<uint8_t> filler = lkmfiller::codeFiller(codeSize);
-    if (!lkmfiller::fillerWindowHolds(filler)) {
+    const std::vector<uint8_t> filler = lkm::filler::codeFiller(codeSize);
+    if (!lkm::filler::fillerWindowHolds(filler)) {
         std::fprintf(stderr, "filler lacks a signature lead byte in some 100-byte window\n");
         return 1;
     }

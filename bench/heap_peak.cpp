@@ -46,7 +46,7 @@ void operator delete[](void* p, std::size_t) noexcept {
     release(p);
 }
 
-namespace lkmbench {
+namespace lkm::bench {
 
 std::size_t liveHeap() {
     return liveBytes;
@@ -60,4 +60,4 @@ std::size_t heapPeak() {
     return peakBytes;
 }
 
-} // namespace lkmbench
+} // namespace lkm::bench

@@ -5,7 +5,7 @@
 
 #include <cstddef>
 
-namespace lkmbench {
+namespace lkm::bench {
 
 std::size_t liveHeap();
 // Starts a new peak at what is live now.
@@ -13,4 +13,4 @@ void resetHeapPeak();
 // The most heap bytes live at once since resetHeapPeak.
 std::size_t heapPeak();
 
-} // namespace lkmbench
+} // namespace lkm::bench

@@ -106,13 +106,13 @@ public:
 
 // Heap bytes held at the peak of one lkm::inspect call, beyond what was live before it.
 std::size_t inspectPeak(const lkm::Image& image) {
-    const std::size_t before = lkmbench::liveHeap();
-    lkmbench::resetHeapPeak();
+    const std::size_t before = lkm::bench::liveHeap();
+    lkm::bench::resetHeapPeak();
     {
         const lkm::Layout layout = lkm::inspect(image);
         benchmark::DoNotOptimize(layout.normalized.data());
     }
-    return lkmbench::heapPeak() - before;
+    return lkm::bench::heapPeak() - before;
 }
 
 } // namespace
@@ -121,11 +121,11 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
 
-    const lkmtest::EngineImage engine =
-        lkmtest::makeEngineImage(lkmtest::largeEngineConfig(codeSize), lkmfiller::codeFiller(codeSize));
+    const lkm::test::EngineImage engine =
+        lkm::test::makeEngineImage(lkm::test::largeEngineConfig(codeSize), lkm::filler::codeFiller(codeSize));
     const lkm::Image stock = engine.image();
     const lkm::Image patched = engine.earlierPatched().image();
-    const std::string failure = lkmtest::layoutDifferences(lkm::inspect(stock), engine.expectedLayout());
+    const std::string failure = lkm::test::layoutDifferences(lkm::inspect(stock), engine.expectedLayout());
     if (!failure.empty()) {
         std::fprintf(stderr, "inspect found another layout: %s\n", failure.c_str());
         return 1;

@@ -55,12 +55,12 @@ double childPeak(const std::vector<std::string>& words) {
 }
 
 Measured measure(const std::vector<std::string>& words) {
-    const std::size_t before = lkmbench::liveHeap();
-    lkmbench::resetHeapPeak();
+    const std::size_t before = lkm::bench::liveHeap();
+    lkm::bench::resetHeapPeak();
     const auto start = std::chrono::steady_clock::now();
-    const int status = lkmtool::runCommand(words).status;
+    const int status = lkm::inspector::runCommand(words).status;
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-    return {status, lkmbench::heapPeak() - before, took.count()};
+    return {status, lkm::bench::heapPeak() - before, took.count()};
 }
 
 std::string fileOf(const std::string& name, const std::vector<uint8_t>& head, uint64_t size) {
@@ -89,9 +89,9 @@ int main() {
     std::string game;
     double image = 0;
     {
-        const lkmtest::EngineImage engine =
-            lkmtest::makeEngineImage(lkmtest::largeEngineConfig(codeSize), lkmfiller::codeFiller(codeSize));
-        const std::vector<uint8_t> file = lkmtest::engineFile(engine);
+        const lkm::test::EngineImage engine = lkm::test::makeEngineImage(
+            lkm::test::largeEngineConfig(codeSize), lkm::filler::codeFiller(codeSize));
+        const std::vector<uint8_t> file = lkm::test::engineFile(engine);
         image = double(file.size()); // sections at their addresses: the file is SizeOfImage long
         game = fileOf("lkm-memory-bench-game.exe", file, gameFileSize);
     }

@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace lkmfuzz {
+namespace lkm::fuzz {
 
 // lkm::Image on arbitrary bytes: 4 bytes of load address, then the image.
 int image(const uint8_t* data, std::size_t size);
@@ -29,4 +29,4 @@ inline constexpr Target targets[] = {
     {"image", image}, {"inspect", inspect}, {"find", find}, {"mapping", mapping}, {"option", option},
 };
 
-} // namespace lkmfuzz
+} // namespace lkm::fuzz

@@ -13,10 +13,10 @@
 
 #define LKMFUZZ_CHECK(condition, property)                                                                   \
     do {                                                                                                     \
-        if (!(condition)) ::lkmfuzz::violated(property, __FILE__, __LINE__);                                 \
+        if (!(condition)) ::lkm::fuzz::violated(property, __FILE__, __LINE__);                               \
     } while (0)
 
-namespace lkmfuzz {
+namespace lkm::fuzz {
 
 [[noreturn]] inline void violated(const std::string& property, const char* file, int line) {
     std::fprintf(stderr, "property violated: %s (%s:%d)\n", property.c_str(), file, line);
@@ -35,4 +35,4 @@ inline std::string describe(const std::exception& error) {
     return std::string(typeid(error).name()) + ": " + error.what();
 }
 
-} // namespace lkmfuzz
+} // namespace lkm::fuzz

@@ -17,7 +17,7 @@
 #include "lkm/signatures.hpp"
 #include "pe_builder.hpp"
 
-namespace lkmfuzz {
+namespace lkm::fuzz {
 
 namespace {
 
@@ -27,7 +27,7 @@ constexpr uint32_t importsStart = 0x1800, importsEnd = 0x1C00;
 
 const std::vector<uint8_t>& smallImage() {
     static const std::vector<uint8_t> image = [] {
-        using namespace lkmtest;
+        using namespace lkm::test;
         PeBuilder pe(0x2000, base);
         pe.section(".text", 0x1000, 0x300, codeSection)
             .section(".text2", 0x1300, 0x100, codeSection) // starts where .text ends
@@ -100,4 +100,4 @@ int find(const uint8_t* data, std::size_t size) {
     return 0;
 }
 
-} // namespace lkmfuzz
+} // namespace lkm::fuzz

@@ -5,7 +5,7 @@
 #include "bodies.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
-    return lkmfuzz::LKMFUZZ_TARGET(data, size);
+    return lkm::fuzz::LKMFUZZ_TARGET(data, size);
 }
 
 // Allocation stacks cost more than the code under test, which allocates a

@@ -13,7 +13,7 @@
 #include "check.hpp"
 #include "lkm/image.hpp"
 
-namespace lkmfuzz {
+namespace lkm::fuzz {
 
 namespace {
 
@@ -150,4 +150,4 @@ int image(const uint8_t* data, std::size_t size) {
     return 0;
 }
 
-} // namespace lkmfuzz
+} // namespace lkm::fuzz

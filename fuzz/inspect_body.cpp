@@ -15,7 +15,7 @@
 #include "lkm/inspect.hpp"
 #include "lkm/plan.hpp"
 
-namespace lkmfuzz {
+namespace lkm::fuzz {
 
 namespace {
 
@@ -55,9 +55,9 @@ int inspect(const uint8_t* data, std::size_t size) {
     }
     checkLayout(*image, layout);
     if (pristine)
-        LKMFUZZ_CHECK(lkmtest::layoutDifferences(layout, engine.expected).empty(),
+        LKMFUZZ_CHECK(lkm::test::layoutDifferences(layout, engine.expected).empty(),
                       "the fixture engine is recognised as laid out, but differs in: " +
-                          lkmtest::layoutDifferences(layout, engine.expected));
+                          lkm::test::layoutDifferences(layout, engine.expected));
 
     for (const Screen& screen : screens) {
         for (bool keepUiAspect : {true, false}) {
@@ -74,4 +74,4 @@ int inspect(const uint8_t* data, std::size_t size) {
     return 0;
 }
 
-} // namespace lkmfuzz
+} // namespace lkm::fuzz

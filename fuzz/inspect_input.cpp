@@ -4,7 +4,7 @@
 #include <array>
 #include <memory>
 
-namespace lkmfuzz::inspect_input {
+namespace lkm::fuzz::inspect_input {
 
 Input decode(const uint8_t* data, std::size_t size) {
     Input input;
@@ -37,8 +37,8 @@ std::vector<uint8_t> encode(const Input& input) {
 namespace {
 
 std::unique_ptr<Engine> make(uint8_t variant) {
-    using Patch = lkmtest::EngineImage::EarlierPatch;
-    const lkmtest::EngineImage stockImage = lkmtest::makeEngineImage();
+    using Patch = lkm::test::EngineImage::EarlierPatch;
+    const lkm::test::EngineImage stockImage = lkm::test::makeEngineImage();
     // aspect, virtual canvas width and height an earlier patch for that screen shape leaves
     const std::array<Patch, variantCount> patches{{
         {},
@@ -47,7 +47,8 @@ std::unique_ptr<Engine> make(uint8_t variant) {
         {5.0f / 4.0f, 1024.0f, 819.2f},
         {21.0f / 9.0f, 1792.0f, 768.0f},
     }};
-    lkmtest::EngineImage image = variant == stock ? stockImage : stockImage.earlierPatched(patches[variant]);
+    lkm::test::EngineImage image =
+        variant == stock ? stockImage : stockImage.earlierPatched(patches[variant]);
     std::vector<uint8_t> bytes = image.bytes();
     lkm::Layout expected = image.expectedLayout();
     return std::unique_ptr<Engine>(new Engine{std::move(image), std::move(bytes), std::move(expected)});
@@ -71,4 +72,4 @@ void apply(const Input& input, std::vector<uint8_t>& bytes) {
     }
 }
 
-} // namespace lkmfuzz::inspect_input
+} // namespace lkm::fuzz::inspect_input

@@ -16,7 +16,7 @@
 
 #include "engine_image.hpp"
 
-namespace lkmfuzz::inspect_input {
+namespace lkm::fuzz::inspect_input {
 
 inline constexpr uint32_t headerPage = 0x1000;
 
@@ -47,7 +47,7 @@ inline uint32_t place(uint32_t stored, uint32_t imageSize) {
 // The synthetic engine of a variant (the variant byte modulo variantCount),
 // built once and cached with its bytes and the layout recognition must return.
 struct Engine {
-    lkmtest::EngineImage image;
+    lkm::test::EngineImage image;
     std::vector<uint8_t> bytes;
     lkm::Layout expected;
 };
@@ -56,4 +56,4 @@ const Engine& engine(uint8_t variant);
 // Applies the edits in order.
 void apply(const Input& input, std::vector<uint8_t>& bytes);
 
-} // namespace lkmfuzz::inspect_input
+} // namespace lkm::fuzz::inspect_input

@@ -20,7 +20,7 @@ extern "C" std::size_t LLVMFuzzerMutate(uint8_t* data, std::size_t size, std::si
 
 namespace {
 
-using namespace lkmfuzz::inspect_input;
+using namespace lkm::fuzz::inspect_input;
 
 constexpr std::size_t maxEdits = 12;
 
@@ -35,7 +35,7 @@ struct Rng {
 };
 
 std::vector<uint32_t> placesOf(const Engine& engine) {
-    const lkmtest::EnginePlaces& p = engine.image.places;
+    const lkm::test::EnginePlaces& p = engine.image.places;
     std::vector<uint32_t> places = {p.cameraSite,
                                     p.decoyCameraSite,
                                     p.aspectOperand,

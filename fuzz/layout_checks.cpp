@@ -10,7 +10,7 @@
 #include "lkm/plan_writes.hpp"
 #include "lkm/stock_engine.hpp"
 
-namespace lkmfuzz {
+namespace lkm::fuzz {
 
 namespace {
 
@@ -188,4 +188,4 @@ void checkPlan(const lkm::Image& image, const lkm::Layout& l, int resolutionX, i
                   "the reciprocal space holds 1 / virtual height");
 }
 
-} // namespace lkmfuzz
+} // namespace lkm::fuzz

@@ -8,7 +8,7 @@
 #include "lkm/image.hpp"
 #include "lkm/layout.hpp"
 
-namespace lkmfuzz {
+namespace lkm::fuzz {
 
 // Offsets inside the image, addresses inside the module, the order and spacing
 // of the four conversions, the vertical references, five setters, CVar objects
@@ -21,4 +21,4 @@ void checkLayout(const lkm::Image& image, const lkm::Layout& layout);
 void checkPlan(const lkm::Image& image, const lkm::Layout& layout, int resolutionX, int resolutionY,
                bool keepUiAspect, const std::vector<uint8_t>& plan);
 
-} // namespace lkmfuzz
+} // namespace lkm::fuzz

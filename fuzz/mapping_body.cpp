@@ -1,4 +1,4 @@
-// The inspector's file mapping (lkmtool::mapFile) on arbitrary file bytes. The
+// The inspector's file mapping (lkm::inspector::mapFile) on arbitrary file bytes. The
 // outcome must equal that of a plain restatement of the loader's rules, read
 // byte by byte at 64-bit positions: the same refusal (a FileError of the same
 // kind and sentence, nothing else), or the same base, section records and
@@ -14,11 +14,11 @@
 #include "check.hpp"
 #include "mapped_file.hpp"
 
-namespace lkmfuzz {
+namespace lkm::fuzz {
 
 namespace {
 
-using Kind = lkmtool::FileError::Kind;
+using Kind = lkm::inspector::FileError::Kind;
 
 constexpr uint64_t comparedImageSize = 16u << 20;
 
@@ -26,7 +26,7 @@ struct Outcome {
     Kind kind = Kind::unreadable; // unused when the file maps
     std::string refusal;          // "" when the file maps
     uint32_t imageSize = 0;
-    lkmtool::MappedFile mapped{{}, 0, {}}; // its image only when compared
+    lkm::inspector::MappedFile mapped{{}, 0, {}}; // its image only when compared
 };
 
 struct File {
@@ -101,7 +101,8 @@ Outcome restated(const File& f, bool compareImage) {
     return outcome;
 }
 
-bool sameSections(const std::vector<lkmtool::SectionName>& a, const std::vector<lkmtool::SectionName>& b) {
+bool sameSections(const std::vector<lkm::inspector::SectionName>& a,
+                  const std::vector<lkm::inspector::SectionName>& b) {
     return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const auto& x, const auto& y) {
         return x.name == y.name && x.rva == y.rva && x.size == y.size && x.rawOffset == y.rawOffset &&
                x.rawCopied == y.rawCopied;
@@ -112,10 +113,10 @@ bool sameSections(const std::vector<lkmtool::SectionName>& a, const std::vector<
 
 int mapping(const uint8_t* data, std::size_t size) {
     const std::vector<uint8_t> file(data, data + size);
-    lkmtool::MappedFile mapped{{}, 0, {}};
+    lkm::inspector::MappedFile mapped{{}, 0, {}};
     try {
-        mapped = lkmtool::mapFile(file);
-    } catch (const lkmtool::FileError& error) {
+        mapped = lkm::inspector::mapFile(file);
+    } catch (const lkm::inspector::FileError& error) {
         const Outcome expected = restated({data, size}, false);
         LKMFUZZ_CHECK(error.what() == expected.refusal && error.kind == expected.kind,
                       "mapFile refuses with the rules' sentence \"" + expected.refusal + "\", not \"" +
@@ -137,4 +138,4 @@ int mapping(const uint8_t* data, std::size_t size) {
     return 0;
 }
 
-} // namespace lkmfuzz
+} // namespace lkm::fuzz

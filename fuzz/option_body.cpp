@@ -10,14 +10,15 @@
 #include "option_reference.hpp"
 #include "options.hpp"
 
-namespace lkmfuzz {
+namespace lkm::fuzz {
 
 int option(const uint8_t* data, std::size_t size) {
     constexpr int defaultValue = 7;
     const option_input::Value input = option_input::decode(data, size);
-    const lwftest::OptionVerdict expected = lwftest::expectedOption(input.buffer, input.count, defaultValue);
+    const lkm::plugin::test::OptionVerdict expected =
+        lkm::plugin::test::expectedOption(input.buffer, input.count, defaultValue);
     try {
-        const int value = lwf::parseOptionValue(input.buffer, input.count, defaultValue);
+        const int value = lkm::plugin::parseOptionValue(input.buffer, input.count, defaultValue);
         LKMFUZZ_CHECK(expected.error.empty(),
                       "the parser refuses every value the rules refuse (" + expected.error + ")");
         LKMFUZZ_CHECK(value == expected.value, "an accepted value reads as the rules read it");
@@ -29,4 +30,4 @@ int option(const uint8_t* data, std::size_t size) {
     return 0;
 }
 
-} // namespace lkmfuzz
+} // namespace lkm::fuzz

@@ -15,7 +15,7 @@
 #include <cstdint>
 #include <string>
 
-namespace lkmfuzz::option_input {
+namespace lkm::fuzz::option_input {
 
 // Characters that the runtime's wcstol or iswspace may treat specially, and a
 // few that merely look like digits, signs or blanks.
@@ -56,4 +56,4 @@ inline Value decode(const uint8_t* data, std::size_t size) {
     return {value, unsigned(value.size())};
 }
 
-} // namespace lkmfuzz::option_input
+} // namespace lkm::fuzz::option_input

@@ -21,8 +21,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: %s <target> <file or folder>...\n", argv[0]);
         return 2;
     }
-    const lkmfuzz::Target* target = nullptr;
-    for (const lkmfuzz::Target& t : lkmfuzz::targets)
+    const lkm::fuzz::Target* target = nullptr;
+    for (const lkm::fuzz::Target& t : lkm::fuzz::targets)
         if (std::strcmp(t.name, argv[1]) == 0) target = &t;
     if (!target) {
         std::fprintf(stderr, "unknown target %s\n", argv[1]);

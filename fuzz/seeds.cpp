@@ -51,7 +51,7 @@ Bytes withBase(uint32_t base, const Bytes& image) {
 }
 
 Bytes smallImage(uint32_t base) {
-    using namespace lkmtest;
+    using namespace lkm::test;
     PeBuilder pe(0x600, base);
     pe.section(".text", 0x200, 0x100, codeSection)
         .section(".data", 0x300, 0x80, dataSection, 0x100)
@@ -68,28 +68,28 @@ void imageSeeds() {
     // base + size reaches 2^32: the last slot addresses are the highest there are
     write("image", "near-top", withBase(0xFFFFFA00, smallImage(0xFFFFFA00)));
     Bytes noImports = smallImage(0x00400000);
-    lkm::put<uint32_t>(noImports, lkmtest::importDirectoryField, 0);
+    lkm::put<uint32_t>(noImports, lkm::test::importDirectoryField, 0);
     write("image", "no-imports", withBase(0x00400000, noImports));
     // a string that runs into the image end without a terminator
     Bytes tail = smallImage(0x00400000);
     std::fill(tail.end() - 16, tail.end(), uint8_t('A'));
     write("image", "unterminated-tail", withBase(0x00400000, tail));
     // an ordinal first, then a name whose slot lies past 2^32 - 1
-    lkmtest::PeBuilder pe(0x600, 0x00400000);
-    pe.section(".text", 0x200, 0x100, lkmtest::codeSection)
-        .section(".idata", 0x400, 0x200, lkmtest::dataSection);
+    lkm::test::PeBuilder pe(0x600, 0x00400000);
+    pe.section(".text", 0x200, 0x100, lkm::test::codeSection)
+        .section(".idata", 0x400, 0x200, lkm::test::dataSection);
     pe.imports(0x400, {{"KERNEL32.dll", {"#1", "Sleep"}}});
     pe.u32(0x400 + 16, 0xFFFFFFFC);
     write("image", "slot-past-top", withBase(0x00400000, pe.build()));
 }
 
 void inspectSeeds() {
-    using namespace lkmfuzz::inspect_input;
+    using namespace lkm::fuzz::inspect_input;
     const char* variants[] = {"stock", "earlier-16x9", "earlier-16x10", "earlier-5x4", "earlier-21x9"};
     for (uint8_t v = 0; v < variantCount; ++v) write("inspect", variants[v], encode({v, {}}));
 
     const Engine& stockEngine = engine(stock);
-    const lkmtest::EnginePlaces& p = stockEngine.image.places;
+    const lkm::test::EnginePlaces& p = stockEngine.image.places;
     const Bytes& bytes = stockEngine.bytes;
     auto word = [](uint32_t value) {
         return Bytes{uint8_t(value), uint8_t(value >> 8), uint8_t(value >> 16), uint8_t(value >> 24)};
@@ -152,7 +152,7 @@ void findSeeds() {
 // mapping: a small file with its headers in 0x200 bytes and each section's raw
 // data after them, and edits that reach each of the mapping's refusals.
 Bytes smallFile() {
-    using namespace lkmtest;
+    using namespace lkm::test;
     PeBuilder pe(0x3000);
     pe.section(".text", 0x1000, 0x180, codeSection, 0x200)   // raw larger than virtual: 0x180 mapped
         .section(".data", 0x2000, 0x800, dataSection, 0x100) // virtual larger: zeros after the raw data
@@ -171,7 +171,7 @@ Bytes smallFile() {
 }
 
 void mappingSeeds() {
-    using namespace lkmtest;
+    using namespace lkm::test;
     const Bytes small = smallFile();
     write("mapping", "small", small);
     auto edited = [&](const char* name, uint32_t offset, uint32_t value) {

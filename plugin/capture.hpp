@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace lwf {
+namespace lkm::plugin {
 
 // A module as captured: where it is loaded and its mapped image.
 struct CapturedModule {
@@ -25,4 +25,4 @@ CapturedModule captureModule(uintptr_t module);
 // touched. Throws "Cannot query the game image." or "Invalid image memory region.".
 std::vector<uint8_t> copyMappedRegions(uintptr_t base, uint32_t size);
 
-} // namespace lwf
+} // namespace lkm::plugin

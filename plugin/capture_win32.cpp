@@ -8,7 +8,7 @@
 #include "capture.hpp"
 #include "lkm/pe_headers.hpp"
 
-namespace lwf {
+namespace lkm::plugin {
 
 namespace {
 
@@ -90,4 +90,4 @@ CapturedModule captureImage() {
     return captureModule(reinterpret_cast<uintptr_t>(GetModuleHandleW(nullptr)));
 }
 
-} // namespace lwf
+} // namespace lkm::plugin

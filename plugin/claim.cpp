@@ -1,6 +1,6 @@
 #include "claim.hpp"
 
-namespace lwf {
+namespace lkm::plugin {
 
 std::wstring fileNameOf(const std::wstring& path) {
     const std::size_t folderEnd = path.find_last_of(L"\\/");
@@ -11,4 +11,4 @@ std::string anotherCopyMessage(const std::string& claimant) {
     return "Another copy of this plug-in already started in this game: " + claimant + ".";
 }
 
-} // namespace lwf
+} // namespace lkm::plugin

@@ -4,7 +4,7 @@
 
 #include <string>
 
-namespace lwf {
+namespace lkm::plugin {
 
 // The file name of `path`, without its folder.
 std::wstring fileNameOf(const std::wstring& path);
@@ -19,4 +19,4 @@ std::string anotherCopyMessage(const std::string& claimant);
 // claim the game process." when the object cannot be made (Windows builds only).
 void claimProcess(const std::wstring& modulePath);
 
-} // namespace lwf
+} // namespace lkm::plugin

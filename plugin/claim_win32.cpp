@@ -10,7 +10,7 @@
 #include "claim.hpp"
 #include "lkm/utf8_win32.hpp"
 
-namespace lwf {
+namespace lkm::plugin {
 
 namespace {
 
@@ -68,4 +68,4 @@ void claimProcess(const std::wstring& modulePath) {
     throw std::runtime_error(anotherCopyMessage(lkm::narrowed(claimant)));
 }
 
-} // namespace lwf
+} // namespace lkm::plugin

@@ -1,7 +1,7 @@
 // The automatic resolution: the current mode of the monitor under the cursor.
 #pragma once
 
-namespace lwf {
+namespace lkm::plugin {
 
 // Writes the pixel width and height of the current display mode of the monitor
 // under the mouse cursor (the primary monitor when the cursor lies on none) into
@@ -9,4 +9,4 @@ namespace lwf {
 // "Cannot detect the desktop resolution." (Windows builds only).
 void detectDesktopResolution();
 
-} // namespace lwf
+} // namespace lkm::plugin

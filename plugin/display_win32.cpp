@@ -5,7 +5,7 @@
 #include "display.hpp"
 #include "globals.hpp"
 
-namespace lwf {
+namespace lkm::plugin {
 
 void detectDesktopResolution() {
     POINT cursor{0, 0};
@@ -25,4 +25,4 @@ void detectDesktopResolution() {
     resolutionY = static_cast<int32_t>(mode.dmPelsHeight);
 }
 
-} // namespace lwf
+} // namespace lkm::plugin

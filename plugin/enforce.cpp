@@ -8,7 +8,7 @@
 #include "globals.hpp"
 #include "lkm/cvar_class.hpp"
 
-namespace lwf {
+namespace lkm::plugin {
 
 namespace {
 
@@ -106,4 +106,4 @@ void enforce(void* object) {
     fields[lkm::cvar::boolField] = truth;
 }
 
-} // namespace lwf
+} // namespace lkm::plugin

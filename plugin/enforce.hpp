@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-namespace lwf {
+namespace lkm::plugin {
 
 enum class Cvar { none, xres, yres, fullscreen, fov };
 
@@ -27,4 +27,4 @@ int32_t truncateSaturating(float value);
 // (the game read it back and set it again) is written again unscaled.
 void enforce(void* object);
 
-} // namespace lwf
+} // namespace lkm::plugin

@@ -1,16 +1,16 @@
 #include "startup.hpp"
 
-namespace lwf {
+namespace lkm::plugin {
 
 HMODULE moduleHandle = nullptr;
 volatile LONG initialized = notStarted;
 
-} // namespace lwf
+} // namespace lkm::plugin
 
 // Runs under the loader lock: it records the module and does nothing else.
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     if (reason == DLL_PROCESS_ATTACH) {
-        lwf::moduleHandle = instance;
+        lkm::plugin::moduleHandle = instance;
         DisableThreadLibraryCalls(instance);
     }
     return TRUE;
@@ -19,7 +19,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
 // The first caller runs the start-up; every other caller, concurrent or later,
 // returns only once it has ended. Nothing here allocates or can fail.
 extern "C" void InitializeASI() {
-    using namespace lwf;
+    using namespace lkm::plugin;
     if (InterlockedCompareExchange(&initialized, running, notStarted) == notStarted) {
         initialize();
         InterlockedExchange(&initialized, done);

@@ -7,7 +7,7 @@
 #include "globals.hpp"
 #include "lkm/machine_code.hpp"
 
-namespace lwf {
+namespace lkm::plugin {
 
 namespace {
 
@@ -55,4 +55,4 @@ void prepareGateways(MemoryServices& memory, Transaction& transaction, const Gam
         throw std::runtime_error("Cannot flush CVar gateways.");
 }
 
-} // namespace lwf
+} // namespace lkm::plugin

@@ -12,7 +12,7 @@
 #include "memory_services.hpp"
 #include "transaction.hpp"
 
-namespace lwf {
+namespace lkm::plugin {
 
 inline constexpr std::size_t gatewayPageSize = 0x1000; // one block for all five gateways
 inline constexpr uint32_t gatewayStride = 16;          // gateway k starts at page + 16 x k
@@ -40,4 +40,4 @@ inline uint32_t address32(const void* pointer) {
 void prepareGateways(MemoryServices& memory, Transaction& transaction, const GameModule& game,
                      const std::vector<uint32_t>& setters, const HookAddresses& hookAddresses, void*& page);
 
-} // namespace lwf
+} // namespace lkm::plugin

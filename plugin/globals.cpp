@@ -1,6 +1,6 @@
 #include "globals.hpp"
 
-namespace lwf {
+namespace lkm::plugin {
 
 std::FILE* logFile = nullptr;
 int32_t resolutionX = 0;
@@ -13,4 +13,4 @@ Setters originalSetters{};
 double focalFactor = 1.0;
 std::atomic<uint32_t> lastWrittenFov{noFovWritten};
 
-} // namespace lwf
+} // namespace lkm::plugin

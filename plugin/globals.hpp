@@ -12,7 +12,7 @@
 #include "lkm/cvar_class.hpp"
 #include "lkm/layout.hpp"
 
-namespace lwf {
+namespace lkm::plugin {
 
 // Entry-point type of the engine's CVar setters and of their replacements:
 // object in ECX, a pass-through value in EDX, one stack argument removed by the callee.
@@ -42,4 +42,4 @@ extern std::atomic<bool> active;
 inline constexpr uint32_t noFovWritten = 0x7FC0DEADu;
 extern std::atomic<uint32_t> lastWrittenFov;
 
-} // namespace lwf
+} // namespace lkm::plugin

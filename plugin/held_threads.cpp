@@ -2,7 +2,7 @@
 
 #include "transaction.hpp"
 
-namespace lwf {
+namespace lkm::plugin {
 
 namespace {
 
@@ -61,4 +61,4 @@ void HeldThreads::release() {
     }
 }
 
-} // namespace lwf
+} // namespace lkm::plugin

@@ -7,7 +7,7 @@
 
 #include "memory_services.hpp"
 
-namespace lwf {
+namespace lkm::plugin {
 
 struct Patch;
 
@@ -41,4 +41,4 @@ private:
     bool listed_ = false;
 };
 
-} // namespace lwf
+} // namespace lkm::plugin

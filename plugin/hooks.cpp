@@ -4,7 +4,7 @@
 
 #include "enforce.hpp"
 
-namespace lwf {
+namespace lkm::plugin {
 
 template <int N>
 bool LKM_FASTCALL setHook(void* object, void* passThrough, unsigned value) {
@@ -32,4 +32,4 @@ HookAddresses hookAddresses() {
     return addresses;
 }
 
-} // namespace lwf
+} // namespace lkm::plugin

@@ -6,7 +6,7 @@
 
 #include "globals.hpp"
 
-namespace lwf {
+namespace lkm::plugin {
 
 // Replacement of engine setter N, with the setter's own convention (object in
 // ECX, passThrough in EDX, value on the stack and removed on return): runs the
@@ -18,4 +18,4 @@ bool LKM_FASTCALL setHook(void* object, void* passThrough, unsigned value);
 // The 32-bit addresses of hooks[0] to hooks[4], the targets of the redirections.
 HookAddresses hookAddresses();
 
-} // namespace lwf
+} // namespace lkm::plugin

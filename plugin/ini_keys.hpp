@@ -10,7 +10,7 @@
 
 #include "lkm/plan.hpp"
 
-namespace lwf {
+namespace lkm::plugin {
 
 struct IniKey {
     const wchar_t* name;
@@ -47,4 +47,4 @@ inline constexpr std::size_t keyCount = sizeof keys / sizeof keys[0];
 
 } // namespace ini
 
-} // namespace lwf
+} // namespace lkm::plugin

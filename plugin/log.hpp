@@ -4,7 +4,7 @@
 
 #include <string>
 
-namespace lwf {
+namespace lkm::plugin {
 
 // Creates (or truncates) the log file; when that fails, lines reach only the debugger.
 void openLog(const std::wstring& path);
@@ -14,4 +14,4 @@ void logLine(const char* line);
 // Closes the log when it is open.
 void closeLog();
 
-} // namespace lwf
+} // namespace lkm::plugin

@@ -5,7 +5,7 @@
 #include "globals.hpp"
 #include "log.hpp"
 
-namespace lwf {
+namespace lkm::plugin {
 
 void openLog(const std::wstring& path) {
     // "wb": no CR is ever added, each line ends in one LF.
@@ -25,4 +25,4 @@ void closeLog() {
     logFile = nullptr;
 }
 
-} // namespace lwf
+} // namespace lkm::plugin

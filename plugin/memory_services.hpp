@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace lwf {
+namespace lkm::plugin {
 
 // What suspending a thread of the process came to.
 enum class Suspension {
@@ -57,4 +57,4 @@ struct MemoryServices {
 // The services of the running Windows process (Windows builds only).
 MemoryServices& windowsMemory();
 
-} // namespace lwf
+} // namespace lkm::plugin

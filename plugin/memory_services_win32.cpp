@@ -7,7 +7,7 @@
 
 #include "memory_services.hpp"
 
-namespace lwf {
+namespace lkm::plugin {
 
 namespace {
 
@@ -115,4 +115,4 @@ MemoryServices& windowsMemory() {
     return memory;
 }
 
-} // namespace lwf
+} // namespace lkm::plugin

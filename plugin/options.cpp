@@ -7,7 +7,7 @@
 #include <cwctype>
 #include <stdexcept>
 
-namespace lwf {
+namespace lkm::plugin {
 
 int parseOptionValue(const std::wstring& buffer, unsigned count, int defaultValue) {
     if (buffer == missingValue) return defaultValue;
@@ -32,4 +32,4 @@ int parseOptionValue(const std::wstring& buffer, unsigned count, int defaultValu
     return static_cast<int>(value);
 }
 
-} // namespace lwf
+} // namespace lkm::plugin

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-namespace lwf {
+namespace lkm::plugin {
 
 // What the profile call leaves in the buffer when a key (or the whole file) is absent.
 inline constexpr const wchar_t* missingValue = L"<missing>";
@@ -35,4 +35,4 @@ inline bool within(int32_t value, uint32_t low, uint32_t high) {
     return static_cast<uint32_t>(value) - low <= high - low;
 }
 
-} // namespace lwf
+} // namespace lkm::plugin

@@ -4,7 +4,7 @@
 
 #include "options.hpp"
 
-namespace lwf {
+namespace lkm::plugin {
 
 namespace {
 
@@ -48,4 +48,4 @@ void requireReadableIni(const std::wstring& iniPath) {
     if (!readable) throw std::runtime_error("Cannot read the INI file.");
 }
 
-} // namespace lwf
+} // namespace lkm::plugin

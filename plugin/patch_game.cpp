@@ -3,7 +3,7 @@
 #include "gateways.hpp"
 #include "plan_patches.hpp"
 
-namespace lwf {
+namespace lkm::plugin {
 
 void patchGame(MemoryServices& memory, const GamePatch& patch, void (*pin)(), Transaction::Warn warn,
                void*& page, bool& committed) {
@@ -21,4 +21,4 @@ void releaseGatewayPage(MemoryServices& memory, void* page, bool committed) {
     if (page != nullptr && !committed) memory.release(page);
 }
 
-} // namespace lwf
+} // namespace lkm::plugin

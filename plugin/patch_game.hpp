@@ -13,7 +13,7 @@
 #include "memory_services.hpp"
 #include "transaction.hpp"
 
-namespace lwf {
+namespace lkm::plugin {
 
 // The game's main module and what is to become of it.
 struct GamePatch {
@@ -38,4 +38,4 @@ void patchGame(MemoryServices& memory, const GamePatch& patch, void (*pin)(), Tr
 // the commit succeeded, for then the redirections lead into it.
 void releaseGatewayPage(MemoryServices& memory, void* page, bool committed);
 
-} // namespace lwf
+} // namespace lkm::plugin

@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-namespace lwf {
+namespace lkm::plugin {
 
 std::wstring sibling(const std::wstring& path, const wchar_t* extension) {
     // Only the file name is searched: a full stop in a folder name must never move
@@ -14,4 +14,4 @@ std::wstring sibling(const std::wstring& path, const wchar_t* extension) {
     return path.substr(0, dot) + extension;
 }
 
-} // namespace lwf
+} // namespace lkm::plugin

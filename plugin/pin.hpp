@@ -2,10 +2,10 @@
 // jump into its code, so it must never be unloaded once they can be live.
 #pragma once
 
-namespace lwf {
+namespace lkm::plugin {
 
 // Pins the module that holds the plug-in ("Cannot pin the plugin module.").
 // Windows builds only.
 void pinModule();
 
-} // namespace lwf
+} // namespace lkm::plugin

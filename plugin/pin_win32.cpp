@@ -3,7 +3,7 @@
 #include <stdexcept>
 #include <windows.h>
 
-namespace lwf {
+namespace lkm::plugin {
 
 void pinModule() {
     // GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN (5): the module
@@ -15,4 +15,4 @@ void pinModule() {
         throw std::runtime_error("Cannot pin the plugin module.");
 }
 
-} // namespace lwf
+} // namespace lkm::plugin

@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-namespace lwf {
+namespace lkm::plugin {
 
 void addPlanPatches(Transaction& transaction, uint8_t* liveBase, const std::vector<uint8_t>& snapshot,
                     const std::vector<uint8_t>& plan, const std::vector<lkm::Run>& ranges) {
@@ -12,4 +12,4 @@ void addPlanPatches(Transaction& transaction, uint8_t* liveBase, const std::vect
                         run.length);
 }
 
-} // namespace lwf
+} // namespace lkm::plugin

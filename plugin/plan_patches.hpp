@@ -8,7 +8,7 @@
 #include "lkm/diff.hpp"
 #include "transaction.hpp"
 
-namespace lwf {
+namespace lkm::plugin {
 
 // Adds the runs in ascending order: target liveBase + i, expected the snapshot's
 // bytes from i, replacement the plan's. The plan is known to equal the snapshot
@@ -17,4 +17,4 @@ namespace lwf {
 void addPlanPatches(Transaction& transaction, uint8_t* liveBase, const std::vector<uint8_t>& snapshot,
                     const std::vector<uint8_t>& plan, const std::vector<lkm::Run>& ranges);
 
-} // namespace lwf
+} // namespace lkm::plugin

@@ -4,7 +4,7 @@
 
 #include "options.hpp"
 
-namespace lwf {
+namespace lkm::plugin {
 
 namespace {
 
@@ -43,4 +43,4 @@ void requireResolution(int32_t width, int32_t height) {
         throw std::runtime_error(ini::resolutionRefusal);
 }
 
-} // namespace lwf
+} // namespace lkm::plugin

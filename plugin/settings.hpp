@@ -8,7 +8,7 @@
 
 #include "ini_keys.hpp"
 
-namespace lwf {
+namespace lkm::plugin {
 
 // The options as the start-up uses them.
 struct Settings {
@@ -39,4 +39,4 @@ bool automaticResolution(int32_t width, int32_t height);
 // ini::resX and the height within those of ini::resY.
 void requireResolution(int32_t width, int32_t height);
 
-} // namespace lwf
+} // namespace lkm::plugin

@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-namespace lwf {
+namespace lkm::plugin {
 
 extern HMODULE moduleHandle; // the plug-in's own module, set at process attach
 // The only guard against a second start-up: notStarted, then running, then done.
@@ -13,7 +13,7 @@ extern volatile LONG initialized;
 // The whole start-up; reports its own failures and never lets an exception out.
 void initialize();
 
-} // namespace lwf
+} // namespace lkm::plugin
 
 // The one export, called by the ASI loader.
 extern "C" void InitializeASI();

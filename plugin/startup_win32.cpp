@@ -27,7 +27,7 @@
 #include "settings.hpp"
 #include "startup.hpp"
 
-namespace lwf {
+namespace lkm::plugin {
 
 namespace {
 
@@ -168,4 +168,4 @@ void initialize() {
     closeLog();
 }
 
-} // namespace lwf
+} // namespace lkm::plugin

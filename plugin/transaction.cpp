@@ -7,7 +7,7 @@
 
 #include "held_threads.hpp"
 
-namespace lwf {
+namespace lkm::plugin {
 
 namespace {
 
@@ -131,4 +131,4 @@ void Transaction::restoreProtections(uint32_t pageSize) {
     if (failed && warn_ != nullptr) warn_(restoreWarning);
 }
 
-} // namespace lwf
+} // namespace lkm::plugin

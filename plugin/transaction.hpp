@@ -7,7 +7,7 @@
 
 #include "memory_services.hpp"
 
-namespace lwf {
+namespace lkm::plugin {
 
 struct Patch {
     uint8_t* target;                  // first game address to change
@@ -45,4 +45,4 @@ private:
     Warn warn_;
 };
 
-} // namespace lwf
+} // namespace lkm::plugin

@@ -13,8 +13,8 @@
 
 namespace {
 
-using lkmtest::messageOf;
-using lkmtest::PeBuilder;
+using lkm::test::messageOf;
+using lkm::test::PeBuilder;
 using Bytes = std::vector<uint8_t>;
 
 constexpr uint32_t length = 0x4000;
@@ -23,9 +23,9 @@ constexpr uint32_t length = 0x4000;
 // imports lie in the header page, so a base near 2^32 still constructs.
 PeBuilder layout(uint32_t base = 0x00400000) {
     PeBuilder pe(length, base);
-    pe.section(".text", 0x1000, 0x1000, lkmtest::codeSection)
-        .section(".data", 0x2000, 0x1000, lkmtest::dataSection)
-        .section(".bss", 0x3000, 0x1000, lkmtest::dataSection);
+    pe.section(".text", 0x1000, 0x1000, lkm::test::codeSection)
+        .section(".data", 0x2000, 0x1000, lkm::test::dataSection)
+        .section(".bss", 0x3000, 0x1000, lkm::test::dataSection);
     pe.imports(0x200, {{"a.dll", {"f"}}});
     return pe;
 }

@@ -15,18 +15,18 @@
 
 namespace {
 
-using lkmtest::messageOf;
-using lkmtest::PeBuilder;
+using lkm::test::messageOf;
+using lkm::test::PeBuilder;
 using Bytes = std::vector<uint8_t>;
 
 constexpr uint32_t base = 0x00400000;
 constexpr uint32_t length = 0x3000;
-constexpr uint32_t machineField = lkmtest::peHeader + 4;
-constexpr uint32_t sectionCountField = lkmtest::peHeader + 6;
-constexpr uint32_t optionalSizeField = lkmtest::peHeader + 0x14;
-constexpr uint32_t magicField = lkmtest::optionalHeader;
-constexpr uint32_t textEntry = lkmtest::sectionTable;      // first section-table entry
-constexpr uint32_t dataEntry = lkmtest::sectionTable + 40; // second
+constexpr uint32_t machineField = lkm::test::peHeader + 4;
+constexpr uint32_t sectionCountField = lkm::test::peHeader + 6;
+constexpr uint32_t optionalSizeField = lkm::test::peHeader + 0x14;
+constexpr uint32_t magicField = lkm::test::optionalHeader;
+constexpr uint32_t textEntry = lkm::test::sectionTable;      // first section-table entry
+constexpr uint32_t dataEntry = lkm::test::sectionTable + 40; // second
 
 void w16(Bytes& b, uint32_t offset, uint16_t value) {
     b.at(offset) = uint8_t(value);
@@ -45,11 +45,11 @@ uint32_t r32(const Bytes& b, uint32_t offset) {
 
 // Code at 0x1000, writable data at 0x2000, imports laid out at `importRva`.
 PeBuilder basic(uint32_t importRva = 0x200,
-                std::vector<lkmtest::ImportSpec> dlls = {{"KERNEL32.dll", {"Sleep"}}},
+                std::vector<lkm::test::ImportSpec> dlls = {{"KERNEL32.dll", {"Sleep"}}},
                 uint32_t imageBase = base) {
     PeBuilder pe(length, imageBase);
-    pe.section(".text", 0x1000, 0x1000, lkmtest::codeSection)
-        .section(".data", 0x2000, 0x1000, lkmtest::dataSection);
+    pe.section(".text", 0x1000, 0x1000, lkm::test::codeSection)
+        .section(".data", 0x2000, 0x1000, lkm::test::dataSection);
     pe.imports(importRva, dlls);
     return pe;
 }
@@ -70,9 +70,9 @@ TEST(ImageConstruct, RejectsEveryMalformedHeaderWithItsSentence) {
         {"one byte", [](Bytes& b) { b.resize(1); }, "Invalid image range."},
         {"no MZ", [](Bytes& b) { w16(b, 0, 0x4D5A); }, "Not a PE image."},
         {"cut before e_lfanew", [](Bytes& b) { b.resize(0x3E); }, "Invalid image range."},
-        {"cut inside the file header", [](Bytes& b) { b.resize(lkmtest::peHeader + 0x10); },
+        {"cut inside the file header", [](Bytes& b) { b.resize(lkm::test::peHeader + 0x10); },
          "Invalid image range."},
-        {"cut inside the optional header", [](Bytes& b) { b.resize(lkmtest::peHeader + 0x30); },
+        {"cut inside the optional header", [](Bytes& b) { b.resize(lkm::test::peHeader + 0x30); },
          "Invalid image range."},
         {"e_lfanew wild", [](Bytes& b) { w32(b, 0x3C, 0xFFFFFFF0); }, "Invalid image range."},
         {"e_lfanew all ones", [](Bytes& b) { w32(b, 0x3C, 0xFFFFFFFF); }, "Invalid image range."},
@@ -85,7 +85,7 @@ TEST(ImageConstruct, RejectsEveryMalformedHeaderWithItsSentence) {
          "Invalid image range."},
         {"no signature in the last four bytes: Machine is not read",
          [](Bytes& b) { w32(b, 0x3C, length - 4); }, "The plugin requires a 32-bit x86 PE image."},
-        {"no PE signature", [](Bytes& b) { w32(b, lkmtest::peHeader, 0x4551); },
+        {"no PE signature", [](Bytes& b) { w32(b, lkm::test::peHeader, 0x4551); },
          "The plugin requires a 32-bit x86 PE image."},
         {"x64 machine", [](Bytes& b) { w16(b, machineField, 0x8664); },
          "The plugin requires a 32-bit x86 PE image."},
@@ -96,9 +96,9 @@ TEST(ImageConstruct, RejectsEveryMalformedHeaderWithItsSentence) {
         {"optional header of 0 bytes", [](Bytes& b) { w16(b, optionalSizeField, 0); },
          "Unsupported PE header."},
         {"PE32+ magic", [](Bytes& b) { w16(b, magicField, 0x020B); }, "Unsupported PE header."},
-        {"SizeOfImage one byte larger", [](Bytes& b) { w32(b, lkmtest::sizeOfImageField, length + 1); },
+        {"SizeOfImage one byte larger", [](Bytes& b) { w32(b, lkm::test::sizeOfImageField, length + 1); },
          "Mapped image size mismatch."},
-        {"SizeOfImage one byte smaller", [](Bytes& b) { w32(b, lkmtest::sizeOfImageField, length - 1); },
+        {"SizeOfImage one byte smaller", [](Bytes& b) { w32(b, lkm::test::sizeOfImageField, length - 1); },
          "Mapped image size mismatch."},
         {"buffer one byte longer", [](Bytes& b) { b.push_back(0); }, "Mapped image size mismatch."},
         {"section table beyond the buffer", [](Bytes& b) { w16(b, optionalSizeField, 0xFFFF); },
@@ -122,12 +122,12 @@ TEST(ImageConstruct, RejectsEveryMalformedHeaderWithItsSentence) {
          "Invalid mapped section."},
         {"raw size one byte too large", [](Bytes& b) { w32(b, textEntry + 16, 0x2001); },
          "Invalid mapped section."},
-        {"no import directory", [](Bytes& b) { w32(b, lkmtest::importDirectoryField, 0); },
+        {"no import directory", [](Bytes& b) { w32(b, lkm::test::importDirectoryField, 0); },
          "No engine imports found."},
-        {"import directory all ones", [](Bytes& b) { w32(b, lkmtest::importDirectoryField, 0xFFFFFFFF); },
+        {"import directory all ones", [](Bytes& b) { w32(b, lkm::test::importDirectoryField, 0xFFFFFFFF); },
          "Invalid image range."},
         {"import directory in the last bytes",
-         [](Bytes& b) { w32(b, lkmtest::importDirectoryField, length - 8); }, "Invalid image range."},
+         [](Bytes& b) { w32(b, lkm::test::importDirectoryField, length - 8); }, "Invalid image range."},
     };
     const Bytes good = basic().build();
     ASSERT_EQ(constructFailure(good), "(none)");
@@ -140,19 +140,19 @@ TEST(ImageConstruct, RejectsEveryMalformedHeaderWithItsSentence) {
 
 TEST(ImageConstruct, KeepsBytesBaseAndSectionsInTableOrder) {
     PeBuilder pe(length, 0x10000000);
-    pe.section(".data", 0x2000, 0x800, lkmtest::dataSection, 0x1000) // raw size larger
-        .section(".text", 0x1000, 0x0, lkmtest::codeSection, 0x200)  // VirtualSize 0, raw 0x200
-        .section(".bss", 0x2800, 0x300, lkmtest::dataSection, 0x200) // VirtualSize larger
-        .section(".end", length, 0, 0x12345678);                     // at the image end, empty
-    pe.imports(0x400, {{"a.dll", {"f"}}});                           // past the four table entries
+    pe.section(".data", 0x2000, 0x800, lkm::test::dataSection, 0x1000) // raw size larger
+        .section(".text", 0x1000, 0x0, lkm::test::codeSection, 0x200)  // VirtualSize 0, raw 0x200
+        .section(".bss", 0x2800, 0x300, lkm::test::dataSection, 0x200) // VirtualSize larger
+        .section(".end", length, 0, 0x12345678);                       // at the image end, empty
+    pe.imports(0x400, {{"a.dll", {"f"}}});                             // past the four table entries
     const Bytes bytes = pe.build();
     const lkm::Image image(bytes, 0x10000000);
     EXPECT_EQ(image.bytes, bytes);
     EXPECT_EQ(image.base, 0x10000000u);
     ASSERT_EQ(image.sections.size(), 4u);
-    const lkm::Section expected[] = {{0x2000, 0x1000, lkmtest::dataSection},
-                                     {0x1000, 0x200, lkmtest::codeSection},
-                                     {0x2800, 0x300, lkmtest::dataSection},
+    const lkm::Section expected[] = {{0x2000, 0x1000, lkm::test::dataSection},
+                                     {0x1000, 0x200, lkm::test::codeSection},
+                                     {0x2800, 0x300, lkm::test::dataSection},
                                      {length, 0, 0x12345678}};
     for (std::size_t i = 0; i < 4; ++i) {
         EXPECT_EQ(image.sections[i].rva, expected[i].rva) << i;
@@ -164,7 +164,7 @@ TEST(ImageConstruct, KeepsBytesBaseAndSectionsInTableOrder) {
 TEST(ImageConstruct, AcceptsTheLimitsOfTheHeader) {
     // 96 sections: the table runs from 0x178 to 0x1078, so the imports move to 0x2000.
     PeBuilder pe(length);
-    for (uint32_t i = 0; i < 96; ++i) pe.section(".s", 0x2800 + 8 * i, 8, lkmtest::dataSection);
+    for (uint32_t i = 0; i < 96; ++i) pe.section(".s", 0x2800 + 8 * i, 8, lkm::test::dataSection);
     pe.imports(0x2000, {{"a.dll", {"f"}}});
     const lkm::Image many(pe.build(), base);
     EXPECT_EQ(many.sections.size(), 96u);
@@ -172,14 +172,14 @@ TEST(ImageConstruct, AcceptsTheLimitsOfTheHeader) {
 
     // A 112-byte optional header moves the section table to e_lfanew + 0x18 + 0x70.
     Bytes bytes = basic().build();
-    const uint32_t table = lkmtest::optionalHeader + 0x70;
+    const uint32_t table = lkm::test::optionalHeader + 0x70;
     Bytes entries(bytes.begin() + textEntry, bytes.begin() + textEntry + 80);
     std::copy(entries.begin(), entries.end(), bytes.begin() + table);
     w16(bytes, optionalSizeField, 112);
     const lkm::Image shortHeader(bytes, base);
     ASSERT_EQ(shortHeader.sections.size(), 2u);
     EXPECT_EQ(shortHeader.sections[1].rva, 0x2000u);
-    EXPECT_EQ(shortHeader.sections[1].characteristics, lkmtest::dataSection);
+    EXPECT_EQ(shortHeader.sections[1].characteristics, lkm::test::dataSection);
 }
 
 TEST(ImageConstruct, MapsEveryNamedImportToItsAddressTableSlot) {
@@ -296,7 +296,7 @@ TEST(ImageConstruct, RejectsEveryMalformedImportWithItsSentence) {
         {"descriptor table without terminator up to the image end",
          [](Bytes& b, uint32_t) {
              for (uint32_t i = 0; i < 20; ++i) b[length - 20 + i] = b[d + i];
-             w32(b, lkmtest::importDirectoryField, length - 20);
+             w32(b, lkm::test::importDirectoryField, length - 20);
          },
          "Invalid image range."},
     };
@@ -328,7 +328,7 @@ TEST(ImageConstruct, ImportSlotAddressMustStayBelowFourGigabytes) {
 TEST(ImageConstruct, DescriptorWalkStopsAfter512Descriptors) {
     constexpr uint32_t directory = 0x1000, nameTable = 0x4000, dllName = 0x4100, tables = 0x5000;
     PeBuilder pe(0x8000);
-    pe.section(".text", 0x7000, 0x1000, lkmtest::codeSection);
+    pe.section(".text", 0x7000, 0x1000, lkm::test::codeSection);
     pe.u32(nameTable, 0x4010).u32(nameTable + 4, 0).text(0x4012, "f").text(dllName, "d.dll");
     for (uint32_t i = 0; i < 512; ++i)
         pe.u32(directory + 20 * i, nameTable)
@@ -337,7 +337,7 @@ TEST(ImageConstruct, DescriptorWalkStopsAfter512Descriptors) {
     // At directory + 10240: a descriptor that would fail if it were read.
     pe.u32(directory + 10240, 0).u32(directory + 10240 + 12, 0xFFFFFFFF);
     Bytes bytes = pe.build();
-    w32(bytes, lkmtest::importDirectoryField, directory);
+    w32(bytes, lkm::test::importDirectoryField, directory);
     const lkm::Image image(bytes, base);
     EXPECT_EQ(image.imports.size(), 512u);
     EXPECT_EQ(image.imports.at(base + tables + 8 * 511), "d.dll!f");
@@ -346,13 +346,13 @@ TEST(ImageConstruct, DescriptorWalkStopsAfter512Descriptors) {
 TEST(ImageConstruct, NameTableWalkStopsAfter8192Entries) {
     constexpr uint32_t nameTable = 0x1000, hintName = 0x9800, dllName = 0x9900, addressTable = 0xA000;
     PeBuilder pe(0x14000);
-    pe.section(".text", 0x13000, 0x1000, lkmtest::codeSection);
+    pe.section(".text", 0x13000, 0x1000, lkm::test::codeSection);
     pe.text(hintName + 2, "f").text(dllName, "d.dll");
     for (uint32_t i = 0; i < 8192; ++i) pe.u32(nameTable + 4 * i, hintName);
     pe.u32(nameTable + 4 * 8192, 0x7FFFFFF0); // entry 8193 would fail if it were read
     pe.u32(0x200, nameTable).u32(0x200 + 12, dllName).u32(0x200 + 16, addressTable);
     Bytes bytes = pe.build();
-    w32(bytes, lkmtest::importDirectoryField, 0x200);
+    w32(bytes, lkm::test::importDirectoryField, 0x200);
     const lkm::Image image(bytes, base);
     EXPECT_EQ(image.imports.size(), 8192u);
     EXPECT_EQ(image.imports.rbegin()->first, base + addressTable + 4 * 8191);

@@ -15,8 +15,8 @@
 
 namespace {
 
-using lkmtest::messageOf;
-using lkmtest::PeBuilder;
+using lkm::test::messageOf;
+using lkm::test::PeBuilder;
 using Offsets = std::vector<uint32_t>;
 
 constexpr uint32_t length = 0x4000;
@@ -25,11 +25,11 @@ constexpr uint32_t length = 0x4000;
 // E an empty one.
 PeBuilder layout() {
     PeBuilder pe(length);
-    pe.section("A", 0x1000, 0x1000, lkmtest::codeSection)
-        .section("B", 0x2000, 0x800, lkmtest::codeSection)
-        .section("C", 0x2800, 0x800, lkmtest::dataSection)
-        .section("D", 0x3000, 4, lkmtest::codeSection)
-        .section("E", 0x3800, 0, lkmtest::codeSection);
+    pe.section("A", 0x1000, 0x1000, lkm::test::codeSection)
+        .section("B", 0x2000, 0x800, lkm::test::codeSection)
+        .section("C", 0x2800, 0x800, lkm::test::dataSection)
+        .section("D", 0x3000, 4, lkm::test::codeSection)
+        .section("E", 0x3800, 0, lkm::test::codeSection);
     pe.imports(0x300, {{"a.dll", {"f"}}});
     return pe;
 }
@@ -176,7 +176,7 @@ Offsets referenceFind(const lkm::Image& image, const std::vector<int>& pattern) 
 TEST(ImageFind, AgreesWithAPlainScanOnRandomImages) {
     std::mt19937 random(20240611);
     auto below = [&](uint32_t n) { return uint32_t(random() % n); };
-    const uint32_t flags[] = {lkmtest::codeSection, lkmtest::dataSection, lkmtest::rdataSection,
+    const uint32_t flags[] = {lkm::test::codeSection, lkm::test::dataSection, lkm::test::rdataSection,
                               lkm::sectionExecute, 0};
     const char* blanks[] = {" ", "  ", "\t", "\n", " \r\n"};
     std::size_t matches = 0;
@@ -223,9 +223,9 @@ TEST(ImageFind, AgreesWithAPlainScanOnRandomImages) {
 TEST(ImageFind, FindEachGivesEverySignatureItsOwnMatches) {
     const uint32_t L = 0x50000;
     PeBuilder pe(L);
-    pe.section("A", 0x1000, 0x40001, lkmtest::codeSection)
-        .section("B", 0x41001, 0x7FF, lkmtest::dataSection)
-        .section("C", 0x41800, 0xE7FF, lkmtest::codeSection);
+    pe.section("A", 0x1000, 0x40001, lkm::test::codeSection)
+        .section("B", 0x41001, 0x7FF, lkm::test::dataSection)
+        .section("C", 0x41800, 0xE7FF, lkm::test::codeSection);
     pe.imports(0x300, {{"a.dll", {"f"}}});
     std::vector<uint8_t> bytes = pe.build();
     std::mt19937 random(4711);

@@ -9,7 +9,7 @@
 #include "lkm/inspect.hpp"
 #include "lkm/signatures.hpp"
 
-using namespace lkmtest;
+using namespace lkm::test;
 
 namespace {
 const char* const noCamera = "Engine recognition failed: main camera projection has 0 matches.";

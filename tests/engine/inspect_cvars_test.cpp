@@ -5,7 +5,7 @@
 #include "engine_image.hpp"
 #include "lkm/inspect.hpp"
 
-using namespace lkmtest;
+using namespace lkm::test;
 
 TEST(InspectCvars, FindsTheIntegerCvarsPastTheDecoys) {
     // The stock image also constructs r_xres into another object, r_xres2 into

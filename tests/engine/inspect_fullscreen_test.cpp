@@ -4,7 +4,7 @@
 #include "engine_image.hpp"
 #include "lkm/inspect.hpp"
 
-using namespace lkmtest;
+using namespace lkm::test;
 
 namespace {
 const char* const noFullscreen = "Engine recognition failed: fullscreen CVar constructor has 0 matches.";

@@ -7,7 +7,7 @@
 #include "engine_image.hpp"
 #include "lkm/inspect.hpp"
 
-using namespace lkmtest;
+using namespace lkm::test;
 
 namespace {
 const char* const noFamily = "Engine recognition failed: GUI coordinate family has 0 matches.";

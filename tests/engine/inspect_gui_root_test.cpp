@@ -5,7 +5,7 @@
 #include "engine_image.hpp"
 #include "lkm/inspect.hpp"
 
-using namespace lkmtest;
+using namespace lkm::test;
 
 TEST(InspectRootGui, StockConstructorCallsTheStubDirectly) {
     const EngineImage engine = makeEngineImage();

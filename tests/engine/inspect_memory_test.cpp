@@ -28,7 +28,7 @@ void operator delete(void* block, std::size_t) noexcept {
 }
 
 TEST(InspectMemory, EveryFailedAllocationIsAMemoryFailure) {
-    const lkm::Image image = lkmtest::makeEngineImage().image();
+    const lkm::Image image = lkm::test::makeEngineImage().image();
     bool ranOut = true;
     for (long failing = 0; ranOut; failing += failing < 400 ? 1 : 97) {
         allocationsLeft = failing;

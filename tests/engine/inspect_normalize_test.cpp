@@ -7,7 +7,7 @@
 #include "engine_image.hpp"
 #include "lkm/inspect.hpp"
 
-using namespace lkmtest;
+using namespace lkm::test;
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include "message_of.hpp"
 #include "recognition.hpp"
 
-using namespace lkmtest;
+using namespace lkm::test;
 
 namespace {
 const char* const alignmentOccupied = "GUI alignment space is occupied.";

@@ -4,7 +4,7 @@
 #include "engine_image.hpp"
 #include "lkm/inspect.hpp"
 
-using namespace lkmtest;
+using namespace lkm::test;
 
 namespace {
 const char* const incomplete = "Incomplete CVar setter family.";

@@ -8,7 +8,7 @@
 #include "engine_image.hpp"
 #include "lkm/inspect.hpp"
 
-using namespace lkmtest;
+using namespace lkm::test;
 
 TEST(InspectStock, FindsEveryPlaceOfTheStockEngine) {
     const EngineImage engine = makeEngineImage();

@@ -14,8 +14,8 @@
 
 namespace {
 
-using lkmtest::EngineImage;
-using lkmtest::makeEngineImage;
+using lkm::test::EngineImage;
+using lkm::test::makeEngineImage;
 
 uint32_t u32(const std::vector<uint8_t>& bytes, uint32_t offset) {
     return lkm::read<uint32_t>(bytes, offset);
@@ -72,10 +72,10 @@ TEST(PlanEngineImage, StretchedUiPutsTheStockGuiBackOverAnEarlierPatch) {
     EXPECT_EQ(changed(plan, expected), std::set<uint32_t>{});
 
     // Each GUI place the earlier patch had changed is stock again in the plan.
-    const lkmtest::EnginePlaces& p = patched.places;
+    const lkm::test::EnginePlaces& p = patched.places;
     for (uint32_t place : {p.horizontalScale, p.mouseHorizontalScale, p.rootWidth}) {
-        EXPECT_NE(u32(snapshot, place), lkmtest::stockWidthBits);
-        EXPECT_EQ(u32(plan, place), lkmtest::stockWidthBits);
+        EXPECT_NE(u32(snapshot, place), lkm::test::stockWidthBits);
+        EXPECT_EQ(u32(plan, place), lkm::test::stockWidthBits);
     }
     for (uint32_t reference : p.verticalReferences) {
         EXPECT_EQ(u32(snapshot, reference), patched.address(p.reciprocalSpace));
@@ -92,7 +92,7 @@ TEST(PlanEngineImage, StretchedUiPutsTheStockGuiBackOverAnEarlierPatch) {
 TEST(PlanEngineImage, ProportionalUiDecodesToTheCentredCanvas) {
     const EngineImage engine = makeEngineImage();
     const lkm::Layout layout = engine.expectedLayout();
-    const lkmtest::EnginePlaces& p = engine.places;
+    const lkm::test::EnginePlaces& p = engine.places;
     ASSERT_EQ(p.horizontalSpace, layout.horizontalForward + 17);
     ASSERT_EQ(p.verticalSpace, layout.verticalForward + 17);
     ASSERT_EQ(p.reciprocalSpace, layout.horizontalInverse + 17);
@@ -142,7 +142,7 @@ TEST(PlanEngineImage, ProportionalUiDecodesToTheCentredCanvas) {
         EXPECT_EQ(run(plan, p.horizontalSpace + 13, 2), std::vector<uint8_t>(2, 0xCC));
         EXPECT_EQ(run(plan, p.verticalSpace + 13, 2), std::vector<uint8_t>(2, 0xCC));
         EXPECT_EQ(run(plan, p.reciprocalSpace + 4, 11), std::vector<uint8_t>(11, 0xCC));
-        EXPECT_EQ(u32(plan, p.verticalReciprocal), lkmtest::stockHeightReciprocalBits);
+        EXPECT_EQ(u32(plan, p.verticalReciprocal), lkm::test::stockHeightReciprocalBits);
         EXPECT_EQ(u32(plan, p.sharedReference), engine.address(p.verticalReciprocal));
 
         // Nothing else moved.

@@ -14,8 +14,8 @@
 
 namespace {
 
-using lkmtest::hexBytes;
-using lkmtest::PeBuilder;
+using lkm::test::hexBytes;
+using lkm::test::PeBuilder;
 
 constexpr uint32_t base = 0x00400000;
 
@@ -41,8 +41,8 @@ std::string le(uint32_t value) {
 
 PeBuilder stockEngine() {
     PeBuilder b(0x3000, base);
-    b.section(".text", 0x1000, 0x1000, lkmtest::codeSection)
-        .section(".data", 0x2000, 0x1000, lkmtest::dataSection);
+    b.section(".text", 0x1000, 0x1000, lkm::test::codeSection)
+        .section(".data", 0x2000, 0x1000, lkm::test::dataSection);
     b.imports(0x2800, {{"engine.dll", {"Init"}}});
     b.fill(0x1000, 0x400, 0x90);
     b.hex(aspectPush, "68 AB AA AA 3F");
@@ -199,9 +199,9 @@ TEST(Plan, ResolutionLimitsAreCheckedFirst) {
                                            {16384, 200, true}}) {
         SCOPED_TRACE(std::to_string(c.x) + "x" + std::to_string(c.y));
         for (bool keep : {false, true}) {
-            EXPECT_EQ(lkmtest::messageOf([&] { lkm::build(image, empty, c.x, c.y, keep); }),
+            EXPECT_EQ(lkm::test::messageOf([&] { lkm::build(image, empty, c.x, c.y, keep); }),
                       c.accepted ? "Invalid patch range." : "Resolution is outside supported input limits.");
-            EXPECT_EQ(lkmtest::messageOf([&] { lkm::build(image, layout, c.x, c.y, keep); }),
+            EXPECT_EQ(lkm::test::messageOf([&] { lkm::build(image, layout, c.x, c.y, keep); }),
                       c.accepted ? "(none)" : "Resolution is outside supported input limits.");
         }
     }
@@ -234,7 +234,7 @@ TEST(Plan, WritesThatDoNotFitAreRefused) {
         SCOPED_TRACE(c.name);
         lkm::Layout layout = layoutOf(image);
         c.change(layout, size);
-        EXPECT_EQ(lkmtest::messageOf([&] { lkm::build(image, layout, 1920, 1080, c.keep); }),
+        EXPECT_EQ(lkm::test::messageOf([&] { lkm::build(image, layout, 1920, 1080, c.keep); }),
                   "Invalid patch range.");
     }
 }
@@ -265,9 +265,9 @@ TEST(Plan, PatchSpacesOutsideTheImageAreInvalidEngineAddresses) {
         lkm::Layout layout = layoutOf(image);
         layout.normalized.resize(size + 0x100, 0xCC);
         c.change(layout, size);
-        EXPECT_EQ(lkmtest::messageOf([&] { lkm::build(image, layout, 1920, 1080, true); }),
+        EXPECT_EQ(lkm::test::messageOf([&] { lkm::build(image, layout, 1920, 1080, true); }),
                   "Invalid engine address.");
-        EXPECT_EQ(lkmtest::messageOf([&] { lkm::build(image, layout, 1920, 1080, false); }), "(none)");
+        EXPECT_EQ(lkm::test::messageOf([&] { lkm::build(image, layout, 1920, 1080, false); }), "(none)");
     }
 }
 

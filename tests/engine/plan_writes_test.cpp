@@ -18,10 +18,10 @@
 
 namespace {
 
-using lkmtest::hexBytes;
+using lkm::test::hexBytes;
 
 TEST(PlanWrites, ListsOfTheFixtureNeitherOverlapNorRepeatAName) {
-    const lkmtest::EngineImage engine = lkmtest::makeEngineImage();
+    const lkm::test::EngineImage engine = lkm::test::makeEngineImage();
     const lkm::Image image = engine.image();
     const lkm::Layout layout = engine.expectedLayout();
     const lkm::WriteTarget target = lkm::wholeImage(image);
@@ -41,7 +41,7 @@ TEST(PlanWrites, ListsOfTheFixtureNeitherOverlapNorRepeatAName) {
 }
 
 TEST(PlanWrites, RestoringAnEarlierPatchGivesTheStockBytes) {
-    const lkmtest::EngineImage patched = lkmtest::makeEngineImage().earlierPatched();
+    const lkm::test::EngineImage patched = lkm::test::makeEngineImage().earlierPatched();
     const lkm::Image image = patched.image();
     std::vector<uint8_t> bytes = image.bytes;
     const lkm::WriteTarget target{image.base, bytes.size(), bytes.size()};
@@ -75,7 +75,7 @@ TEST(PlanWrites, WithoutOverlapsChangesWhatApplyingInOrderChanges) {
         EXPECT_EQ(offsets, c.offsets);
     }
     std::vector<uint8_t> bytes(4, 0);
-    EXPECT_EQ(lkmtest::messageOf([&] {
+    EXPECT_EQ(lkm::test::messageOf([&] {
                   lkm::applyWrites(bytes, {{"a", 2, hexBytes("11 11 11")}});
               }),
               "Invalid patch range.");
@@ -86,15 +86,15 @@ TEST(PlanWrites, OnlyAnAspectBeyondFloatRoundingOfFourThirdsMarksAnEarlierPatch)
         {0x3FAAAAAB, false}, {0x3FAAAAAA, false}, {0x3FAAAB00, true}, {0x3FE38E39, true}};
     for (const auto& [aspectBits, earlier] : cases) {
         lkm::Layout layout;
-        layout.aspect = lkmtest::floatFromBits(aspectBits);
+        layout.aspect = lkm::test::floatFromBits(aspectBits);
         EXPECT_EQ(lkm::cameraAspectShowsEarlierPatch(layout), earlier) << std::hex << aspectBits;
     }
 }
 
 // A 4:3 earlier patch moved the reciprocal but left the camera aspect: present, yet no notice.
 TEST(PlanWrites, AnEarlierPatchIsAnyRestoredPlaceAndTheNoticeOnlyTheCameraAspect) {
-    const lkmtest::EngineImage stock = lkmtest::makeEngineImage();
-    const std::vector<std::tuple<const char*, lkmtest::EngineImage, bool, bool>> cases{
+    const lkm::test::EngineImage stock = lkm::test::makeEngineImage();
+    const std::vector<std::tuple<const char*, lkm::test::EngineImage, bool, bool>> cases{
         {"stock", stock, false, false},
         {"16:9", stock.earlierPatched(), true, true},
         {"4:3", stock.earlierPatched({4.0f / 3.0f, 1024.0f, 819.2f}), true, false}};

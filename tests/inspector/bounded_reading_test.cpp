@@ -20,7 +20,7 @@ namespace {
 
 // `head` followed by zeros up to `size`, counting the bytes read; or, given
 // `failure`, a source whose every read throws it.
-struct CountingSource : lkmtool::ByteSource {
+struct CountingSource : lkm::inspector::ByteSource {
     std::vector<uint8_t> head;
     uint64_t length;
     void (*failure)() = nullptr;
@@ -39,11 +39,11 @@ struct CountingSource : lkmtool::ByteSource {
     }
 };
 
-lkmtool::Outcome inspected(const lkmtool::ByteSource& source) {
-    lkmtool::Options options;
+lkm::inspector::Outcome inspected(const lkm::inspector::ByteSource& source) {
+    lkm::inspector::Options options;
     options.path = "G.exe";
     options.json = true;
-    return lkmtool::inspectionOutcome(options, source, [](const lkmtool::Restoration&) {});
+    return lkm::inspector::inspectionOutcome(options, source, [](const lkm::inspector::Restoration&) {});
 }
 
 std::string refusalJson(const std::string& message, const std::string& kind) {
@@ -52,7 +52,7 @@ std::string refusalJson(const std::string& message, const std::string& kind) {
 }
 
 TEST(InspectorBoundedReading, ReadsTheHeadersFirstAndOnlyTheRawDataAfter) {
-    const std::vector<uint8_t> engine = lkmtest::engineFile(lkmtest::stockEngine());
+    const std::vector<uint8_t> engine = lkm::test::engineFile(lkm::test::stockEngine());
     constexpr uint64_t GiB = uint64_t(1) << 30;
     std::vector<uint8_t> lfanewInside(0x40, 0);
     lfanewInside[0x3F] = 0x30; // e_lfanew 768 MiB, without MZ
@@ -71,7 +71,7 @@ TEST(InspectorBoundedReading, ReadsTheHeadersFirstAndOnlyTheRawDataAfter) {
     };
     for (const auto& [name, head, size, refusal, mostRead] : cases) {
         const CountingSource source(head, size);
-        const lkmtool::Outcome outcome = inspected(source);
+        const lkm::inspector::Outcome outcome = inspected(source);
         EXPECT_EQ(outcome.status, refusal.empty() ? 0 : 2) << name << ": " << outcome.output;
         if (!refusal.empty()) {
             EXPECT_EQ(outcome.output, refusal) << name;
@@ -92,9 +92,10 @@ TEST(InspectorBoundedReading, LibraryFailuresAreRefusalsInTheToolsWords) {
 
 // The same on disk, on every platform: a file with 300 MB of trailing data is recognised.
 TEST(InspectorBoundedReading, TrailingDataInAFileIsIgnored) {
-    const std::string path = lkmtest::written("trailing.exe", lkmtest::engineFile(lkmtest::stockEngine()));
+    const std::string path =
+        lkm::test::written("trailing.exe", lkm::test::engineFile(lkm::test::stockEngine()));
     std::filesystem::resize_file(std::filesystem::u8path(path), 300'000'000);
-    const lkmtool::Outcome outcome = lkmtool::runCommand({path});
+    const lkm::inspector::Outcome outcome = lkm::inspector::runCommand({path});
     EXPECT_EQ(outcome.status, 0) << outcome.error;
     EXPECT_NE(outcome.output.find("Verdict: supported\n"), std::string::npos) << outcome.output;
     std::filesystem::remove(std::filesystem::u8path(path));

@@ -15,9 +15,9 @@
 
 namespace {
 
-using lkmtest::contents;
-using lkmtest::scratch;
-using lkmtest::written;
+using lkm::test::contents;
+using lkm::test::scratch;
+using lkm::test::written;
 
 const std::string noSuchFile = "no such file";
 
@@ -51,14 +51,14 @@ TEST(InspectorCommand, ArgumentRefusalsAreOneLineOrOneJsonObject) {
         {{"G.exe", "O.exe"}, "one executable at a time, not G.exe and O.exe"},
     };
     for (const auto& [words, message] : cases)
-        lkmtest::expectRefusal(words, "lkm-inspect: " + message + "; lkm-inspect --help lists the options\n",
-                               "{\n  \"error\": \"" + jsonText(message) +
-                                   "\",\n  \"errorKind\": \"usage\",\n  \"usage\": \"" +
-                                   jsonText(lkmtool::usageText()) + "\"\n}\n");
+        lkm::test::expectRefusal(
+            words, "lkm-inspect: " + message + "; lkm-inspect --help lists the options\n",
+            "{\n  \"error\": \"" + jsonText(message) + "\",\n  \"errorKind\": \"usage\",\n  \"usage\": \"" +
+                jsonText(lkm::inspector::usageText()) + "\"\n}\n");
 }
 
 TEST(InspectorCommand, FileRefusalsSayWhatTheFileIs) {
-    std::vector<uint8_t> cut = lkmtest::engineFile(lkmtest::stockEngine());
+    std::vector<uint8_t> cut = lkm::test::engineFile(lkm::test::stockEngine());
     cut.resize(0x1800);
     const std::string truncated = "truncated file: section .text lies past the end of the file";
     const std::tuple<std::string, std::string, const char*> cases[] = {
@@ -69,18 +69,20 @@ TEST(InspectorCommand, FileRefusalsSayWhatTheFileIs) {
         {written("refusal-truncated.exe", cut), truncated, "truncated"},
     };
     for (const auto& [path, message, kind] : cases)
-        lkmtest::expectRefusal({path}, "lkm-inspect: " + path + ": " + message + "\n",
-                               "{\n  \"file\": \"" + path + "\",\n  \"error\": \"" + message +
-                                   "\",\n  \"errorKind\": \"" + kind + "\"\n}\n");
+        lkm::test::expectRefusal({path}, "lkm-inspect: " + path + ": " + message + "\n",
+                                 "{\n  \"file\": \"" + path + "\",\n  \"error\": \"" + message +
+                                     "\",\n  \"errorKind\": \"" + kind + "\"\n}\n");
 }
 
 TEST(InspectorCommand, HelpPrintsTheUsageAndSucceeds) {
     for (const std::vector<std::string>& words :
          {std::vector<std::string>{"--help"}, {"-h"}, {"G", "-x", "--help"}}) {
-        EXPECT_EQ(lkmtest::shown(lkmtool::runCommand(words)), lkmtest::Shown(0, lkmtool::usageText(), ""));
+        EXPECT_EQ(lkm::test::shown(lkm::inspector::runCommand(words)),
+                  lkm::test::Shown(0, lkm::inspector::usageText(), ""));
     }
-    EXPECT_EQ(lkmtest::shown(lkmtool::runCommand({"--json", "--help"})),
-              lkmtest::Shown(0, "{\n  \"usage\": \"" + jsonText(lkmtool::usageText()) + "\"\n}\n", ""));
+    EXPECT_EQ(
+        lkm::test::shown(lkm::inspector::runCommand({"--json", "--help"})),
+        lkm::test::Shown(0, "{\n  \"usage\": \"" + jsonText(lkm::inspector::usageText()) + "\"\n}\n", ""));
 }
 
 // A path that is not UTF-8 (bytes from another code page) still gives valid
@@ -92,7 +94,7 @@ TEST(InspectorCommand, JsonStaysUtf8WhateverThePath) {
     const std::string escaped =
         scratch("caf\\uFFFD \xC3\xA9 \xF0\x9F\x98\x80 \\uFFFD\\uFFFD \\uFFFD\\uFFFD\\uFFFD "
                 "\\uFFFD\\uFFFD\\uFFFD\\uFFFD \\uFFFD\\uFFFD.exe");
-    const lkmtool::Outcome json = lkmtool::runCommand({path, "--json"});
+    const lkm::inspector::Outcome json = lkm::inspector::runCommand({path, "--json"});
     EXPECT_EQ(json.status, 2);
     EXPECT_EQ(json.output, "{\n  \"file\": \"" + escaped + "\",\n  \"error\": \"" + noSuchFile +
                                "\",\n  \"errorKind\": \"unreadable\"\n}\n");
@@ -108,12 +110,12 @@ TEST(InspectorCommand, OpensPathsInAnyScript) {
     const std::string game = folder + "/Larkmere.exe";
     fs::create_directories(fs::u8path(folder));
     fs::remove(fs::u8path(game)); // copy_file of MinGW's library cannot replace a file
-    fs::copy_file(fs::u8path(written("script-stock.exe", lkmtest::engineFile(lkmtest::stockEngine()))),
+    fs::copy_file(fs::u8path(written("script-stock.exe", lkm::test::engineFile(lkm::test::stockEngine()))),
                   fs::u8path(game));
 
-    EXPECT_EQ(lkmtest::runInspector("\"" + game + "\""), 0);
+    EXPECT_EQ(lkm::test::runInspector("\"" + game + "\""), 0);
     EXPECT_EQ(contents(scratch("out.txt")).rfind("File: " + game + "\nVerdict: supported\n", 0), 0u);
-    EXPECT_EQ(lkmtest::runInspector("\"" + game + "\" --json"), 0);
+    EXPECT_EQ(lkm::test::runInspector("\"" + game + "\" --json"), 0);
     EXPECT_EQ(
         contents(scratch("out.txt")).rfind("{\n  \"file\": \"" + game + "\",\n  \"supported\": true,", 0),
         0u);

@@ -13,7 +13,7 @@
 #include <sys/wait.h>
 #endif
 
-namespace lkmtest {
+namespace lkm::test {
 
 void writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
     std::ofstream out(path, std::ios::binary);
@@ -54,21 +54,21 @@ int runInspector(const std::string& arguments) {
 #if defined(_WIN32)
     // The wide call, so that a path in any script arrives whole; cmd /c drops
     // the outermost pair of quotes of a command that starts with one.
-    return _wsystem(lkmtool::widened("\"" + command + "\"").c_str());
+    return _wsystem(lkm::inspector::widened("\"" + command + "\"").c_str());
 #else
     const int status = std::system(command.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 #endif
 }
 
-Shown shown(const lkmtool::Outcome& outcome) {
+Shown shown(const lkm::inspector::Outcome& outcome) {
     return {outcome.status, outcome.output, outcome.error};
 }
 
 void expectRefusal(std::vector<std::string> words, const std::string& line, const std::string& object) {
-    EXPECT_EQ(shown(lkmtool::runCommand(words)), Shown(2, "", line));
+    EXPECT_EQ(shown(lkm::inspector::runCommand(words)), Shown(2, "", line));
     words.push_back("--json");
-    EXPECT_EQ(shown(lkmtool::runCommand(words)), Shown(2, object, ""));
+    EXPECT_EQ(shown(lkm::inspector::runCommand(words)), Shown(2, object, ""));
 }
 
-} // namespace lkmtest
+} // namespace lkm::test

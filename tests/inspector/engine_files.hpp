@@ -13,7 +13,7 @@
 #include "command.hpp"
 #include "engine_image.hpp"
 
-namespace lkmtest {
+namespace lkm::test {
 
 void writeFile(const std::string& path, const std::vector<uint8_t>& bytes);
 
@@ -31,9 +31,9 @@ std::string contents(const std::string& path);
 int runInspector(const std::string& arguments);
 
 using Shown = std::tuple<int, std::string, std::string>; // exit status, standard output, standard error
-Shown shown(const lkmtool::Outcome& outcome);
+Shown shown(const lkm::inspector::Outcome& outcome);
 // One refusal in both forms: the line on standard error, and with --json the
 // object on standard output, with the same exit status 2.
 void expectRefusal(std::vector<std::string> words, const std::string& line, const std::string& object);
 
-} // namespace lkmtest
+} // namespace lkm::test

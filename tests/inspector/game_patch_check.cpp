@@ -39,17 +39,18 @@ int main(int argc, char** argv) {
         std::fputs("usage: game_patch_check GAME.exe DUMP WIDTH HEIGHT KEEP_UI\n", stderr);
         return 2;
     }
-    lkmtool::Options options;
+    lkm::inspector::Options options;
     options.path = argv[1];
     options.resolution = std::make_pair(std::atoi(argv[3]), std::atoi(argv[4]));
     options.keepUi = std::atoi(argv[5]) != 0;
-    const lkmtool::Report report = lkmtool::inspectSource(*lkmtool::openFile(options.path), options);
+    const lkm::inspector::Report report =
+        lkm::inspector::inspectSource(*lkm::inspector::openFile(options.path), options);
     if (!report.supported) {
         fail("not supported: " + report.failure);
         return 1;
     }
-    const lkmtool::MappedFile mapped = lkmtool::mapFile(*lkmtool::openFile(argv[1]));
-    const std::vector<uint8_t> dump = lkmtool::readAll(*lkmtool::openFile(argv[2]));
+    const lkm::inspector::MappedFile mapped = lkm::inspector::mapFile(*lkm::inspector::openFile(argv[1]));
+    const std::vector<uint8_t> dump = lkm::inspector::readAll(*lkm::inspector::openFile(argv[2]));
     if (dump.size() != mapped.image.size()) {
         fail("the dump is not as long as the image");
         return 1;
@@ -58,14 +59,14 @@ int main(int argc, char** argv) {
 
     // Every listed change is in the game's memory.
     std::vector<std::pair<uint32_t, uint32_t>> listed; // (offset, length)
-    for (const lkmtool::Change& patch : report.patches) {
+    for (const lkm::inspector::Change& patch : report.patches) {
         const std::vector<uint8_t> after = fromHex(patch.after);
         const uint32_t offset = patch.address - base;
         listed.emplace_back(offset, uint32_t(after.size()));
         if (!std::equal(after.begin(), after.end(), dump.begin() + static_cast<std::ptrdiff_t>(offset)))
-            fail("patch at " + lkmtool::hexWord(patch.address) + " is not in memory");
+            fail("patch at " + lkm::inspector::hexWord(patch.address) + " is not in memory");
     }
-    for (const lkmtool::Change& jump : report.redirections) {
+    for (const lkm::inspector::Change& jump : report.redirections) {
         const uint32_t offset = jump.address - base;
         listed.emplace_back(offset, 6);
         const uint32_t rel = uint32_t(dump[offset + 1]) | uint32_t(dump[offset + 2]) << 8 |
@@ -73,7 +74,8 @@ int main(int argc, char** argv) {
         const uint32_t target = jump.address + 5 + rel;
         const bool outside = target < base || target - base >= dump.size();
         if (dump[offset] != 0xE9 || dump[offset + 5] != 0x90 || !outside)
-            fail("setter at " + lkmtool::hexWord(jump.address) + " does not jump out of the game module");
+            fail("setter at " + lkm::inspector::hexWord(jump.address) +
+                 " does not jump out of the game module");
     }
 
     // Nothing else changed in the image's read-only sections.
@@ -96,7 +98,7 @@ int main(int argc, char** argv) {
                     covered || (first >= offset && first + uint64_t(run.length) <= offset + uint64_t(length));
             if (!covered)
                 fail("unlisted change of " + std::to_string(run.length) + " bytes at " +
-                     lkmtool::hexWord(base + first));
+                     lkm::inspector::hexWord(base + first));
         }
     }
     std::printf("%zu patches and %zu redirections checked over %zu read-only bytes; %d failures\n",

@@ -23,19 +23,19 @@
 
 namespace {
 
-using lkmtest::contents;
-using lkmtest::EngineImage;
-using lkmtest::patchedEngine;
-using lkmtest::scratch;
-using lkmtest::stockEngine;
-using lkmtest::written;
+using lkm::test::contents;
+using lkm::test::EngineImage;
+using lkm::test::patchedEngine;
+using lkm::test::scratch;
+using lkm::test::stockEngine;
+using lkm::test::written;
 
-lkmtool::Report inspect(const std::string& path, int width = 0, int height = 0, bool keepUi = true) {
-    lkmtool::Options options;
+lkm::inspector::Report inspect(const std::string& path, int width = 0, int height = 0, bool keepUi = true) {
+    lkm::inspector::Options options;
     options.path = path;
     if (width) options.resolution = std::make_pair(width, height);
     options.keepUi = keepUi;
-    return lkmtool::inspectSource(*lkmtool::openFile(path), options);
+    return lkm::inspector::inspectSource(*lkm::inspector::openFile(path), options);
 }
 
 void put16(std::vector<uint8_t>& file, uint32_t offset, uint16_t value) {
@@ -44,8 +44,8 @@ void put16(std::vector<uint8_t>& file, uint32_t offset, uint16_t value) {
 }
 
 TEST(InspectorMapping, MapsTheFileBackToTheImage) {
-    const std::vector<uint8_t> file = lkmtest::engineFile(stockEngine());
-    const lkmtool::MappedFile mapped = lkmtool::mapFile(file);
+    const std::vector<uint8_t> file = lkm::test::engineFile(stockEngine());
+    const lkm::inspector::MappedFile mapped = lkm::inspector::mapFile(file);
     EXPECT_EQ(mapped.base, stockEngine().config.base);
     // The file holds every section at its own address, so the mapping is the file itself.
     EXPECT_TRUE(mapped.image == file) << "the mapping moved or lost bytes";
@@ -53,16 +53,16 @@ TEST(InspectorMapping, MapsTheFileBackToTheImage) {
     EXPECT_TRUE(std::equal(mapped.image.begin() + 0x1000, mapped.image.end(), image.begin() + 0x1000));
     ASSERT_FALSE(mapped.sections.empty());
     EXPECT_EQ(mapped.sections[0].name, ".text");
-    EXPECT_EQ(lkmtool::sectionOf(mapped, stockEngine().places.aspectOperand), ".text");
-    EXPECT_EQ(lkmtool::fileRangeOf(mapped, stockEngine().places.aspectOperand, 1),
+    EXPECT_EQ(lkm::inspector::sectionOf(mapped, stockEngine().places.aspectOperand), ".text");
+    EXPECT_EQ(lkm::inspector::fileRangeOf(mapped, stockEngine().places.aspectOperand, 1),
               stockEngine().places.aspectOperand);
 }
 
 TEST(InspectorMapping, RefusesMalformedFiles) {
-    const std::vector<uint8_t> good = lkmtest::engineFile(stockEngine());
-    const uint32_t pe = lkmtest::peHeader;
-    const uint32_t text = lkmtest::sectionTable; // first section-table entry: .text at 0x1000
-    using Kind = lkmtool::FileError::Kind;
+    const std::vector<uint8_t> good = lkm::test::engineFile(stockEngine());
+    const uint32_t pe = lkm::test::peHeader;
+    const uint32_t text = lkm::test::sectionTable; // first section-table entry: .text at 0x1000
+    using Kind = lkm::inspector::FileError::Kind;
     struct Case {
         const char* name;
         std::vector<uint8_t> file;
@@ -100,9 +100,9 @@ TEST(InspectorMapping, RefusesMalformedFiles) {
     };
     for (const Case& c : cases) {
         try {
-            lkmtool::mapFile(c.file);
+            lkm::inspector::mapFile(c.file);
             ADD_FAILURE() << c.name << ": mapped";
-        } catch (const lkmtool::FileError& error) {
+        } catch (const lkm::inspector::FileError& error) {
             EXPECT_STREQ(error.what(), c.message) << c.name;
             EXPECT_EQ(error.kind, c.kind) << c.name;
         }
@@ -113,18 +113,18 @@ TEST(InspectorMapping, RefusesMalformedFiles) {
 // number, shifting past 32 bits (UBSan in the asan tree). A section table that
 // ends exactly at the end of the file maps every entry as stored.
 TEST(InspectorMapping, SectionTableBoundsCheckDoesNotReadTheEntryAsOneNumber) {
-    lkmtest::PeBuilder pe(0x3000, 0x10000000);
-    pe.section(".text", 0x1000, 0x800, lkmtest::codeSection, 0)
-        .section("12345678", 0x2000, 0x1000, lkmtest::dataSection, 0x10); // a name of all 8 characters
+    lkm::test::PeBuilder pe(0x3000, 0x10000000);
+    pe.section(".text", 0x1000, 0x800, lkm::test::codeSection, 0)
+        .section("12345678", 0x2000, 0x1000, lkm::test::dataSection, 0x10); // a name of all 8 characters
     std::vector<uint8_t> file = pe.build();
-    file.resize(lkmtest::sectionTable + 2 * 40);
-    file[lkmtest::sectionTable + 40 + 20] = 0x3C; // the second section's raw data starts at e_lfanew
+    file.resize(lkm::test::sectionTable + 2 * 40);
+    file[lkm::test::sectionTable + 40 + 20] = 0x3C; // the second section's raw data starts at e_lfanew
 
-    const lkmtool::MappedFile mapped = lkmtool::mapFile(file);
+    const lkm::inspector::MappedFile mapped = lkm::inspector::mapFile(file);
     EXPECT_EQ(mapped.base, 0x10000000u);
     ASSERT_EQ(mapped.sections.size(), 2u);
-    const lkmtool::SectionName& text = mapped.sections[0];
-    const lkmtool::SectionName& data = mapped.sections[1];
+    const lkm::inspector::SectionName& text = mapped.sections[0];
+    const lkm::inspector::SectionName& data = mapped.sections[1];
     EXPECT_EQ(std::make_tuple(text.name, text.rva, text.size, text.rawOffset, text.rawCopied),
               std::make_tuple(std::string(".text"), 0x1000u, 0x800u, 0u, 0u));
     EXPECT_EQ(std::make_tuple(data.name, data.rva, data.size, data.rawOffset, data.rawCopied),
@@ -136,15 +136,15 @@ TEST(InspectorMapping, SectionTableBoundsCheckDoesNotReadTheEntryAsOneNumber) {
 
     file.pop_back();
     try {
-        lkmtool::mapFile(file);
+        lkm::inspector::mapFile(file);
         ADD_FAILURE() << "a section table one byte short mapped";
-    } catch (const lkmtool::FileError& error) {
+    } catch (const lkm::inspector::FileError& error) {
         EXPECT_STREQ(error.what(), "truncated file: the section table lies past the end of the file");
     }
 }
 
 TEST(InspectorReport, StockExecutable) {
-    const lkmtool::Report report = inspect(written("stock.exe", lkmtest::engineFile(stockEngine())));
+    const lkm::inspector::Report report = inspect(written("stock.exe", lkm::test::engineFile(stockEngine())));
     ASSERT_TRUE(report.supported) << report.failure;
     EXPECT_FALSE(report.earlierPatch);
     EXPECT_TRUE(report.normalization.empty());
@@ -163,8 +163,8 @@ TEST(InspectorReport, StockExecutable) {
 TEST(InspectorReport, PatchListIsThePlanAgainstTheImage) {
     for (const EngineImage* engine : {&stockEngine(), &patchedEngine()}) {
         for (bool keepUi : {true, false}) {
-            const lkmtool::Report report =
-                inspect(written("plan.exe", lkmtest::engineFile(*engine)), 1920, 1080, keepUi);
+            const lkm::inspector::Report report =
+                inspect(written("plan.exe", lkm::test::engineFile(*engine)), 1920, 1080, keepUi);
             ASSERT_TRUE(report.supported) << report.failure;
             const lkm::Image image = engine->image();
             const std::vector<uint8_t> plan = lkm::build(image, lkm::inspect(image), 1920, 1080, keepUi);
@@ -176,7 +176,7 @@ TEST(InspectorReport, PatchListIsThePlanAgainstTheImage) {
                 EXPECT_NE(report.patches[i].what, "unrecognised bytes") << report.patches[i].address;
             }
             ASSERT_EQ(report.redirections.size(), 5u);
-            for (const lkmtool::Change& jump : report.redirections) {
+            for (const lkm::inspector::Change& jump : report.redirections) {
                 EXPECT_EQ(jump.before, "64 A1 00 00 00 00");
                 EXPECT_EQ(jump.after, "E9 ?? ?? ?? ?? 90");
             }
@@ -185,7 +185,7 @@ TEST(InspectorReport, PatchListIsThePlanAgainstTheImage) {
 }
 
 TEST(InspectorReport, EarlierPatchIsReportedWithItsStockBytes) {
-    const lkmtool::Report report = inspect(written("old.exe", lkmtest::engineFile(patchedEngine())));
+    const lkm::inspector::Report report = inspect(written("old.exe", lkm::test::engineFile(patchedEngine())));
     ASSERT_TRUE(report.supported) << report.failure;
     EXPECT_TRUE(report.earlierPatch);
     EXPECT_FLOAT_EQ(report.aspect, 16.0f / 9.0f);
@@ -205,27 +205,28 @@ TEST(InspectorReport, EarlierPatchIsReportedWithItsStockBytes) {
 
 // Patched elsewhere but not at the camera aspect: the plug-in logs no notice, the inspector says both.
 TEST(InspectorReport, FourThirdsEarlierPatchShowsTheStockCameraAspect) {
-    const lkmtest::EngineImage old = stockEngine().earlierPatched({4.0f / 3.0f, 1024.0f, 819.2f});
-    const lkmtool::Report report = inspect(written("old43.exe", lkmtest::engineFile(old)));
+    const lkm::test::EngineImage old = stockEngine().earlierPatched({4.0f / 3.0f, 1024.0f, 819.2f});
+    const lkm::inspector::Report report = inspect(written("old43.exe", lkm::test::engineFile(old)));
     ASSERT_TRUE(report.supported) << report.failure;
     EXPECT_TRUE(report.earlierPatch);
     EXPECT_FALSE(report.cameraAspectChanged);
-    const std::string text = lkmtool::renderText(report);
+    const std::string text = lkm::inspector::renderText(report);
     EXPECT_NE(text.find("\nEarlier patch: yes (camera aspect 1.33333337, stock); the plug-in works from"),
               std::string::npos)
         << text;
-    EXPECT_NE(lkmtool::renderJson(report).find("\"earlierPatch\": true,\n  \"cameraAspectChanged\": false"),
-              std::string::npos);
+    EXPECT_NE(
+        lkm::inspector::renderJson(report).find("\"earlierPatch\": true,\n  \"cameraAspectChanged\": false"),
+        std::string::npos);
 }
 
 TEST(InspectorReport, RecognitionFailureIsTheVerdict) {
-    lkmtest::EngineConfig config;
+    lkm::test::EngineConfig config;
     config.setters.push_back({0xD00, 0x20}); // a sixth setter-shaped function
-    const lkmtool::Report report =
-        inspect(written("refused.exe", lkmtest::engineFile(lkmtest::makeEngineImage(config))));
+    const lkm::inspector::Report report =
+        inspect(written("refused.exe", lkm::test::engineFile(lkm::test::makeEngineImage(config))));
     EXPECT_FALSE(report.supported);
     EXPECT_EQ(report.failure, "Incomplete CVar setter family.");
-    EXPECT_EQ(lkmtool::renderText(report),
+    EXPECT_EQ(lkm::inspector::renderText(report),
               "File: " + report.file + "\nVerdict: not supported\nReason: Incomplete CVar setter family.\n");
 }
 
@@ -257,22 +258,23 @@ TEST(InspectorOutput, MatchesGoldenFiles) {
         {"old-1920x1080-keep-ui-0.json", &patchedEngine(), false, true},
     };
     for (const Case& c : cases) {
-        lkmtool::Report report =
-            inspect(written("golden.exe", lkmtest::engineFile(*c.engine)), 1920, 1080, c.keepUi);
+        lkm::inspector::Report report =
+            inspect(written("golden.exe", lkm::test::engineFile(*c.engine)), 1920, 1080, c.keepUi);
         report.file = "GAME.exe"; // the scratch folder differs between trees
-        expectGolden(c.golden, c.json ? lkmtool::renderJson(report) : lkmtool::renderText(report));
+        expectGolden(c.golden,
+                     c.json ? lkm::inspector::renderJson(report) : lkm::inspector::renderText(report));
     }
 }
 
-const auto run = lkmtest::runInspector;
+const auto run = lkm::test::runInspector;
 
 TEST(InspectorCommand, ExitStatusTellsTheVerdict) {
-    const std::string stock = written("cli-stock.exe", lkmtest::engineFile(stockEngine()));
-    lkmtest::EngineConfig refusedConfig;
+    const std::string stock = written("cli-stock.exe", lkm::test::engineFile(stockEngine()));
+    lkm::test::EngineConfig refusedConfig;
     refusedConfig.setters.push_back({0xD00, 0x20});
     const std::string refused =
-        written("cli-refused.exe", lkmtest::engineFile(lkmtest::makeEngineImage(refusedConfig)));
-    std::vector<uint8_t> cut = lkmtest::engineFile(stockEngine());
+        written("cli-refused.exe", lkm::test::engineFile(lkm::test::makeEngineImage(refusedConfig)));
+    std::vector<uint8_t> cut = lkm::test::engineFile(stockEngine());
     cut.resize(0x1800);
     const std::string truncated = written("cli-truncated.exe", cut);
 

@@ -23,14 +23,14 @@
 
 namespace {
 
-using lkmtest::contents;
-using lkmtest::scratch;
-using lkmtest::written;
+using lkm::test::contents;
+using lkm::test::scratch;
+using lkm::test::written;
 
-constexpr uint32_t checkSumField = lkmtest::peHeader + 0x58;
+constexpr uint32_t checkSumField = lkm::test::peHeader + 0x58;
 
-std::vector<uint8_t> withCheckSum(const lkmtest::EngineImage& engine, uint32_t checkSum) {
-    std::vector<uint8_t> file = lkmtest::engineFile(engine);
+std::vector<uint8_t> withCheckSum(const lkm::test::EngineImage& engine, uint32_t checkSum) {
+    std::vector<uint8_t> file = lkm::test::engineFile(engine);
     lkm::put<uint32_t>(file, checkSumField, checkSum);
     return file;
 }
@@ -48,12 +48,12 @@ std::string fresh(const std::string& name) {
 
 TEST(InspectorRestore, EarlierPatchedFileComesBackStock) {
     for (const uint32_t checkSum : {0u, 0x00012345u}) {
-        const std::vector<uint8_t> old = withCheckSum(lkmtest::patchedEngine(), checkSum);
+        const std::vector<uint8_t> old = withCheckSum(lkm::test::patchedEngine(), checkSum);
         const std::string input = written("restore-old.exe", old), output = fresh("restore-out.exe");
         const bool json = checkSum != 0;
         std::vector<std::string> words = {input, "--restore-stock", output};
         if (json) words.push_back("--json");
-        const lkmtool::Outcome outcome = lkmtool::runCommand(words);
+        const lkm::inspector::Outcome outcome = lkm::inspector::runCommand(words);
         ASSERT_EQ(outcome.status, 0) << outcome.error;
         EXPECT_TRUE(bytesOf(input) == old) << "the input was written";
         std::vector<uint8_t> restored = bytesOf(output);
@@ -65,7 +65,7 @@ TEST(InspectorRestore, EarlierPatchedFileComesBackStock) {
                                       : "\nWritten: " + output + " (PE checksum 0, left as it was)\n";
         EXPECT_NE(outcome.output.find(told), std::string::npos) << outcome.output;
         if (json) {
-            EXPECT_EQ(stored, lkmtool::peChecksum(restored, checkSumField));
+            EXPECT_EQ(stored, lkm::inspector::peChecksum(restored, checkSumField));
 #if defined(_WIN32)
             DWORD header = 0, computed = 0;
             ASSERT_TRUE(CheckSumMappedFile(restored.data(), DWORD(restored.size()), &header, &computed));
@@ -73,32 +73,33 @@ TEST(InspectorRestore, EarlierPatchedFileComesBackStock) {
 #endif
             lkm::put<uint32_t>(restored, checkSumField, checkSum);
         }
-        EXPECT_TRUE(restored == withCheckSum(lkmtest::stockEngine(), checkSum)) << checkSum << ": not stock";
+        EXPECT_TRUE(restored == withCheckSum(lkm::test::stockEngine(), checkSum))
+            << checkSum << ": not stock";
     }
 }
 
 TEST(InspectorRestore, WritesNothingItShouldNot) {
-    lkmtest::EngineConfig sixthSetter;
+    lkm::test::EngineConfig sixthSetter;
     sixthSetter.setters.push_back({0xD00, 0x20});
-    const std::string stock = written("restore-stock.exe", lkmtest::engineFile(lkmtest::stockEngine()));
+    const std::string stock = written("restore-stock.exe", lkm::test::engineFile(lkm::test::stockEngine()));
     const std::string refused =
-        written("restore-refused.exe", lkmtest::engineFile(lkmtest::makeEngineImage(sixthSetter)));
-    const std::vector<uint8_t> old = lkmtest::engineFile(lkmtest::patchedEngine());
+        written("restore-refused.exe", lkm::test::engineFile(lkm::test::makeEngineImage(sixthSetter)));
+    const std::vector<uint8_t> old = lkm::test::engineFile(lkm::test::patchedEngine());
     const std::string input = written("restore-input.exe", old), inputAgain = scratch("./restore-input.exe");
     const std::string existing = written("restore-existing.exe", {'k', 'e', 'e', 'p'});
     const std::string output = fresh("restore-never.exe");
     const std::string exists = "already exists; lkm-inspect never replaces a file";
-    EXPECT_EQ(lkmtest::shown(lkmtool::runCommand({stock, "--restore-stock", output})),
-              lkmtest::Shown(0,
-                             "File: " + stock +
-                                 "\nVerdict: supported\nEarlier patch: none (camera aspect "
-                                 "1.33333337, stock); nothing written\n",
-                             ""));
-    EXPECT_EQ(lkmtest::shown(lkmtool::runCommand({refused, "--restore-stock", output})),
-              lkmtest::Shown(1,
-                             "File: " + refused +
-                                 "\nVerdict: not supported\nReason: Incomplete CVar setter family.\n",
-                             ""));
+    EXPECT_EQ(lkm::test::shown(lkm::inspector::runCommand({stock, "--restore-stock", output})),
+              lkm::test::Shown(0,
+                               "File: " + stock +
+                                   "\nVerdict: supported\nEarlier patch: none (camera aspect "
+                                   "1.33333337, stock); nothing written\n",
+                               ""));
+    EXPECT_EQ(lkm::test::shown(lkm::inspector::runCommand({refused, "--restore-stock", output})),
+              lkm::test::Shown(1,
+                               "File: " + refused +
+                                   "\nVerdict: not supported\nReason: Incomplete CVar setter family.\n",
+                               ""));
     const std::pair<std::string, std::string> refusals[] = {
         {existing, exists},
         {inputAgain, "is the executable being read; lkm-inspect never writes it"},
@@ -106,9 +107,10 @@ TEST(InspectorRestore, WritesNothingItShouldNot) {
         {scratch("."), "a folder, not a file"},
     };
     for (const auto& [taken, why] : refusals)
-        lkmtest::expectRefusal({input, "--restore-stock", taken}, "lkm-inspect: " + taken + ": " + why + "\n",
-                               "{\n  \"file\": \"" + input + "\",\n  \"output\": \"" + taken +
-                                   "\",\n  \"error\": \"" + why + "\",\n  \"errorKind\": \"output\"\n}\n");
+        lkm::test::expectRefusal({input, "--restore-stock", taken},
+                                 "lkm-inspect: " + taken + ": " + why + "\n",
+                                 "{\n  \"file\": \"" + input + "\",\n  \"output\": \"" + taken +
+                                     "\",\n  \"error\": \"" + why + "\",\n  \"errorKind\": \"output\"\n}\n");
     EXPECT_EQ(contents(output), "") << "a file was written";
     EXPECT_EQ(contents(existing), "keep");
     EXPECT_TRUE(bytesOf(input) == old) << "the input was written";
@@ -116,12 +118,12 @@ TEST(InspectorRestore, WritesNothingItShouldNot) {
 
 TEST(InspectorRestore, RefusesARunOutsideTheRawData) {
     // .text at 0x1000 holds 0x200 bytes from file offset 0x400; the rest of its 0x1000 is zero-filled.
-    const lkmtool::MappedFile mapped{{}, 0x400000, {{".text", 0x1000, 0x1000, 0x400, 0x200}}};
+    const lkm::inspector::MappedFile mapped{{}, 0x400000, {{".text", 0x1000, 0x1000, 0x400, 0x200}}};
     const std::vector<uint8_t> file(0x600, 0xAA), stock(0x2000, 0x55);
     const auto restore = [&](uint32_t offset) {
-        lkmtool::Change run{0x400000 + offset, ".text", "", "", "camera aspect", std::nullopt};
+        lkm::inspector::Change run{0x400000 + offset, ".text", "", "", "camera aspect", std::nullopt};
         run.length = 4;
-        return lkmtool::restoreStock(file, mapped, stock, 0x400000, {run}, "o").stockFile;
+        return lkm::inspector::restoreStock(file, mapped, stock, 0x400000, {run}, "o").stockFile;
     };
     const std::vector<uint8_t> restored = restore(0x11FC); // the last 4 bytes of the raw data
     EXPECT_EQ(std::vector<uint8_t>(restored.begin() + 0x5FB, restored.end()),
@@ -132,7 +134,7 @@ TEST(InspectorRestore, RefusesARunOutsideTheRawData) {
                       "the earlier patch's run at 0x%08X (camera aspect) lies outside the file's raw data; "
                       "nothing written",
                       0x400000 + offset);
-        EXPECT_EQ(lkmtest::messageOf([&] { restore(offset); }), expected);
+        EXPECT_EQ(lkm::test::messageOf([&] { restore(offset); }), expected);
     }
 }
 
@@ -149,7 +151,8 @@ TEST(InspectorRestore, PeChecksum) {
         {{1, 2, 3, 4, 5, 6, 7, 8}, 2, 0x0201 + 0x0807 + 8},          // the field's 4 bytes count as zero
         {{1, 2, 3, 4, 5, 6, 7, 8}, 1, 0x0001 + 0x0600 + 0x0807 + 8}, // at an odd position too
     };
-    for (const Case& c : cases) EXPECT_EQ(lkmtool::peChecksum(c.file, c.field), c.checkSum) << c.file.size();
+    for (const Case& c : cases)
+        EXPECT_EQ(lkm::inspector::peChecksum(c.file, c.field), c.checkSum) << c.file.size();
 }
 
 } // namespace

@@ -10,7 +10,7 @@
 
 namespace {
 
-using lwf::Cvar;
+using lkm::plugin::Cvar;
 
 constexpr float inf = std::numeric_limits<float>::infinity();
 constexpr float nan = std::numeric_limits<float>::quiet_NaN();
@@ -29,48 +29,48 @@ uint32_t bits(float value) {
 // The globals the start-up leaves behind for a target resolution, stock camera aspect.
 void configure(int32_t width, int32_t height, int32_t windowed, int32_t baseFov, int32_t defaultFocal = 90,
                float aspect = 4.0f / 3.0f) {
-    lwf::resolutionX = width;
-    lwf::resolutionY = height;
-    lwf::windowed = windowed;
-    lwf::forcedBaseFov = baseFov;
-    lwf::layout.defaultFocal = defaultFocal;
-    lwf::focalFactor = double(aspect) / (double(width) / double(height));
+    lkm::plugin::resolutionX = width;
+    lkm::plugin::resolutionY = height;
+    lkm::plugin::windowed = windowed;
+    lkm::plugin::forcedBaseFov = baseFov;
+    lkm::plugin::layout.defaultFocal = defaultFocal;
+    lkm::plugin::focalFactor = double(aspect) / (double(width) / double(height));
 }
 
 class EnforceGlobals : public ::testing::Test {
 protected:
     void SetUp() override {
-        lwf::layout = {};
-        lwf::layout.xresCvar = xres;
-        lwf::layout.yresCvar = yres;
-        lwf::layout.fullscreenCvar = fullscreen;
-        lwf::layout.fovCvar = fov;
+        lkm::plugin::layout = {};
+        lkm::plugin::layout.xresCvar = xres;
+        lkm::plugin::layout.yresCvar = yres;
+        lkm::plugin::layout.fullscreenCvar = fullscreen;
+        lkm::plugin::layout.fovCvar = fov;
     }
     void TearDown() override {
-        lwf::lastWrittenFov = lwf::noFovWritten;
-        lwf::active = false;
-        lwf::layout = {};
+        lkm::plugin::lastWrittenFov = lkm::plugin::noFovWritten;
+        lkm::plugin::active = false;
+        lkm::plugin::layout = {};
         configure(0, 1, 0, 0, 0);
-        lwf::focalFactor = 1.0;
+        lkm::plugin::focalFactor = 1.0;
     }
 };
 
 using EnforcedValue = EnforceGlobals;
 
 TEST_F(EnforcedValue, ObjectsAreKnownByTheirAddress) {
-    EXPECT_EQ(lwf::enforcedCvar(xres), Cvar::xres);
-    EXPECT_EQ(lwf::enforcedCvar(yres), Cvar::yres);
-    EXPECT_EQ(lwf::enforcedCvar(fullscreen), Cvar::fullscreen);
-    EXPECT_EQ(lwf::enforcedCvar(fov), Cvar::fov);
+    EXPECT_EQ(lkm::plugin::enforcedCvar(xres), Cvar::xres);
+    EXPECT_EQ(lkm::plugin::enforcedCvar(yres), Cvar::yres);
+    EXPECT_EQ(lkm::plugin::enforcedCvar(fullscreen), Cvar::fullscreen);
+    EXPECT_EQ(lkm::plugin::enforcedCvar(fov), Cvar::fov);
     for (uint32_t other : {xres + 1, xres - 20, fov + 20, 0x00400000u, 0xFFFFFFFFu}) {
         SCOPED_TRACE(other);
-        EXPECT_EQ(lwf::enforcedCvar(other), Cvar::none);
+        EXPECT_EQ(lkm::plugin::enforcedCvar(other), Cvar::none);
     }
 }
 
 TEST_F(EnforcedValue, AddressZeroIsNeverACvar) {
-    lwf::layout.fovCvar = 0; // not found, as in an empty layout
-    EXPECT_EQ(lwf::enforcedCvar(0), Cvar::none);
+    lkm::plugin::layout.fovCvar = 0; // not found, as in an empty layout
+    EXPECT_EQ(lkm::plugin::enforcedCvar(0), Cvar::none);
 }
 
 TEST_F(EnforcedValue, ConfiguredValuesForEveryCvar) {
@@ -108,39 +108,39 @@ TEST_F(EnforcedValue, ConfiguredValuesForEveryCvar) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         configure(c.width, c.height, c.windowed, c.baseFov);
-        const float value = lwf::enforcedValue(c.cvar, c.current);
+        const float value = lkm::plugin::enforcedValue(c.cvar, c.current);
         EXPECT_EQ(bits(value), bits(c.value)) << value;
-        EXPECT_EQ(lwf::truncateSaturating(value), c.integer);
+        EXPECT_EQ(lkm::plugin::truncateSaturating(value), c.integer);
     }
 }
 
 TEST_F(EnforcedValue, FieldOfViewOf90At16By9Is0x42870000) {
     configure(1920, 1080, 0, 0);
-    EXPECT_EQ(bits(lwf::enforcedValue(Cvar::fov, 90.0f)), 0x42870000u);
+    EXPECT_EQ(bits(lkm::plugin::enforcedValue(Cvar::fov, 90.0f)), 0x42870000u);
 }
 
 TEST_F(EnforcedValue, DefaultFovIsScaledByTheCameraAspectFound) {
     // An executable patched earlier to 16:9: the factor comes from that aspect.
     configure(1920, 1080, 0, 0, 75, 16.0f / 9.0f);
-    EXPECT_FLOAT_EQ(lwf::enforcedValue(Cvar::fov, nan), 75.0f);
-    EXPECT_FLOAT_EQ(lwf::enforcedValue(Cvar::fov, 90.0f), 90.0f);
+    EXPECT_FLOAT_EQ(lkm::plugin::enforcedValue(Cvar::fov, nan), 75.0f);
+    EXPECT_FLOAT_EQ(lkm::plugin::enforcedValue(Cvar::fov, 90.0f), 90.0f);
 }
 
 TEST_F(EnforcedValue, FovBeyondTheFloatRangeBecomesInfinityThenTheDefault) {
     configure(1024, 768, 0, 0);
-    lwf::focalFactor = 2.0;
-    const float value = lwf::enforcedValue(Cvar::fov, 3e38f);
+    lkm::plugin::focalFactor = 2.0;
+    const float value = lkm::plugin::enforcedValue(Cvar::fov, 3e38f);
     EXPECT_EQ(value, inf);
-    EXPECT_EQ(lwf::truncateSaturating(value), intMax);
+    EXPECT_EQ(lkm::plugin::truncateSaturating(value), intMax);
     // The next set of the same CVar reads the infinity back and falls back to the default.
-    EXPECT_FLOAT_EQ(lwf::enforcedValue(Cvar::fov, value), 180.0f);
-    lwf::focalFactor = -2.0;
-    EXPECT_EQ(lwf::enforcedValue(Cvar::fov, 3e38f), -inf);
+    EXPECT_FLOAT_EQ(lkm::plugin::enforcedValue(Cvar::fov, value), 180.0f);
+    lkm::plugin::focalFactor = -2.0;
+    EXPECT_EQ(lkm::plugin::enforcedValue(Cvar::fov, 3e38f), -inf);
 }
 
 TEST_F(EnforcedValue, UnknownObjectKeepsItsValue) {
     configure(1920, 1080, 0, 0);
-    EXPECT_EQ(bits(lwf::enforcedValue(Cvar::none, 12.5f)), bits(12.5f));
+    EXPECT_EQ(bits(lkm::plugin::enforcedValue(Cvar::none, 12.5f)), bits(12.5f));
 }
 
 TEST(TruncateSaturating, DefinedForEveryFloat) {
@@ -171,7 +171,7 @@ TEST(TruncateSaturating, DefinedForEveryFloat) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.value);
-        EXPECT_EQ(lwf::truncateSaturating(c.value), c.integer);
+        EXPECT_EQ(lkm::plugin::truncateSaturating(c.value), c.integer);
     }
 }
 
@@ -184,13 +184,13 @@ protected:
     void SetUp() override {
         if (!memory.bytes()) GTEST_SKIP() << "no low memory for CVar objects";
         std::memset(memory.bytes(), 0xAB, 5 * objectSize);
-        lwf::layout = {};
-        lwf::layout.xresCvar = memory.address(0 * objectSize);
-        lwf::layout.yresCvar = memory.address(1 * objectSize);
-        lwf::layout.fullscreenCvar = memory.address(2 * objectSize);
-        lwf::layout.fovCvar = memory.address(3 * objectSize);
+        lkm::plugin::layout = {};
+        lkm::plugin::layout.xresCvar = memory.address(0 * objectSize);
+        lkm::plugin::layout.yresCvar = memory.address(1 * objectSize);
+        lkm::plugin::layout.fullscreenCvar = memory.address(2 * objectSize);
+        lkm::plugin::layout.fovCvar = memory.address(3 * objectSize);
         configure(1920, 1080, 1, 0);
-        lwf::active = true;
+        lkm::plugin::active = true;
     }
 
     uint8_t* object(std::size_t index) { return memory.bytes() + index * objectSize; }
@@ -206,12 +206,12 @@ protected:
         return value;
     }
 
-    lwftest::LowMemory memory{4096};
+    lkm::plugin::test::LowMemory memory{4096};
 };
 
 TEST_F(Enforce, WritesFloatIntegerAndBoolAndNothingElse) {
     setFloat(3, 90.0f);
-    for (std::size_t i = 0; i < 4; ++i) lwf::enforce(object(i));
+    for (std::size_t i = 0; i < 4; ++i) lkm::plugin::enforce(object(i));
 
     const struct {
         float value;
@@ -251,7 +251,7 @@ TEST_F(Enforce, FovReadBackIsWrittenAgainNotScaledAgain) {
     for (const Step& step : steps) {
         SCOPED_TRACE(step.what);
         setFloat(3, step.set);
-        lwf::enforce(object(3));
+        lkm::plugin::enforce(object(3));
         EXPECT_EQ(bits(storedFloat(3)), bits(step.expected));
         EXPECT_EQ(storedInt(3), int32_t(step.expected));
     }
@@ -260,31 +260,31 @@ TEST_F(Enforce, FovReadBackIsWrittenAgainNotScaledAgain) {
 TEST_F(Enforce, FovReadBackNeedsTheExactBitsAndNoBaseFov) {
     configure(1920, 1080, 0, 0);
     setFloat(3, 90.0f);
-    lwf::enforce(object(3)); // 67.5 written
+    lkm::plugin::enforce(object(3)); // 67.5 written
     setFloat(3, std::nextafter(67.5f, 0.0f));
-    lwf::enforce(object(3));
+    lkm::plugin::enforce(object(3));
     EXPECT_FLOAT_EQ(storedFloat(3), std::nextafter(67.5f, 0.0f) * 0.75f);
 
     configure(1920, 1080, 0, 75); // BaseFOV: the game's value never counts
-    lwf::enforce(object(3));
+    lkm::plugin::enforce(object(3));
     setFloat(3, storedFloat(3));
-    lwf::enforce(object(3));
+    lkm::plugin::enforce(object(3));
     EXPECT_EQ(bits(storedFloat(3)), bits(56.25f));
 
-    lwf::lastWrittenFov =
-        lwf::noFovWritten; // nothing written yet: a stored NaN of that pattern is no read-back
+    lkm::plugin::lastWrittenFov =
+        lkm::plugin::noFovWritten; // nothing written yet: a stored NaN of that pattern is no read-back
     configure(1920, 1080, 0, 0);
-    const uint32_t sentinel = lwf::noFovWritten;
+    const uint32_t sentinel = lkm::plugin::noFovWritten;
     std::memcpy(object(3) + 20, &sentinel, 4);
-    lwf::enforce(object(3));
+    lkm::plugin::enforce(object(3));
     EXPECT_EQ(bits(storedFloat(3)), bits(67.5f));
 }
 
 TEST_F(Enforce, SaturatesTheIntegerOfAHugeFov) {
     configure(1024, 768, 0, 0);
-    lwf::focalFactor = 1.0;
+    lkm::plugin::focalFactor = 1.0;
     setFloat(3, 3e38f);
-    lwf::enforce(object(3));
+    lkm::plugin::enforce(object(3));
     EXPECT_EQ(bits(storedFloat(3)), bits(3e38f));
     EXPECT_EQ(storedInt(3), intMax);
     EXPECT_EQ(object(3)[28], 1);
@@ -292,13 +292,13 @@ TEST_F(Enforce, SaturatesTheIntegerOfAHugeFov) {
 
 TEST_F(Enforce, LeavesUnknownObjectsAndInactiveStateAlone) {
     const std::vector<uint8_t> before(object(0), object(5));
-    lwf::enforce(object(4));     // a fifth CVar the plug-in does not control
-    lwf::enforce(object(0) + 4); // inside a known object, not at its start
-    lwf::enforce(nullptr);
+    lkm::plugin::enforce(object(4));     // a fifth CVar the plug-in does not control
+    lkm::plugin::enforce(object(0) + 4); // inside a known object, not at its start
+    lkm::plugin::enforce(nullptr);
     EXPECT_EQ(std::vector<uint8_t>(object(0), object(5)), before);
 
-    lwf::active = false;
-    for (std::size_t i = 0; i < 4; ++i) lwf::enforce(object(i));
+    lkm::plugin::active = false;
+    for (std::size_t i = 0; i < 4; ++i) lkm::plugin::enforce(object(i));
     EXPECT_EQ(std::vector<uint8_t>(object(0), object(5)), before);
 }
 
@@ -308,9 +308,9 @@ TEST_F(Enforce, PointerAbove4GiBIsNeverACvar) {
     alignas(8) static uint8_t high[112];
     const uintptr_t highAddress = reinterpret_cast<uintptr_t>(high);
     if (highAddress <= 0xFFFFFFFFu) GTEST_SKIP() << "static data below 4 GiB";
-    lwf::layout.xresCvar = static_cast<uint32_t>(highAddress);
+    lkm::plugin::layout.xresCvar = static_cast<uint32_t>(highAddress);
     std::memset(high, 0xAB, sizeof high);
-    lwf::enforce(high);
+    lkm::plugin::enforce(high);
     EXPECT_EQ(high[20], 0xAB);
     EXPECT_EQ(high[28], 0xAB);
 }

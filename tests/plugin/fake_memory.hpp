@@ -16,16 +16,16 @@
 
 #include "memory_services.hpp"
 
-namespace lwftest {
+namespace lkm::plugin::test {
 
-class FakeMemory final : public lwf::MemoryServices {
+class FakeMemory final : public lkm::plugin::MemoryServices {
 public:
     // Addresses in the call log are written relative to `origin`.
     explicit FakeMemory(const void* origin, uint32_t page = 64) : origin_(origin), page_(page) {}
 
     std::vector<std::string> calls;
     std::map<uintptr_t, uint32_t> pages; // current protection of every page ever touched
-    uint32_t initialProtection = lwf::pageExecuteRead;
+    uint32_t initialProtection = lkm::plugin::pageExecuteRead;
     std::set<int> failingProtects;          // 1-based numbers of protect calls that fail
     int throwingProtect = 0;                // number of the protect call that throws std::bad_alloc
     std::set<int> failingFlushes;           // 1-based numbers of flush calls that fail
@@ -46,7 +46,7 @@ public:
         calls.push_back(line);
         if (number == throwingProtect) throw std::bad_alloc();
         if (failingProtects.count(number)) {
-            if (protection != lwf::pageExecuteReadWrite)
+            if (protection != lkm::plugin::pageExecuteReadWrite)
                 refusedRestores.push_back(reinterpret_cast<uintptr_t>(address));
             return false;
         }
@@ -87,7 +87,7 @@ public:
     // instruction pointer (the last place repeats; none: it cannot be read).
     struct Thread {
         std::vector<uintptr_t> places{0};
-        lwf::Suspension suspension = lwf::Suspension::held;
+        lkm::plugin::Suspension suspension = lkm::plugin::Suspension::held;
         bool refusesResume = false;
         int readings = 0, suspended = 0, opened = 0;
     };
@@ -101,9 +101,9 @@ public:
         for (Thread& thread : threads) handles.push_back((++thread.opened, &thread));
         return !listFails;
     }
-    lwf::Suspension suspend(void* handle) override {
+    lkm::plugin::Suspension suspend(void* handle) override {
         Thread& thread = called("suspend ", handle);
-        thread.suspended += thread.suspension == lwf::Suspension::held ? 1 : 0;
+        thread.suspended += thread.suspension == lkm::plugin::Suspension::held ? 1 : 0;
         return thread.suspension;
     }
     bool instructionPointer(void* handle, uintptr_t* address) override {
@@ -179,4 +179,4 @@ inline void collectWarning(const char* line) {
     warnings.emplace_back(line);
 }
 
-} // namespace lwftest
+} // namespace lkm::plugin::test

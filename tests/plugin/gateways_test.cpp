@@ -10,11 +10,11 @@
 
 namespace {
 
-using lwf::gatewayPageSize;
+using lkm::plugin::gatewayPageSize;
 
 // Memory services over plain buffers: the page is a zeroed vector, every call is
 // recorded, and each of allocate, protect and flush can be made to fail.
-class FakeMemory : public lwf::MemoryServices {
+class FakeMemory : public lkm::plugin::MemoryServices {
 public:
     bool failAllocate = false;
     bool failProtect = false;
@@ -37,7 +37,7 @@ public:
     bool protect(void* address, std::size_t size, uint32_t protection, uint32_t* previous) override {
         protects.push_back({address, size, protection});
         pageWhenProtected = page;
-        *previous = lwf::pageReadWrite;
+        *previous = lkm::plugin::pageReadWrite;
         return !failProtect;
     }
     void* currentProcess() override { return &processHandle; }
@@ -56,7 +56,7 @@ public:
     }
     // A process of one thread: the gateways never hold threads.
     bool otherThreads(std::vector<void*>&) override { return true; }
-    lwf::Suspension suspend(void*) override { return lwf::Suspension::gone; }
+    lkm::plugin::Suspension suspend(void*) override { return lkm::plugin::Suspension::gone; }
     bool instructionPointer(void*, uintptr_t*) override { return false; }
     bool resume(void*) override { return false; }
     void yield() override {}
@@ -75,14 +75,14 @@ protected:
             std::copy(lkm::cvar::setterPrologue.begin(), lkm::cvar::setterPrologue.end(),
                       snapshot.begin() + static_cast<std::ptrdiff_t>(s));
         live = snapshot;
-        lwf::originalSetters = {};
+        lkm::plugin::originalSetters = {};
     }
 
     // Runs the gateway preparation; returns the failure text, empty on success.
     std::string prepare() {
-        const lwf::GameModule game{snapshot, base, live.data()};
+        const lkm::plugin::GameModule game{snapshot, base, live.data()};
         try {
-            lwf::prepareGateways(memory, transaction, game, setters, hookAddresses, page);
+            lkm::plugin::prepareGateways(memory, transaction, game, setters, hookAddresses, page);
         } catch (const std::runtime_error& error) {
             return error.what();
         }
@@ -90,7 +90,7 @@ protected:
     }
 
     FakeMemory memory;
-    lwf::Transaction transaction{memory, [](const char*) {}};
+    lkm::plugin::Transaction transaction{memory, [](const char*) {}};
     std::vector<uint8_t> snapshot;
     std::vector<uint8_t> live;
     std::vector<uint32_t> setters = setterOffsets;
@@ -101,20 +101,20 @@ TEST_F(Gateways, BuildsFiveGatewaysAndQueuesFiveRedirections) {
     ASSERT_EQ(prepare(), "");
     ASSERT_EQ(page, memory.page.data());
     EXPECT_EQ(memory.allocatedSize, 0x1000u);
-    EXPECT_EQ(memory.allocatedProtection, lwf::pageReadWrite);
+    EXPECT_EQ(memory.allocatedProtection, lkm::plugin::pageReadWrite);
 
     const uint8_t* const bytes = memory.page.data();
     ASSERT_EQ(transaction.patches.size(), 5u);
     for (std::size_t k = 0; k < 5; ++k) {
         SCOPED_TRACE(k);
         const uint8_t* const gateway = bytes + 16 * k;
-        const std::vector<uint8_t> code =
-            lkm::gatewayBytes(lkm::cvar::setterPrologue, lwf::address32(gateway), base + setterOffsets[k]);
+        const std::vector<uint8_t> code = lkm::gatewayBytes(
+            lkm::cvar::setterPrologue, lkm::plugin::address32(gateway), base + setterOffsets[k]);
         EXPECT_TRUE(std::equal(code.begin(), code.end(), gateway));
         EXPECT_TRUE(std::all_of(gateway + 11, gateway + 16, [](uint8_t b) { return b == 0; }));
-        EXPECT_EQ(reinterpret_cast<const uint8_t*>(lwf::originalSetters[k]), gateway);
+        EXPECT_EQ(reinterpret_cast<const uint8_t*>(lkm::plugin::originalSetters[k]), gateway);
 
-        const lwf::Patch& patch = transaction.patches[k];
+        const lkm::plugin::Patch& patch = transaction.patches[k];
         EXPECT_EQ(patch.target, live.data() + setterOffsets[k]);
         EXPECT_EQ(patch.expected,
                   std::vector<uint8_t>(lkm::cvar::setterPrologue.begin(), lkm::cvar::setterPrologue.end()));
@@ -128,7 +128,7 @@ TEST_F(Gateways, BuildsFiveGatewaysAndQueuesFiveRedirections) {
     ASSERT_EQ(memory.protects.size(), 1u);
     EXPECT_EQ(memory.protects[0].address, page);
     EXPECT_EQ(memory.protects[0].size, 0x1000u);
-    EXPECT_EQ(memory.protects[0].value, lwf::pageExecuteRead);
+    EXPECT_EQ(memory.protects[0].value, lkm::plugin::pageExecuteRead);
     EXPECT_EQ(memory.pageWhenProtected, memory.page);
     ASSERT_EQ(memory.flushes.size(), 1u);
     EXPECT_EQ(memory.flushes[0].address, page);
@@ -151,11 +151,11 @@ TEST_F(Gateways, FailuresOfThePageServicesStopWithTheirMessage) {
         SCOPED_TRACE(c.message);
         FakeMemory fake;
         fake.*c.failure = true;
-        lwf::Transaction pending{fake, [](const char*) {}};
+        lkm::plugin::Transaction pending{fake, [](const char*) {}};
         void* allocated = nullptr;
-        const lwf::GameModule game{snapshot, base, live.data()};
+        const lkm::plugin::GameModule game{snapshot, base, live.data()};
         try {
-            lwf::prepareGateways(fake, pending, game, setters, hookAddresses, allocated);
+            lkm::plugin::prepareGateways(fake, pending, game, setters, hookAddresses, allocated);
             ADD_FAILURE() << "no failure";
         } catch (const std::runtime_error& error) {
             EXPECT_STREQ(error.what(), c.message);
@@ -177,13 +177,13 @@ TEST_F(Gateways, SetterWithAnotherFirstInstructionIsRefusedBeforeItsRedirection)
     for (const std::vector<uint8_t>& entry : entries) {
         SCOPED_TRACE(int(entry[0]));
         FakeMemory fake;
-        lwf::Transaction pending{fake, [](const char*) {}};
+        lkm::plugin::Transaction pending{fake, [](const char*) {}};
         std::vector<uint8_t> image = snapshot;
         std::copy(entry.begin(), entry.end(), image.begin() + static_cast<std::ptrdiff_t>(setterOffsets[2]));
         void* allocated = nullptr;
-        const lwf::GameModule game{image, base, live.data()};
+        const lkm::plugin::GameModule game{image, base, live.data()};
         try {
-            lwf::prepareGateways(fake, pending, game, setters, hookAddresses, allocated);
+            lkm::plugin::prepareGateways(fake, pending, game, setters, hookAddresses, allocated);
             ADD_FAILURE() << "no failure";
         } catch (const std::runtime_error& error) {
             EXPECT_STREQ(error.what(), "Unsupported CVar hook instruction.");

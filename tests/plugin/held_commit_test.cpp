@@ -14,7 +14,7 @@
 
 namespace {
 
-using Thread = lwftest::FakeMemory::Thread;
+using Thread = lkm::plugin::test::FakeMemory::Thread;
 using Calls = std::vector<std::string>;
 
 constexpr char notHeld[] =
@@ -25,7 +25,7 @@ struct alignas(64) Code {
 };
 
 Thread at(const Code& code, std::vector<std::size_t> offsets,
-          lwf::Suspension suspension = lwf::Suspension::held) {
+          lkm::plugin::Suspension suspension = lkm::plugin::Suspension::held) {
     Thread thread;
     thread.places.clear();
     for (std::size_t offset : offsets)
@@ -44,7 +44,7 @@ TEST(HeldCommit, EveryWayThroughResumesEveryThreadAndLeavesTheCodeWholeOrUntouch
     const Calls exited{"list", "suspend 0", "suspend 1", "ip 1", "resume 1", "close 0", "close 1"};
     const char* const done = "(none)";
     const char* const flushFailed = "Instruction cache flush failed; memory patches rolled back.";
-    const auto refused = lwf::Suspension::refused, gone = lwf::Suspension::gone;
+    const auto refused = lkm::plugin::Suspension::refused, gone = lkm::plugin::Suspension::gone;
     const struct {
         const char* name;
         std::vector<Thread> threads;
@@ -67,19 +67,20 @@ TEST(HeldCommit, EveryWayThroughResumesEveryThreadAndLeavesTheCodeWholeOrUntouch
         SCOPED_TRACE(c.name);
         for (std::size_t i = 0; i < code.bytes.size(); ++i) code.bytes[i] = uint8_t(i * 5 + 3);
         auto expected = code.bytes;
-        lwftest::FakeMemory fake(code.bytes.data(), 64);
+        lkm::plugin::test::FakeMemory fake(code.bytes.data(), 64);
         fake.threads = c.threads;
         fake.listFails = c.listFails;
         if (c.flushFails) fake.failingFlushes = {1};
         bool heldAtFlush = true; // every thread that runs is suspended once when the new bytes are flushed
         fake.onFlush = [&] {
             for (const Thread& t : fake.threads)
-                heldAtFlush = heldAtFlush && (t.suspension != lwf::Suspension::held || t.suspended == 1);
+                heldAtFlush =
+                    heldAtFlush && (t.suspension != lkm::plugin::Suspension::held || t.suspended == 1);
         };
         const std::array<uint8_t, 6> replacement{0xE9, 1, 2, 3, 4, 0x90};
-        lwf::Transaction transaction(fake, lwftest::collectWarning);
+        lkm::plugin::Transaction transaction(fake, lkm::plugin::test::collectWarning);
         transaction.add(code.bytes.data() + 10, expected.data() + 10, replacement.data(), 6);
-        const std::string message = lkmtest::messageOf([&] { transaction.commit(); });
+        const std::string message = lkm::test::messageOf([&] { transaction.commit(); });
 
         EXPECT_EQ(message, c.message);
         EXPECT_EQ(transaction.committed, message == "(none)");

@@ -36,27 +36,27 @@ bool LKM_FASTCALL engineSetter(void* object, void* passThrough, unsigned value) 
 class Hooks : public ::testing::Test {
 protected:
     void SetUp() override {
-        lwf::originalSetters = {&engineSetter<0>, &engineSetter<1>, &engineSetter<2>, &engineSetter<3>,
-                                &engineSetter<4>};
+        lkm::plugin::originalSetters = {&engineSetter<0>, &engineSetter<1>, &engineSetter<2>,
+                                        &engineSetter<3>, &engineSetter<4>};
         lastCall = {};
         succeed = true;
-        lwf::active = false;
-        lwf::layout = {};
+        lkm::plugin::active = false;
+        lkm::plugin::layout = {};
         if (memory.bytes()) {
-            lwf::layout.xresCvar = memory.address(0);
-            lwf::layout.fovCvar = memory.address(112);
+            lkm::plugin::layout.xresCvar = memory.address(0);
+            lkm::plugin::layout.fovCvar = memory.address(112);
         }
-        lwf::resolutionX = 1920;
-        lwf::resolutionY = 1080;
-        lwf::forcedBaseFov = 0;
-        lwf::layout.defaultFocal = 90;
-        lwf::focalFactor = double(4.0f / 3.0f) / (1920.0 / 1080.0);
+        lkm::plugin::resolutionX = 1920;
+        lkm::plugin::resolutionY = 1080;
+        lkm::plugin::forcedBaseFov = 0;
+        lkm::plugin::layout.defaultFocal = 90;
+        lkm::plugin::focalFactor = double(4.0f / 3.0f) / (1920.0 / 1080.0);
     }
     void TearDown() override {
-        lwf::originalSetters = {};
-        lwf::active = false;
-        lwf::layout = {};
-        lwf::focalFactor = 1.0;
+        lkm::plugin::originalSetters = {};
+        lkm::plugin::active = false;
+        lkm::plugin::layout = {};
+        lkm::plugin::focalFactor = 1.0;
     }
 
     float storedFloat(std::size_t offset) {
@@ -65,7 +65,7 @@ protected:
         return value;
     }
 
-    lwftest::LowMemory memory{4096};
+    lkm::plugin::test::LowMemory memory{4096};
 };
 
 TEST_F(Hooks, EachReplacementCallsItsOwnSetterWithTheSameArgumentsAndResult) {
@@ -77,7 +77,7 @@ TEST_F(Hooks, EachReplacementCallsItsOwnSetterWithTheSameArgumentsAndResult) {
             SCOPED_TRACE(k);
             lastCall = {};
             const unsigned value = 0x80000000u + unsigned(k);
-            EXPECT_EQ(lwf::hooks[static_cast<std::size_t>(k)](object, &passThrough, value), result);
+            EXPECT_EQ(lkm::plugin::hooks[static_cast<std::size_t>(k)](object, &passThrough, value), result);
             EXPECT_EQ(lastCall.setter, k);
             EXPECT_EQ(lastCall.object, object);
             EXPECT_EQ(lastCall.passThrough, &passThrough);
@@ -87,35 +87,35 @@ TEST_F(Hooks, EachReplacementCallsItsOwnSetterWithTheSameArgumentsAndResult) {
 }
 
 TEST_F(Hooks, HookAddressesAreTheFiveDistinctReplacements) {
-    const std::array<uint32_t, 5> addresses = lwf::hookAddresses();
+    const std::array<uint32_t, 5> addresses = lkm::plugin::hookAddresses();
     EXPECT_EQ(std::set<uint32_t>(addresses.begin(), addresses.end()).size(), 5u);
     for (std::size_t k = 0; k < 5; ++k)
-        EXPECT_EQ(addresses[k], uint32_t(reinterpret_cast<uintptr_t>(lwf::hooks[k])));
+        EXPECT_EQ(addresses[k], uint32_t(reinterpret_cast<uintptr_t>(lkm::plugin::hooks[k])));
 }
 
 TEST_F(Hooks, SuccessfulSetIsFollowedByEnforcement) {
     if (!memory.bytes()) GTEST_SKIP() << "no low memory for CVar objects";
-    lwf::active = true;
-    EXPECT_TRUE(lwf::hooks[2](memory.bytes(), nullptr, 800));
+    lkm::plugin::active = true;
+    EXPECT_TRUE(lkm::plugin::hooks[2](memory.bytes(), nullptr, 800));
     EXPECT_EQ(storedFloat(0), 1920.0f);
     // The same game value twice gives the same result twice.
     for (int round = 0; round < 2; ++round) {
         SCOPED_TRACE(round);
-        EXPECT_TRUE(lwf::hooks[4](memory.bytes() + 112, nullptr, 90));
+        EXPECT_TRUE(lkm::plugin::hooks[4](memory.bytes() + 112, nullptr, 90));
         EXPECT_EQ(storedFloat(112), 67.5f);
     }
 }
 
 TEST_F(Hooks, FailedSetOrInactivePluginLeavesWhatTheSetterStored) {
     if (!memory.bytes()) GTEST_SKIP() << "no low memory for CVar objects";
-    lwf::active = true;
+    lkm::plugin::active = true;
     succeed = false;
-    EXPECT_FALSE(lwf::hooks[0](memory.bytes(), nullptr, 800));
+    EXPECT_FALSE(lkm::plugin::hooks[0](memory.bytes(), nullptr, 800));
     EXPECT_EQ(storedFloat(0), 800.0f);
 
-    lwf::active = false;
+    lkm::plugin::active = false;
     succeed = true;
-    EXPECT_TRUE(lwf::hooks[1](memory.bytes(), nullptr, 640));
+    EXPECT_TRUE(lkm::plugin::hooks[1](memory.bytes(), nullptr, 640));
     EXPECT_EQ(storedFloat(0), 640.0f);
 }
 

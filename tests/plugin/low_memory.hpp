@@ -11,7 +11,7 @@
 #include <sys/mman.h>
 #endif
 
-namespace lwftest {
+namespace lkm::plugin::test {
 
 class LowMemory {
 public:
@@ -46,4 +46,4 @@ private:
     uint8_t* bytes_ = nullptr;
 };
 
-} // namespace lwftest
+} // namespace lkm::plugin::test

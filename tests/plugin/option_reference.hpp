@@ -15,7 +15,7 @@
 #include <cwctype>
 #include <string>
 
-namespace lwftest {
+namespace lkm::plugin::test {
 
 struct OptionVerdict {
     std::string error; // empty when the value is accepted
@@ -43,4 +43,4 @@ inline OptionVerdict expectedOption(const std::wstring& buffer, unsigned count, 
     return {"", static_cast<int>(value)};
 }
 
-} // namespace lwftest
+} // namespace lkm::plugin::test

@@ -119,18 +119,18 @@ std::string hex(const std::wstring& text) {
 
 // What parseOptionValue makes of a value the profile call delivers: cut to the
 // 127 characters a 128-character buffer keeps, with the count of those.
-lwftest::OptionVerdict parsed(const std::wstring& value) {
-    const std::wstring buffer = value.substr(0, lwf::optionBufferSize - 1);
+lkm::plugin::test::OptionVerdict parsed(const std::wstring& value) {
+    const std::wstring buffer = value.substr(0, lkm::plugin::optionBufferSize - 1);
     try {
-        return {"", lwf::parseOptionValue(buffer, unsigned(buffer.size()), defaultValue)};
+        return {"", lkm::plugin::parseOptionValue(buffer, unsigned(buffer.size()), defaultValue)};
     } catch (const std::runtime_error& error) {
         return {error.what()};
     }
 }
 
-lwftest::OptionVerdict expected(const std::wstring& value) {
-    const std::wstring buffer = value.substr(0, lwf::optionBufferSize - 1);
-    return lwftest::expectedOption(buffer, unsigned(buffer.size()), defaultValue);
+lkm::plugin::test::OptionVerdict expected(const std::wstring& value) {
+    const std::wstring buffer = value.substr(0, lkm::plugin::optionBufferSize - 1);
+    return lkm::plugin::test::expectedOption(buffer, unsigned(buffer.size()), defaultValue);
 }
 
 TEST(OptionValueProperty, AcceptsExactlyWhatTheRulesAccept) {
@@ -138,8 +138,8 @@ TEST(OptionValueProperty, AcceptsExactlyWhatTheRulesAccept) {
     int accepted = 0, tooLong = 0, invalid = 0;
     for (int i = 0; i < 200000; ++i) {
         const std::wstring value = values.next();
-        const lwftest::OptionVerdict want = expected(value);
-        const lwftest::OptionVerdict got = parsed(value);
+        const lkm::plugin::test::OptionVerdict want = expected(value);
+        const lkm::plugin::test::OptionVerdict got = parsed(value);
         ASSERT_EQ(want.error, got.error) << "value " << hex(value);
         if (want.error.empty()) {
             ASSERT_EQ(want.value, got.value) << "value " << hex(value);
@@ -173,7 +173,7 @@ TEST(OptionValueProperty, DigitsOfOtherScriptsAreNoInteger) {
 // iswspace calls white space, and nothing else.
 TEST(OptionValueProperty, LeadingWhiteSpaceIsWhatIswspaceCallsWhiteSpace) {
     for (wchar_t c : unusual) {
-        const lwftest::OptionVerdict got = parsed(std::wstring(1, c) + L"42");
+        const lkm::plugin::test::OptionVerdict got = parsed(std::wstring(1, c) + L"42");
         if (std::iswspace(static_cast<wint_t>(c))) {
             EXPECT_EQ("", got.error) << hex(std::wstring(1, c));
             EXPECT_EQ(42, got.value);

@@ -59,10 +59,11 @@ TEST(ParseOptionValue, JudgesEveryValueShape) {
         SCOPED_TRACE(c.name);
         const unsigned count = static_cast<unsigned>(c.text.size());
         if (c.error.empty()) {
-            EXPECT_EQ(lwf::parseOptionValue(c.text, count, defaultValue), c.value);
+            EXPECT_EQ(lkm::plugin::parseOptionValue(c.text, count, defaultValue), c.value);
         } else {
-            EXPECT_EQ(lkmtest::messageOf([&] { lwf::parseOptionValue(c.text, count, defaultValue); }),
-                      c.error);
+            EXPECT_EQ(
+                lkm::test::messageOf([&] { lkm::plugin::parseOptionValue(c.text, count, defaultValue); }),
+                c.error);
         }
     }
 }
@@ -70,23 +71,25 @@ TEST(ParseOptionValue, JudgesEveryValueShape) {
 // Skipping the trailing blanks before the no-digits test would read a value of
 // blanks alone (as a quoted value can deliver it) as 0.
 TEST(ParseOptionValue, BlanksAloneAreNotReadAsZero) {
-    EXPECT_EQ(lkmtest::messageOf([] { lwf::parseOptionValue(L"   ", 3, 1); }), invalidInteger);
-    EXPECT_EQ(lkmtest::messageOf([] { lwf::parseOptionValue(L" \t", 2, 1); }), invalidInteger);
+    EXPECT_EQ(lkm::test::messageOf([] { lkm::plugin::parseOptionValue(L"   ", 3, 1); }), invalidInteger);
+    EXPECT_EQ(lkm::test::messageOf([] { lkm::plugin::parseOptionValue(L" \t", 2, 1); }), invalidInteger);
 }
 
 // On LP64 systems wcstol reads 2147483648 without setting errno; the 32-bit
 // range must still be the rule, as on Windows.
 TEST(ParseOptionValue, ValueBeyondInt32IsRejectedWhereLongIsWider) {
-    EXPECT_EQ(lkmtest::messageOf([] { lwf::parseOptionValue(L"4294967296", 10, 0); }), invalidInteger);
-    EXPECT_EQ(lkmtest::messageOf([] { lwf::parseOptionValue(L"-4294967297", 11, 0); }), invalidInteger);
+    EXPECT_EQ(lkm::test::messageOf([] { lkm::plugin::parseOptionValue(L"4294967296", 10, 0); }),
+              invalidInteger);
+    EXPECT_EQ(lkm::test::messageOf([] { lkm::plugin::parseOptionValue(L"-4294967297", 11, 0); }),
+              invalidInteger);
 }
 
 // The profile call returns 127 for every value it had to cut; the length test
 // comes from that count, and an absent key is recognised before it.
 TEST(ParseOptionValue, CountDecidesTheLengthTest) {
-    EXPECT_EQ(lkmtest::messageOf([] { lwf::parseOptionValue(L"5", 127, 0); }), tooLong);
-    EXPECT_EQ(lwf::parseOptionValue(L"5", 126, 0), 5);
-    EXPECT_EQ(lwf::parseOptionValue(L"<missing>", 127, defaultValue), defaultValue);
+    EXPECT_EQ(lkm::test::messageOf([] { lkm::plugin::parseOptionValue(L"5", 127, 0); }), tooLong);
+    EXPECT_EQ(lkm::plugin::parseOptionValue(L"5", 126, 0), 5);
+    EXPECT_EQ(lkm::plugin::parseOptionValue(L"<missing>", 127, defaultValue), defaultValue);
 }
 
 TEST(Within, TestsBothBoundsInUnsignedArithmetic) {
@@ -115,34 +118,35 @@ TEST(Within, TestsBothBoundsInUnsignedArithmetic) {
         {INT_MIN, 0, 9999, false},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(lwf::within(c.value, c.low, c.high), c.inside)
+        EXPECT_EQ(lkm::plugin::within(c.value, c.low, c.high), c.inside)
             << c.value << " in " << c.low << ".." << c.high;
     }
 }
 
 TEST(Sibling, ReplacesTheExtensionOfTheFileName) {
-    EXPECT_EQ(lwf::sibling(L"C:\\Games\\Larkmere\\Larkmere.WidescreenFix.asi", L".ini"),
+    EXPECT_EQ(lkm::plugin::sibling(L"C:\\Games\\Larkmere\\Larkmere.WidescreenFix.asi", L".ini"),
               L"C:\\Games\\Larkmere\\Larkmere.WidescreenFix.ini");
-    EXPECT_EQ(lwf::sibling(L"C:\\Games\\Larkmere\\Larkmere.WidescreenFix.asi", L".log"),
+    EXPECT_EQ(lkm::plugin::sibling(L"C:\\Games\\Larkmere\\Larkmere.WidescreenFix.asi", L".log"),
               L"C:\\Games\\Larkmere\\Larkmere.WidescreenFix.log");
-    EXPECT_EQ(lwf::sibling(L"C:\\Games\\Lark.v2\\fix.asi", L".ini"), L"C:\\Games\\Lark.v2\\fix.ini");
-    EXPECT_EQ(lwf::sibling(L"C:/Games/fix.asi", L".log"), L"C:/Games/fix.log");
-    EXPECT_EQ(lwf::sibling(L"C:\\Games\\fix.", L".ini"), L"C:\\Games\\fix.ini");
-    EXPECT_EQ(lwf::sibling(L"fix.asi", L".ini"), L"fix.ini");
+    EXPECT_EQ(lkm::plugin::sibling(L"C:\\Games\\Lark.v2\\fix.asi", L".ini"), L"C:\\Games\\Lark.v2\\fix.ini");
+    EXPECT_EQ(lkm::plugin::sibling(L"C:/Games/fix.asi", L".log"), L"C:/Games/fix.log");
+    EXPECT_EQ(lkm::plugin::sibling(L"C:\\Games\\fix.", L".ini"), L"C:\\Games\\fix.ini");
+    EXPECT_EQ(lkm::plugin::sibling(L"fix.asi", L".ini"), L"fix.ini");
 }
 
 TEST(Sibling, PathWithoutFullStopIsRejected) {
-    EXPECT_EQ(lkmtest::messageOf([] { lwf::sibling(L"C:\\Games\\Larkmere\\plugin", L".ini"); }),
+    EXPECT_EQ(lkm::test::messageOf([] { lkm::plugin::sibling(L"C:\\Games\\Larkmere\\plugin", L".ini"); }),
               invalidFilename);
-    EXPECT_EQ(lkmtest::messageOf([] { lwf::sibling(L"", L".log"); }), invalidFilename);
+    EXPECT_EQ(lkm::test::messageOf([] { lkm::plugin::sibling(L"", L".log"); }), invalidFilename);
 }
 
 // Cutting at a folder's full stop would put the INI and the log beside the
 // folder, where "wb" would truncate whatever file of that name lies there.
 TEST(Sibling, DottedFolderDoesNotMoveTheFilesOutOfThePluginFolder) {
-    EXPECT_EQ(lkmtest::messageOf([] { lwf::sibling(L"C:\\Games\\Lark.v2\\plugin", L".log"); }),
+    EXPECT_EQ(lkm::test::messageOf([] { lkm::plugin::sibling(L"C:\\Games\\Lark.v2\\plugin", L".log"); }),
               invalidFilename);
-    EXPECT_EQ(lkmtest::messageOf([] { lwf::sibling(L"C:/Games/Lark.v2/plugin", L".ini"); }), invalidFilename);
+    EXPECT_EQ(lkm::test::messageOf([] { lkm::plugin::sibling(L"C:/Games/Lark.v2/plugin", L".ini"); }),
+              invalidFilename);
 }
 
 } // namespace

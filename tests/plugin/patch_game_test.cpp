@@ -35,11 +35,11 @@ struct alignas(page) Page {
 
 // The transaction's fake services, plus a gateway page that is a real buffer.
 // Every call goes into the fake's call log; the gateway page's lines name it.
-class GatewayMemory final : public lwf::MemoryServices {
+class GatewayMemory final : public lkm::plugin::MemoryServices {
 public:
-    explicit GatewayMemory(lwftest::FakeMemory& fakeMemory) : fake(fakeMemory) {}
+    explicit GatewayMemory(lkm::plugin::test::FakeMemory& fakeMemory) : fake(fakeMemory) {}
 
-    lwftest::FakeMemory& fake;
+    lkm::plugin::test::FakeMemory& fake;
     bool failAllocate = false;
     Page gatewayPage{};
     std::vector<void*> released;
@@ -71,7 +71,7 @@ public:
     }
 
     bool otherThreads(std::vector<void*>& threads) override { return fake.otherThreads(threads); }
-    lwf::Suspension suspend(void* thread) override { return fake.suspend(thread); }
+    lkm::plugin::Suspension suspend(void* thread) override { return fake.suspend(thread); }
     bool instructionPointer(void* thread, uintptr_t* address) override {
         return fake.instructionPointer(thread, address);
     }
@@ -98,7 +98,7 @@ void pin() {
 class PatchGame : public ::testing::Test {
 protected:
     void SetUp() override {
-        const lkmtest::EngineImage engine = lkmtest::makeEngineImage();
+        const lkm::test::EngineImage engine = lkm::test::makeEngineImage();
         snapshotBytes = engine.bytes();
         layout = engine.expectedLayout();
         plan = lkm::build(engine.image(), layout, 1920, 1080, true);
@@ -159,31 +159,31 @@ protected:
         const lkm::Image image(snapshot, base);
 
         memory.reset(); // before the fake it refers to
-        fake = std::make_unique<lwftest::FakeMemory>(live, page);
+        fake = std::make_unique<lkm::plugin::test::FakeMemory>(live, page);
         memory = std::make_unique<GatewayMemory>(*fake);
         if (faults.memory) faults.memory(*memory);
-        lwftest::warnings.clear();
+        lkm::plugin::test::warnings.clear();
         pinLog = &fake->calls;
         pinRefused = faults.pinRefused;
-        lwf::originalSetters = {};
+        lkm::plugin::originalSetters = {};
 
         Outcome out;
         out.before.assign(live, live + snapshot.size());
         try {
-            lwf::patchGame(*memory, {image, live, planned, planRanges, layout.setters, hookAddresses}, pin,
-                           lwftest::collectWarning, out.page, out.committed);
+            lkm::plugin::patchGame(*memory, {image, live, planned, planRanges, layout.setters, hookAddresses},
+                                   pin, lkm::plugin::test::collectWarning, out.page, out.committed);
         } catch (const std::runtime_error& error) {
             out.message = error.what();
         }
         // The start-up's error handler does this after its stop line; after a
         // commit it must do nothing.
-        lwf::releaseGatewayPage(*memory, out.page, out.committed);
+        lkm::plugin::releaseGatewayPage(*memory, out.page, out.committed);
 
         out.after.assign(live, live + snapshot.size());
         out.released = memory->released;
         out.calls = fake->calls;
         out.changedPages = fake->changedPages();
-        out.warnings = lwftest::warnings;
+        out.warnings = lkm::plugin::test::warnings;
         out.gateways.assign(memory->gatewayPage.bytes, memory->gatewayPage.bytes + page);
         return out;
     }
@@ -200,7 +200,7 @@ protected:
     lkm::Layout layout;
     std::vector<Page> pages; // the live module, on page boundaries
     uint8_t* live = nullptr;
-    std::unique_ptr<lwftest::FakeMemory> fake; // of the last run
+    std::unique_ptr<lkm::plugin::test::FakeMemory> fake; // of the last run
     std::unique_ptr<GatewayMemory> memory;
 };
 
@@ -217,10 +217,10 @@ TEST_F(PatchGame, CommitWritesPlanAndRedirectionsAndKeepsTheGatewayPage) {
     for (std::size_t k = 0; k < 5; ++k) {
         SCOPED_TRACE(k);
         const std::vector<uint8_t> code = lkm::gatewayBytes(
-            lkm::cvar::setterPrologue, lwf::address32(gateways + 16 * k), base + layout.setters[k]);
+            lkm::cvar::setterPrologue, lkm::plugin::address32(gateways + 16 * k), base + layout.setters[k]);
         EXPECT_TRUE(
             std::equal(code.begin(), code.end(), out.gateways.begin() + static_cast<std::ptrdiff_t>(16 * k)));
-        EXPECT_EQ(reinterpret_cast<const uint8_t*>(lwf::originalSetters[k]), gateways + 16 * k);
+        EXPECT_EQ(reinterpret_cast<const uint8_t*>(lkm::plugin::originalSetters[k]), gateways + 16 * k);
     }
 
     // The order of the start-up: page, gateways made executable and flushed, pin, commit.
@@ -315,12 +315,12 @@ TEST_F(PatchGame, EveryFailureLeavesTheGameAsItWasAndReleasesThePageOnce) {
 
 TEST(ReleaseGatewayPage, OnlyAnAllocatedPageThatNeverWentLive) {
     uint8_t anchor = 0;
-    lwftest::FakeMemory fake(&anchor);
+    lkm::plugin::test::FakeMemory fake(&anchor);
     GatewayMemory memory(fake);
-    lwf::releaseGatewayPage(memory, nullptr, false);
-    lwf::releaseGatewayPage(memory, memory.gatewayPage.bytes, true);
+    lkm::plugin::releaseGatewayPage(memory, nullptr, false);
+    lkm::plugin::releaseGatewayPage(memory, memory.gatewayPage.bytes, true);
     EXPECT_TRUE(memory.released.empty());
-    lwf::releaseGatewayPage(memory, memory.gatewayPage.bytes, false);
+    lkm::plugin::releaseGatewayPage(memory, memory.gatewayPage.bytes, false);
     EXPECT_EQ(memory.released, std::vector<void*>{memory.gatewayPage.bytes});
 }
 

@@ -47,14 +47,14 @@ TEST(PlanPatches, EveryMaximalRunOfChangedBytesIsOnePatchInAscendingOrder) {
             for (uint8_t& byte : plan) byte = uint8_t(~byte);
 
         std::vector<uint8_t> live(32);
-        lwftest::FakeMemory memory(live.data());
-        lwf::Transaction transaction(memory, lwftest::collectWarning);
-        lwf::addPlanPatches(transaction, live.data(), snapshot, plan, {{0, uint32_t(plan.size())}});
+        lkm::plugin::test::FakeMemory memory(live.data());
+        lkm::plugin::Transaction transaction(memory, lkm::plugin::test::collectWarning);
+        lkm::plugin::addPlanPatches(transaction, live.data(), snapshot, plan, {{0, uint32_t(plan.size())}});
 
         ASSERT_EQ(transaction.patches.size(), c.runs.size());
         for (std::size_t k = 0; k < c.runs.size(); ++k) {
             const auto [first, length] = c.runs[k];
-            const lwf::Patch& patch = transaction.patches[k];
+            const lkm::plugin::Patch& patch = transaction.patches[k];
             EXPECT_EQ(patch.target, live.data() + first);
             EXPECT_EQ(patch.expected,
                       std::vector<uint8_t>(snapshot.begin() + static_cast<std::ptrdiff_t>(first),
@@ -120,10 +120,10 @@ TEST(PlanPatches, PlanOfAnotherLengthIsRefused) {
     const std::vector<uint8_t> snapshot(16, 1);
     const std::vector<uint8_t> plan(17, 1);
     std::vector<uint8_t> live(17);
-    lwftest::FakeMemory memory(live.data());
-    lwf::Transaction transaction(memory, lwftest::collectWarning);
+    lkm::plugin::test::FakeMemory memory(live.data());
+    lkm::plugin::Transaction transaction(memory, lkm::plugin::test::collectWarning);
     try {
-        lwf::addPlanPatches(transaction, live.data(), snapshot, plan, {{0, uint32_t(plan.size())}});
+        lkm::plugin::addPlanPatches(transaction, live.data(), snapshot, plan, {{0, uint32_t(plan.size())}});
         FAIL() << "no exception";
     } catch (const std::runtime_error& error) {
         EXPECT_STREQ(error.what(), "Invalid patch range.");

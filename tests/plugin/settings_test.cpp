@@ -15,7 +15,7 @@ using Texts = std::map<std::wstring, std::wstring>;
 const std::string badPair = "Set both ResX and ResY, or set both to 0 for automatic resolution.";
 
 struct Judged {
-    lwf::Settings settings;
+    lkm::plugin::Settings settings;
     std::string error = "(none)";
     std::vector<std::wstring> keysRead;
 };
@@ -23,15 +23,15 @@ struct Judged {
 // The keys' texts as an INI holds them; an absent key reads as the profile call's "<missing>".
 Judged judge(const Texts& texts) {
     Judged run;
-    run.error = lkmtest::messageOf([&] {
-        run.settings = lwf::readSettings([&](const wchar_t* key, int defaultValue) {
+    run.error = lkm::test::messageOf([&] {
+        run.settings = lkm::plugin::readSettings([&](const wchar_t* key, int defaultValue) {
             run.keysRead.push_back(key);
             const auto found = texts.find(key);
-            const std::wstring text = found == texts.end() ? lwf::missingValue : found->second;
-            return lwf::parseOptionValue(text, unsigned(text.size()), defaultValue);
+            const std::wstring text = found == texts.end() ? lkm::plugin::missingValue : found->second;
+            return lkm::plugin::parseOptionValue(text, unsigned(text.size()), defaultValue);
         });
-        if (!lwf::automaticResolution(run.settings.resolutionX, run.settings.resolutionY))
-            lwf::requireResolution(run.settings.resolutionX, run.settings.resolutionY);
+        if (!lkm::plugin::automaticResolution(run.settings.resolutionX, run.settings.resolutionY))
+            lkm::plugin::requireResolution(run.settings.resolutionX, run.settings.resolutionY);
     });
     return run;
 }
@@ -78,7 +78,8 @@ TEST(ReadSettings, EveryKeyIsReadInOrderWithItsDefault) {
     EXPECT_EQ(defaults.keysRead, (std::vector<std::wstring>{L"Enabled", L"ResX", L"ResY",
                                                             L"KeepUIAspectRatio", L"Windowed", L"BaseFOV"}));
     EXPECT_TRUE(defaults.settings.enabled);
-    EXPECT_TRUE(lwf::automaticResolution(defaults.settings.resolutionX, defaults.settings.resolutionY));
+    EXPECT_TRUE(
+        lkm::plugin::automaticResolution(defaults.settings.resolutionX, defaults.settings.resolutionY));
     EXPECT_EQ(defaults.settings.keepUiAspectRatio, 1);
     EXPECT_EQ(defaults.settings.windowed, 0);
     EXPECT_EQ(defaults.settings.baseFov, 0);

@@ -34,7 +34,7 @@ struct alignas(page) Page {
 class CommitFaults : public ::testing::Test {
 protected:
     void SetUp() override {
-        const lkmtest::EngineImage engine = lkmtest::makeEngineImage();
+        const lkm::test::EngineImage engine = lkm::test::makeEngineImage();
         const lkm::Image image = engine.image();
         const lkm::Layout layout = engine.expectedLayout();
         snapshot = image.bytes;
@@ -68,13 +68,13 @@ protected:
     template <class Configure>
     Outcome run(Configure&& configure) {
         std::memcpy(live, snapshot.data(), snapshot.size());
-        lwftest::warnings.clear();
-        lwftest::FakeMemory memory(live, pageSize);
+        lkm::plugin::test::warnings.clear();
+        lkm::plugin::test::FakeMemory memory(live, pageSize);
         configure(memory);
         Outcome out;
         {
-            lwf::Transaction transaction(memory, lwftest::collectWarning);
-            lwf::addPlanPatches(transaction, live, snapshot, plan, {{0, uint32_t(plan.size())}});
+            lkm::plugin::Transaction transaction(memory, lkm::plugin::test::collectWarning);
+            lkm::plugin::addPlanPatches(transaction, live, snapshot, plan, {{0, uint32_t(plan.size())}});
             for (std::size_t k = 0; k < setters.size(); ++k) {
                 const std::vector<uint8_t> jump = redirection(k);
                 transaction.add(live + setters[k], snapshot.data() + setters[k], jump.data(),
@@ -95,7 +95,7 @@ protected:
         out.changedPages = memory.changedPages();
         out.refusedRestores = memory.refusedRestores;
         std::sort(out.refusedRestores.begin(), out.refusedRestores.end());
-        out.warnings = lwftest::warnings;
+        out.warnings = lkm::plugin::test::warnings;
         out.original = std::memcmp(live, snapshot.data(), snapshot.size()) == 0;
         out.complete = std::memcmp(live, committedBytes.data(), committedBytes.size()) == 0;
         return out;
@@ -131,7 +131,7 @@ TEST_F(CommitFaults, EveryFailureLeavesTheModuleWholeOrUntouched) {
 }
 
 void CommitFaults::everyFault() {
-    const Outcome clean = run([](lwftest::FakeMemory&) {});
+    const Outcome clean = run([](lkm::plugin::test::FakeMemory&) {});
     expectSound(clean, "none", true);
     const int writable =
         int(std::count_if(clean.calls.begin(), clean.calls.end(), [](const std::string& call) {
@@ -142,24 +142,26 @@ void CommitFaults::everyFault() {
 
     for (int k = 1; k <= writable; ++k) {
         SCOPED_TRACE("protection change " + std::to_string(k) + " refused");
-        const Outcome out = run([&](lwftest::FakeMemory& m) { m.failingProtects = {k}; });
+        const Outcome out = run([&](lkm::plugin::test::FakeMemory& m) { m.failingProtects = {k}; });
         expectSound(out, notWritable, false);
         EXPECT_EQ(out.calls.size(), std::size_t(1 + k + (k - 1))); // page size, k changes, k - 1 restores
         for (int j = 1; j < k; ++j) {
             SCOPED_TRACE("and restore " + std::to_string(j) + " of that rollback refused");
-            const Outcome both = run([&](lwftest::FakeMemory& m) { m.failingProtects = {k, k + j}; });
+            const Outcome both = run([&](lkm::plugin::test::FakeMemory& m) {
+                m.failingProtects = {k, k + j};
+            });
             expectSound(both, notWritable, false);
             EXPECT_EQ(both.refusedRestores.size(), 1u);
         }
     }
     {
         SCOPED_TRACE("flush refused");
-        const Outcome out = run([](lwftest::FakeMemory& m) { m.failingFlushes = {1}; });
+        const Outcome out = run([](lkm::plugin::test::FakeMemory& m) { m.failingFlushes = {1}; });
         expectSound(out, flushFailed, false);
         EXPECT_EQ(std::count(out.calls.begin(), out.calls.end(), "flush process null 0"), 2);
         for (int j = 1; j <= writable; ++j) {
             SCOPED_TRACE("and restore " + std::to_string(j) + " refused");
-            const Outcome both = run([&](lwftest::FakeMemory& m) {
+            const Outcome both = run([&](lkm::plugin::test::FakeMemory& m) {
                 m.failingFlushes = {1};
                 m.failingProtects = {writable + j};
             });
@@ -169,13 +171,14 @@ void CommitFaults::everyFault() {
     }
     for (int j = 1; j <= writable; ++j) {
         SCOPED_TRACE("restore " + std::to_string(j) + " after the commit refused");
-        const Outcome out = run([&](lwftest::FakeMemory& m) { m.failingProtects = {writable + j}; });
+        const Outcome out =
+            run([&](lkm::plugin::test::FakeMemory& m) { m.failingProtects = {writable + j}; });
         expectSound(out, "none", true);
         EXPECT_EQ(out.refusedRestores.size(), 1u);
     }
     {
         SCOPED_TRACE("every restore after the commit refused");
-        const Outcome out = run([&](lwftest::FakeMemory& m) {
+        const Outcome out = run([&](lkm::plugin::test::FakeMemory& m) {
             for (int j = 1; j <= writable; ++j) m.failingProtects.insert(writable + j);
         });
         expectSound(out, "none", true);
@@ -183,7 +186,7 @@ void CommitFaults::everyFault() {
     }
     for (int k = 1; k <= writable; ++k) {
         SCOPED_TRACE("allocation failure at protection change " + std::to_string(k));
-        const Outcome out = run([&](lwftest::FakeMemory& m) { m.throwingProtect = k; });
+        const Outcome out = run([&](lkm::plugin::test::FakeMemory& m) { m.throwingProtect = k; });
         // The commit left k - 1 pages recorded; the destructor gave them back.
         expectSound(out, "bad_alloc", false, std::size_t(k - 1));
         // page size, k changes; then, when pages were recorded, page size and k - 1 restores

@@ -13,8 +13,8 @@
 
 namespace {
 
-using lwf::Transaction;
-using lwftest::FakeMemory;
+using lkm::plugin::Transaction;
+using lkm::plugin::test::FakeMemory;
 using Calls = std::vector<std::string>;
 
 constexpr uint32_t page = 64;
@@ -27,7 +27,7 @@ struct alignas(page) Pages {
 class TransactionTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        lwftest::warnings.clear();
+        lkm::plugin::test::warnings.clear();
         for (std::size_t i = 0; i < memory.bytes.size(); ++i) memory.bytes[i] = uint8_t(i * 7 + 1);
         original = memory.bytes;
     }
@@ -49,8 +49,8 @@ protected:
 };
 
 TEST_F(TransactionTest, CommitWritesEveryPatchAndGivesBackEachPageItsOwnProtection) {
-    fake.seed(at(0), lwf::pageReadWrite);
-    Transaction transaction(fake, lwftest::collectWarning);
+    fake.seed(at(0), lkm::plugin::pageReadWrite);
+    Transaction transaction(fake, lkm::plugin::test::collectWarning);
     add(transaction, 70, 3, 0x11); // page 1 first: the order of the changes follows the patches
     add(transaction, 10, 2, 0x22);
     transaction.commit();
@@ -60,7 +60,7 @@ TEST_F(TransactionTest, CommitWritesEveryPatchAndGivesBackEachPageItsOwnProtecti
     EXPECT_TRUE(transaction.committed);
     EXPECT_TRUE(transaction.protections.empty());
     EXPECT_TRUE(fake.changedPages().empty());
-    EXPECT_TRUE(lwftest::warnings.empty());
+    EXPECT_TRUE(lkm::plugin::test::warnings.empty());
     auto expected = original;
     expected[70] = expected[71] = expected[72] = 0x11;
     expected[10] = expected[11] = 0x22;
@@ -68,13 +68,13 @@ TEST_F(TransactionTest, CommitWritesEveryPatchAndGivesBackEachPageItsOwnProtecti
 }
 
 TEST_F(TransactionTest, MismatchInTheLastByteOfAPatchStopsBeforeAnyChange) {
-    Transaction transaction(fake, lwftest::collectWarning);
+    Transaction transaction(fake, lkm::plugin::test::collectWarning);
     add(transaction, 0, 4);
     const std::vector<uint8_t> expected{at(100)[0], at(100)[1], at(100)[2], uint8_t(at(100)[3] + 1)};
     const std::vector<uint8_t> replacement(4, 0xBB);
     transaction.add(at(100), expected.data(), replacement.data(), 4);
 
-    EXPECT_EQ(lkmtest::messageOf([&] { transaction.commit(); }),
+    EXPECT_EQ(lkm::test::messageOf([&] { transaction.commit(); }),
               "Game code changed during initialization; no patches applied.");
     EXPECT_EQ(fake.calls, Calls{"pageSize"});
     EXPECT_TRUE(unchanged());
@@ -83,16 +83,16 @@ TEST_F(TransactionTest, MismatchInTheLastByteOfAPatchStopsBeforeAnyChange) {
 
 TEST_F(TransactionTest, RefusedSecondOfThreePagesRestoresTheFirstAndWritesNothing) {
     fake.failingProtects = {2};
-    Transaction transaction(fake, lwftest::collectWarning);
+    Transaction transaction(fake, lkm::plugin::test::collectWarning);
     add(transaction, 60, 80); // pages 0, 1 and 2
 
-    EXPECT_EQ(lkmtest::messageOf([&] { transaction.commit(); }),
+    EXPECT_EQ(lkm::test::messageOf([&] { transaction.commit(); }),
               "Cannot make the game patch pages writable.");
     EXPECT_EQ(fake.calls, (Calls{"pageSize", "protect +0 64 40", "protect +64 64 40", "protect +0 64 20"}));
     EXPECT_TRUE(unchanged());
     EXPECT_TRUE(fake.changedPages().empty());
     EXPECT_TRUE(transaction.protections.empty());
-    EXPECT_TRUE(lwftest::warnings.empty());
+    EXPECT_TRUE(lkm::plugin::test::warnings.empty());
     EXPECT_FALSE(transaction.committed);
 }
 
@@ -100,11 +100,11 @@ TEST_F(TransactionTest, FailedFlushWritesTheExpectedBytesBackFlushesAgainAndRest
     fake.failingFlushes = {1};
     std::vector<std::array<uint8_t, 4 * page>> seenAtFlush;
     fake.onFlush = [&] { seenAtFlush.push_back(memory.bytes); };
-    Transaction transaction(fake, lwftest::collectWarning);
+    Transaction transaction(fake, lkm::plugin::test::collectWarning);
     add(transaction, 5, 3, 0x11);
     add(transaction, 130, 4, 0x22);
 
-    EXPECT_EQ(lkmtest::messageOf([&] { transaction.commit(); }),
+    EXPECT_EQ(lkm::test::messageOf([&] { transaction.commit(); }),
               "Instruction cache flush failed; memory patches rolled back.");
     EXPECT_EQ(fake.calls, (Calls{"pageSize", "protect +0 64 40", "protect +128 64 40", "currentProcess",
                                  "flush process null 0", "currentProcess", "flush process null 0",
@@ -120,13 +120,14 @@ TEST_F(TransactionTest, FailedFlushWritesTheExpectedBytesBackFlushesAgainAndRest
 
 TEST_F(TransactionTest, TwoFailedRestoresInOnePassWarnOnce) {
     fake.failingProtects = {4, 6}; // protect calls 4..6 are the restores of pages 2, 1, 0
-    Transaction transaction(fake, lwftest::collectWarning);
+    Transaction transaction(fake, lkm::plugin::test::collectWarning);
     add(transaction, 0, 1);
     add(transaction, 64, 1);
     add(transaction, 128, 1);
     transaction.commit();
 
-    EXPECT_EQ(lwftest::warnings, Calls{"Warning: Windows could not restore an original page protection."});
+    EXPECT_EQ(lkm::plugin::test::warnings,
+              Calls{"Warning: Windows could not restore an original page protection."});
     EXPECT_TRUE(transaction.committed);
     EXPECT_TRUE(transaction.protections.empty());
     EXPECT_EQ(fake.changedPages(), (std::vector<uintptr_t>{reinterpret_cast<uintptr_t>(at(0)),
@@ -154,7 +155,7 @@ TEST_F(TransactionTest, PagesAreMadeWritableOncePerPage) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         FakeMemory memoryServices(memory.bytes.data(), page);
-        Transaction transaction(memoryServices, lwftest::collectWarning);
+        Transaction transaction(memoryServices, lkm::plugin::test::collectWarning);
         for (const auto& [offset, length] : c.patches) add(transaction, offset, length);
         transaction.commit();
         const Calls writable(memoryServices.calls.begin() + 1,
@@ -168,21 +169,21 @@ TEST_F(TransactionTest, PagesAreMadeWritableOncePerPage) {
 }
 
 TEST_F(TransactionTest, EmptyCommitOnlyAsksThePageSizeAndFlushes) {
-    Transaction transaction(fake, lwftest::collectWarning);
+    Transaction transaction(fake, lkm::plugin::test::collectWarning);
     transaction.commit();
     EXPECT_EQ(fake.calls, (Calls{"pageSize", "currentProcess", "flush process null 0"}));
     EXPECT_TRUE(transaction.committed);
 }
 
 TEST_F(TransactionTest, AddRefusesEmptyAndOverlappingPatchesAndKeepsAdjacentOnes) {
-    Transaction transaction(fake, lwftest::collectWarning);
-    EXPECT_EQ(lkmtest::messageOf([&] { add(transaction, 10, 0); }), "Empty memory patch.");
+    Transaction transaction(fake, lkm::plugin::test::collectWarning);
+    EXPECT_EQ(lkm::test::messageOf([&] { add(transaction, 10, 0); }), "Empty memory patch.");
     add(transaction, 10, 5); // [10, 15)
     add(transaction, 15, 1); // adjacent after
     add(transaction, 8, 2);  // adjacent before
     for (const auto& range : std::vector<std::pair<std::size_t, unsigned>>{
              {10, 5}, {14, 1}, {12, 1}, {9, 2}, {5, 20}, {13, 10}, {7, 2}})
-        EXPECT_EQ(lkmtest::messageOf([&] { add(transaction, range.first, range.second); }),
+        EXPECT_EQ(lkm::test::messageOf([&] { add(transaction, range.first, range.second); }),
                   "Overlapping memory patches.")
             << range.first << "+" << range.second;
     ASSERT_EQ(transaction.patches.size(), 3u);
@@ -194,33 +195,33 @@ TEST_F(TransactionTest, AddRefusesEmptyAndOverlappingPatchesAndKeepsAdjacentOnes
 }
 
 TEST_F(TransactionTest, OverlapAtTheTopOfTheAddressSpaceIsNotHiddenByWrapping) {
-    Transaction transaction(fake, lwftest::collectWarning);
+    Transaction transaction(fake, lkm::plugin::test::collectWarning);
     const std::array<uint8_t, 4> bytes{1, 2, 3, 4};
     const uintptr_t top = std::numeric_limits<uintptr_t>::max();
     transaction.add(reinterpret_cast<uint8_t*>(top - 3), bytes.data(), bytes.data(),
                     4); // ends on the last byte
-    EXPECT_EQ(lkmtest::messageOf([&] {
+    EXPECT_EQ(lkm::test::messageOf([&] {
                   transaction.add(reinterpret_cast<uint8_t*>(top - 1), bytes.data(), bytes.data(), 1);
               }),
               "Overlapping memory patches.");
-    EXPECT_EQ(lkmtest::messageOf(
+    EXPECT_EQ(lkm::test::messageOf(
                   [&] { transaction.add(reinterpret_cast<uint8_t*>(16), bytes.data(), bytes.data(), 4); }),
               "(none)");
-    EXPECT_EQ(lkmtest::messageOf([&] {
+    EXPECT_EQ(lkm::test::messageOf([&] {
                   transaction.add(reinterpret_cast<uint8_t*>(top - 8), bytes.data(), bytes.data(), 4);
               }),
               "(none)");
-    EXPECT_EQ(lkmtest::messageOf([&] {
+    EXPECT_EQ(lkm::test::messageOf([&] {
                   transaction.add(reinterpret_cast<uint8_t*>(top - 5), bytes.data(), bytes.data(), 4);
               }),
               "Overlapping memory patches.");
 }
 
 TEST_F(TransactionTest, PatchRunningPastTheTopOfTheAddressSpaceIsRefused) {
-    Transaction transaction(fake, lwftest::collectWarning);
+    Transaction transaction(fake, lkm::plugin::test::collectWarning);
     const std::array<uint8_t, 4> bytes{1, 2, 3, 4};
     const uintptr_t top = std::numeric_limits<uintptr_t>::max();
-    EXPECT_EQ(lkmtest::messageOf([&] {
+    EXPECT_EQ(lkm::test::messageOf([&] {
                   transaction.add(reinterpret_cast<uint8_t*>(top - 2), bytes.data(), bytes.data(), 4);
               }),
               "Invalid patch range.");
@@ -229,9 +230,9 @@ TEST_F(TransactionTest, PatchRunningPastTheTopOfTheAddressSpaceIsRefused) {
 
 TEST_F(TransactionTest, DestructorGivesBackPagesWhenAnExceptionLeftTheCommit) {
     fake.throwingProtect = 3;
-    fake.seed(at(64), lwf::pageReadWrite);
+    fake.seed(at(64), lkm::plugin::pageReadWrite);
     {
-        Transaction transaction(fake, lwftest::collectWarning);
+        Transaction transaction(fake, lkm::plugin::test::collectWarning);
         add(transaction, 60, 80); // pages 0, 1 and 2
         EXPECT_THROW(transaction.commit(), std::bad_alloc);
         EXPECT_EQ(transaction.protections.size(), 2u);
@@ -246,7 +247,7 @@ TEST_F(TransactionTest, DestructorGivesBackPagesWhenAnExceptionLeftTheCommit) {
 
 TEST_F(TransactionTest, DestructorAfterACommitTouchesNothing) {
     {
-        Transaction transaction(fake, lwftest::collectWarning);
+        Transaction transaction(fake, lkm::plugin::test::collectWarning);
         add(transaction, 0, 1);
         transaction.commit();
     }

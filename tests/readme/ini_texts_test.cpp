@@ -22,8 +22,8 @@ void expectEveryKey(const char* path, const std::string& above, const std::strin
     std::ifstream in(path);
     std::string rest((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     rest.erase(std::remove(rest.begin(), rest.end(), '\r'), rest.end());
-    for (const lwf::IniKey& key : lwf::ini::keys) {
-        const std::string name = lwf::nameOf(key) + "=" + std::to_string(key.defaultValue);
+    for (const lkm::plugin::IniKey& key : lkm::plugin::ini::keys) {
+        const std::string name = lkm::plugin::nameOf(key) + "=" + std::to_string(key.defaultValue);
         std::smatch found;
         ASSERT_TRUE(
             std::regex_search(rest, found, std::regex(above + "\n *" + name + "( [^\n]*)?\n" + below)))

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <stdexcept>
 
-namespace lkmtest {
+namespace lkm::test {
 
 float floatFromBits(uint32_t bits) {
     float value;
@@ -769,4 +769,4 @@ std::vector<uint8_t> engineFile(const EngineImage& engine) {
     return file;
 }
 
-} // namespace lkmtest
+} // namespace lkm::test

@@ -25,7 +25,7 @@
 #include "lkm/layout.hpp"
 #include "pe_builder.hpp"
 
-namespace lkmtest {
+namespace lkm::test {
 
 // Bit patterns of the engine's stock constants.
 inline constexpr uint32_t stockAspectBits = 0x3FAAAAAB;           // 4/3
@@ -220,4 +220,4 @@ struct FillerRange {
 };
 void fillCode(PeBuilder& pe, uint32_t begin, uint32_t end, uint32_t seed, const FillerRange& range);
 
-} // namespace lkmtest
+} // namespace lkm::test

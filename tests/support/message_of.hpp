@@ -4,7 +4,7 @@
 #include <stdexcept>
 #include <string>
 
-namespace lkmtest {
+namespace lkm::test {
 
 template <class F>
 std::string messageOf(F&& f) {
@@ -16,4 +16,4 @@ std::string messageOf(F&& f) {
     return "(none)";
 }
 
-} // namespace lkmtest
+} // namespace lkm::test

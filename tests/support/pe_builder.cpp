@@ -4,7 +4,7 @@
 #include <sstream>
 #include <stdexcept>
 
-namespace lkmtest {
+namespace lkm::test {
 
 namespace {
 void store(std::vector<uint8_t>& bytes, uint32_t offset, uint32_t value, uint32_t width) {
@@ -152,4 +152,4 @@ std::vector<uint8_t> PeBuilder::build() const {
     return out;
 }
 
-} // namespace lkmtest
+} // namespace lkm::test

@@ -12,7 +12,7 @@
 
 #include "lkm/image.hpp"
 
-namespace lkmtest {
+namespace lkm::test {
 
 // Fixed header placement of every built image.
 inline constexpr uint32_t peHeader = 0x80;                  // e_lfanew
@@ -84,4 +84,4 @@ private:
 // Parses "AB ?? CD" into bytes; "??" becomes `wildcard`.
 std::vector<uint8_t> hexBytes(const std::string& text, uint8_t wildcard = 0x00);
 
-} // namespace lkmtest
+} // namespace lkm::test

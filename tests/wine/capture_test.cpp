@@ -72,7 +72,7 @@ TEST(CopyMappedRegions, CopiesAccessibleRegionsAndLeavesTheRestZero) {
 
     for (const uint32_t size : {8 * pageSize, 6 * pageSize + 100, pageSize - 1}) {
         SCOPED_TRACE(size);
-        const std::vector<uint8_t> bytes = lwf::copyMappedRegions(block.address(), size);
+        const std::vector<uint8_t> bytes = lkm::plugin::copyMappedRegions(block.address(), size);
         ASSERT_EQ(bytes.size(), size);
         std::size_t wrong = 0;
         for (uint32_t i = 0; i < size; ++i) {
@@ -89,14 +89,14 @@ TEST(CopyMappedRegions, CopiesAccessibleRegionsAndLeavesTheRestZero) {
 TEST(CopyMappedRegions, WalkStartingInsideARegionCopiesFromThere) {
     Block block(3);
     block.commit(0, 2, PAGE_READWRITE);
-    const std::vector<uint8_t> bytes = lwf::copyMappedRegions(block.address() + 100, 2 * pageSize);
+    const std::vector<uint8_t> bytes = lkm::plugin::copyMappedRegions(block.address() + 100, 2 * pageSize);
     ASSERT_EQ(bytes.size(), 2 * pageSize);
     EXPECT_EQ(std::memcmp(bytes.data(), block.page(0) + 100, 2 * pageSize - 100), 0);
     EXPECT_EQ(bytes.back(), 0); // the last 100 bytes lie in the reserved page
 }
 
 TEST(CopyMappedRegions, AddressOutsideTheProcessCannotBeQueried) {
-    EXPECT_EQ(lkmtest::messageOf([] { lwf::copyMappedRegions(0xFFFF0000u, pageSize); }),
+    EXPECT_EQ(lkm::test::messageOf([] { lkm::plugin::copyMappedRegions(0xFFFF0000u, pageSize); }),
               "Cannot query the game image.");
 }
 
@@ -115,20 +115,20 @@ struct FakeModule {
     void put16(uint32_t offset, uint16_t value) { std::memcpy(block.page(0) + offset, &value, 2); }
     void put32(uint32_t offset, uint32_t value) { std::memcpy(block.page(0) + offset, &value, 4); }
     std::string capture() const {
-        return lkmtest::messageOf([&] { lwf::captureModule(block.address()); });
+        return lkm::test::messageOf([&] { lkm::plugin::captureModule(block.address()); });
     }
 };
 
 TEST(CaptureModule, CopiesSizeOfImageBytesWithTheBase) {
     FakeModule module;
-    lwf::CapturedModule captured = lwf::captureModule(module.block.address());
+    lkm::plugin::CapturedModule captured = lkm::plugin::captureModule(module.block.address());
     EXPECT_EQ(captured.base, uint32_t(module.block.address()));
     std::vector<uint8_t> bytes = std::move(captured.bytes);
     ASSERT_EQ(bytes.size(), 2 * pageSize);
     EXPECT_EQ(std::memcmp(bytes.data(), module.block.page(0), 2 * pageSize), 0);
 
     module.put32(0x80 + 0x50, 4 * pageSize); // the last two pages are only reserved
-    bytes = lwf::captureModule(module.block.address()).bytes;
+    bytes = lkm::plugin::captureModule(module.block.address()).bytes;
     ASSERT_EQ(bytes.size(), 4 * pageSize);
     EXPECT_EQ(std::memcmp(bytes.data(), module.block.page(0), 2 * pageSize), 0);
     EXPECT_EQ(std::vector<uint8_t>(bytes.begin() + 2 * pageSize, bytes.end()),
@@ -184,7 +184,7 @@ TEST(CaptureModule, HeaderBeyondMappedMemoryIsRejectedWithoutACrash) {
 }
 
 TEST(CaptureImage, MainModuleEqualsItsMemory) {
-    lwf::CapturedModule captured = lwf::captureImage();
+    lkm::plugin::CapturedModule captured = lkm::plugin::captureImage();
     std::vector<uint8_t>& bytes = captured.bytes;
     const auto* module = reinterpret_cast<const uint8_t*>(GetModuleHandleW(nullptr));
     EXPECT_EQ(captured.base, uint32_t(reinterpret_cast<uintptr_t>(module)));

@@ -73,7 +73,7 @@ TEST(WindowsCommit, WritesThePatchesAndLeavesTheOldProtections) {
     const std::vector<uint8_t> across(6, 0xCC);
     const std::vector<uint8_t> data{1, 2, 3};
 
-    lwf::Transaction transaction(lwf::windowsMemory(), collect);
+    lkm::plugin::Transaction transaction(lkm::plugin::windowsMemory(), collect);
     transaction.add(pages.base + 1, pages.base + 1, immediate, 4); // mov eax, 12345678h
     transaction.add(pages.base + pages.size - 3, pages.original.data() + pages.size - 3, across.data(), 6);
     transaction.add(pages.base + 2 * pages.size + 9, pages.original.data() + 2 * pages.size + 9, data.data(),
@@ -101,10 +101,10 @@ TEST(WindowsCommit, VerificationFailureChangesNothing) {
     stale.back() ^= 0xFF;
     const std::vector<uint8_t> replacement(8, 0x90);
 
-    lwf::Transaction transaction(lwf::windowsMemory(), collect);
+    lkm::plugin::Transaction transaction(lkm::plugin::windowsMemory(), collect);
     transaction.add(pages.base + 1, pages.base + 1, immediate, 4);
     transaction.add(pages.base + 2 * pages.size, stale.data(), replacement.data(), 8);
-    EXPECT_EQ(lkmtest::messageOf([&] { transaction.commit(); }),
+    EXPECT_EQ(lkm::test::messageOf([&] { transaction.commit(); }),
               "Game code changed during initialization; no patches applied.");
 
     EXPECT_FALSE(transaction.committed);
@@ -125,10 +125,10 @@ TEST(WindowsCommit, PageThatCannotBecomeWritableLeavesEverythingAsItWas) {
     const std::vector<uint8_t> zeros(4, 0), replacement(4, 0x90);
     const uint8_t immediate[] = {0x78, 0x56, 0x34, 0x12};
 
-    lwf::Transaction transaction(lwf::windowsMemory(), collect);
+    lkm::plugin::Transaction transaction(lkm::plugin::windowsMemory(), collect);
     transaction.add(pages.base + 1, pages.base + 1, immediate, 4);
     transaction.add(view + 16, zeros.data(), replacement.data(), 4);
-    EXPECT_EQ(lkmtest::messageOf([&] { transaction.commit(); }),
+    EXPECT_EQ(lkm::test::messageOf([&] { transaction.commit(); }),
               "Cannot make the game patch pages writable.");
 
     EXPECT_TRUE(transaction.protections.empty());

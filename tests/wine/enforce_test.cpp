@@ -26,27 +26,27 @@ class EnforceInProcess : public ::testing::Test {
 protected:
     void SetUp() override { reset(); }
     void TearDown() override {
-        lwf::active = false;
-        lwf::layout = {};
-        lwf::focalFactor = 1.0;
+        lkm::plugin::active = false;
+        lkm::plugin::layout = {};
+        lkm::plugin::focalFactor = 1.0;
     }
     static void reset() {
         std::memset(cvars, 0xAB, sizeof cvars);
-        lwf::layout = {};
-        lwf::layout.xresCvar = uint32_t(reinterpret_cast<uintptr_t>(object(0)));
-        lwf::layout.yresCvar = uint32_t(reinterpret_cast<uintptr_t>(object(1)));
-        lwf::layout.fullscreenCvar = uint32_t(reinterpret_cast<uintptr_t>(object(2)));
-        lwf::layout.fovCvar = uint32_t(reinterpret_cast<uintptr_t>(object(3)));
-        lwf::layout.defaultFocal = 90;
+        lkm::plugin::layout = {};
+        lkm::plugin::layout.xresCvar = uint32_t(reinterpret_cast<uintptr_t>(object(0)));
+        lkm::plugin::layout.yresCvar = uint32_t(reinterpret_cast<uintptr_t>(object(1)));
+        lkm::plugin::layout.fullscreenCvar = uint32_t(reinterpret_cast<uintptr_t>(object(2)));
+        lkm::plugin::layout.fovCvar = uint32_t(reinterpret_cast<uintptr_t>(object(3)));
+        lkm::plugin::layout.defaultFocal = 90;
         configure(1920, 1080, 0, 0);
-        lwf::active = true;
+        lkm::plugin::active = true;
     }
     static void configure(int32_t width, int32_t height, int32_t windowed, int32_t baseFov) {
-        lwf::resolutionX = width;
-        lwf::resolutionY = height;
-        lwf::windowed = windowed;
-        lwf::forcedBaseFov = baseFov;
-        lwf::focalFactor = double(4.0f / 3.0f) / (double(width) / double(height));
+        lkm::plugin::resolutionX = width;
+        lkm::plugin::resolutionY = height;
+        lkm::plugin::windowed = windowed;
+        lkm::plugin::forcedBaseFov = baseFov;
+        lkm::plugin::focalFactor = double(4.0f / 3.0f) / (double(width) / double(height));
     }
     // What the engine's setter leaves: the value three times.
     static void engineStores(std::size_t index, float value) {
@@ -84,7 +84,7 @@ TEST_F(EnforceInProcess, StoresTheConfiguredValueThreeTimes) {
         reset();
         configure(c.width, c.height, c.windowed, c.baseFov);
         engineStores(c.cvar, c.gameValue);
-        lwf::enforce(object(c.cvar));
+        lkm::plugin::enforce(object(c.cvar));
         float value;
         int32_t integer;
         std::memcpy(&value, object(c.cvar) + 20, 4);
@@ -101,7 +101,7 @@ TEST_F(EnforceInProcess, SameGameValueTwiceGivesTheSameResult) {
     for (int round = 0; round < 2; ++round) {
         SCOPED_TRACE(round);
         engineStores(3, 90.0f);
-        lwf::enforce(object(3));
+        lkm::plugin::enforce(object(3));
         float value;
         std::memcpy(&value, object(3) + 20, 4);
         EXPECT_EQ(bits(value), 0x42870000u);
@@ -112,12 +112,12 @@ TEST_F(EnforceInProcess, OtherObjectsAndInactiveStateAreLeftAlone) {
     engineStores(4, 800.0f);
     engineStores(0, 800.0f);
     const std::vector<uint8_t> before(cvars, cvars + sizeof cvars);
-    lwf::enforce(object(4));
-    lwf::enforce(object(0) + 20); // the value field, not the object
+    lkm::plugin::enforce(object(4));
+    lkm::plugin::enforce(object(0) + 20); // the value field, not the object
     EXPECT_EQ(std::vector<uint8_t>(cvars, cvars + sizeof cvars), before);
 
-    lwf::active = false;
-    for (std::size_t i = 0; i < 4; ++i) lwf::enforce(object(i));
+    lkm::plugin::active = false;
+    for (std::size_t i = 0; i < 4; ++i) lkm::plugin::enforce(object(i));
     EXPECT_EQ(std::vector<uint8_t>(cvars, cvars + sizeof cvars), before);
 }
 

@@ -10,7 +10,7 @@
 
 #include "wine_paths.hpp"
 
-namespace lwftest {
+namespace lkm::plugin::test {
 
 namespace {
 
@@ -82,7 +82,7 @@ std::wstring freshRoot() {
     static unsigned counter = 0;
     wchar_t temp[MAX_PATH + 1] = {};
     GetTempPathW(MAX_PATH + 1, temp);
-    const std::wstring root = std::wstring(temp) + L"lwf-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+    const std::wstring root = std::wstring(temp) + L"lkm-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
                               std::to_wstring(++counter) + L"\\";
     removeTree(root);
     if (!CreateDirectoryW(root.c_str(), nullptr)) throw std::runtime_error("cannot create " + narrow(root));
@@ -192,4 +192,4 @@ std::string logOf(const std::vector<std::string>& lines) {
     return bytes;
 }
 
-} // namespace lwftest
+} // namespace lkm::plugin::test

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace lwftest {
+namespace lkm::plugin::test {
 
 struct HostSetup {
     std::optional<std::string> ini; // INI text beside the plug-in; none when absent
@@ -33,4 +33,4 @@ std::vector<HostOutcome> runHosts(const std::vector<HostSetup>& setups);
 // The bytes a log holding these lines must have: each line ended by one LF.
 std::string logOf(const std::vector<std::string>& lines);
 
-} // namespace lwftest
+} // namespace lkm::plugin::test

@@ -95,9 +95,9 @@ Probe probe(const void* setter, std::size_t index, void* passThrough, unsigned v
 class SetterHooks : public ::testing::Test {
 protected:
     void SetUp() override {
-        memory = &lwf::windowsMemory();
+        memory = &lkm::plugin::windowsMemory();
         // The "game code": five setters in one page, as the engine's module would hold them.
-        code = static_cast<uint8_t*>(memory->allocate(0x1000, lwf::pageExecuteReadWrite));
+        code = static_cast<uint8_t*>(memory->allocate(0x1000, lkm::plugin::pageExecuteReadWrite));
         ASSERT_NE(code, nullptr);
         std::memset(code, 0xCC, 0x1000);
         for (uint32_t k = 0; k < 5; ++k) {
@@ -107,37 +107,37 @@ protected:
         snapshot.assign(code, code + 0x1000);
 
         std::memset(cvars, 0, sizeof cvars);
-        lwf::layout = {};
-        lwf::layout.xresCvar = lwf::address32(object(0));
-        lwf::layout.fovCvar = lwf::address32(object(1));
-        lwf::layout.defaultFocal = 90;
-        lwf::resolutionX = 1920;
-        lwf::resolutionY = 1080;
-        lwf::forcedBaseFov = 0;
-        lwf::focalFactor = double(4.0f / 3.0f) / (1920.0 / 1080.0);
-        lwf::active = false;
+        lkm::plugin::layout = {};
+        lkm::plugin::layout.xresCvar = lkm::plugin::address32(object(0));
+        lkm::plugin::layout.fovCvar = lkm::plugin::address32(object(1));
+        lkm::plugin::layout.defaultFocal = 90;
+        lkm::plugin::resolutionX = 1920;
+        lkm::plugin::resolutionY = 1080;
+        lkm::plugin::forcedBaseFov = 0;
+        lkm::plugin::focalFactor = double(4.0f / 3.0f) / (1920.0 / 1080.0);
+        lkm::plugin::active = false;
     }
     void TearDown() override {
-        lwf::active = false;
-        lwf::layout = {};
-        lwf::focalFactor = 1.0;
-        lwf::originalSetters = {};
+        lkm::plugin::active = false;
+        lkm::plugin::layout = {};
+        lkm::plugin::focalFactor = 1.0;
+        lkm::plugin::originalSetters = {};
         if (page) memory->release(page);
         if (code) memory->release(code);
     }
 
     // Gateways and redirections as the start-up makes them, then the commit.
     void redirect() {
-        lwf::Transaction transaction(*memory, [](const char*) {});
-        const lwf::GameModule game{snapshot, lwf::address32(code), code};
-        lwf::prepareGateways(*memory, transaction, game, setters, lwf::hookAddresses(), page);
+        lkm::plugin::Transaction transaction(*memory, [](const char*) {});
+        const lkm::plugin::GameModule game{snapshot, lkm::plugin::address32(code), code};
+        lkm::plugin::prepareGateways(*memory, transaction, game, setters, lkm::plugin::hookAddresses(), page);
         transaction.commit();
         ASSERT_TRUE(transaction.committed);
     }
 
     const void* setter(std::size_t k) const { return code + k * setterSpacing; }
 
-    lwf::MemoryServices* memory = nullptr;
+    lkm::plugin::MemoryServices* memory = nullptr;
     uint8_t* code = nullptr;
     std::vector<uint8_t> snapshot;
     std::vector<uint32_t> setters;
@@ -152,7 +152,7 @@ TEST_F(SetterHooks, FakeSetterBehavesAsTheEngineDoes) {
     EXPECT_EQ(p.drift, 0);
     EXPECT_EQ(storedFloat(2), 800.0f);
     EXPECT_EQ(storedInt(2), 800);
-    EXPECT_EQ(storedPassThrough(2), lwf::address32(&tag));
+    EXPECT_EQ(storedPassThrough(2), lkm::plugin::address32(&tag));
     object(2)[6] = 1;
     EXPECT_FALSE(probe(setter(0), 2, nullptr, 5).result);
 }
@@ -162,17 +162,18 @@ TEST_F(SetterHooks, GatewayRunsTheWholeEngineSetter) {
     int tag = 0;
     for (std::size_t k = 0; k < 5; ++k) {
         SCOPED_TRACE(k);
-        const Probe p = probe(reinterpret_cast<const void*>(lwf::originalSetters[k]), 2, &tag, 640 + k);
+        const Probe p =
+            probe(reinterpret_cast<const void*>(lkm::plugin::originalSetters[k]), 2, &tag, 640 + k);
         EXPECT_TRUE(p.result);
         EXPECT_EQ(p.drift, 0);
         EXPECT_EQ(storedInt(2), int32_t(640 + k));
-        EXPECT_EQ(storedPassThrough(2), lwf::address32(&tag));
+        EXPECT_EQ(storedPassThrough(2), lkm::plugin::address32(&tag));
     }
 }
 
 TEST_F(SetterHooks, RedirectedSetterEnforcesAndKeepsTheStackBalanced) {
     ASSERT_NO_FATAL_FAILURE(redirect());
-    lwf::active = true;
+    lkm::plugin::active = true;
     int tag = 0;
     for (std::size_t k = 0; k < 5; ++k) {
         SCOPED_TRACE(k);
@@ -182,7 +183,7 @@ TEST_F(SetterHooks, RedirectedSetterEnforcesAndKeepsTheStackBalanced) {
         EXPECT_EQ(storedFloat(0), 1920.0f);
         EXPECT_EQ(storedInt(0), 1920);
         EXPECT_EQ(object(0)[28], 1);
-        EXPECT_EQ(storedPassThrough(0), lwf::address32(&tag)) << "EDX reaches the engine's setter";
+        EXPECT_EQ(storedPassThrough(0), lkm::plugin::address32(&tag)) << "EDX reaches the engine's setter";
 
         const Probe f = probe(setter(k), 1, nullptr, 90);
         EXPECT_TRUE(f.result);
@@ -197,7 +198,7 @@ TEST_F(SetterHooks, RedirectedSetterEnforcesAndKeepsTheStackBalanced) {
 
 TEST_F(SetterHooks, RefusedSetIsNotEnforced) {
     ASSERT_NO_FATAL_FAILURE(redirect());
-    lwf::active = true;
+    lkm::plugin::active = true;
     EXPECT_TRUE(probe(setter(1), 0, nullptr, 800).result);
     object(0)[6] = 1; // the stand-in now refuses, as the engine does for a locked CVar
     const Probe p = probe(setter(1), 0, nullptr, 1024);
@@ -208,14 +209,15 @@ TEST_F(SetterHooks, RefusedSetIsNotEnforced) {
 
 TEST_F(SetterHooks, CallsThroughTheFastcallTypeManyTimes) {
     ASSERT_NO_FATAL_FAILURE(redirect());
-    lwf::active = true;
+    lkm::plugin::active = true;
     // Called from compiled code through the Setter type: an unbalanced stack
     // would drift by 4 bytes per call and wreck this frame long before the end.
     int tag = 0;
     for (std::size_t k = 0; k < 5; ++k) {
         SCOPED_TRACE(k);
-        volatile lwf::Setter hook = lwf::hooks[k];
-        volatile lwf::Setter redirected = reinterpret_cast<lwf::Setter>(const_cast<void*>(setter(k)));
+        volatile lkm::plugin::Setter hook = lkm::plugin::hooks[k];
+        volatile lkm::plugin::Setter redirected =
+            reinterpret_cast<lkm::plugin::Setter>(const_cast<void*>(setter(k)));
         unsigned successes = 0;
         for (unsigned i = 0; i < 100000; ++i) {
             successes += hook(object(1), &tag, i % 200);

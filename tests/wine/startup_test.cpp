@@ -13,8 +13,8 @@
 
 namespace {
 
-using lwftest::HostOutcome;
-using lwftest::HostSetup;
+using lkm::plugin::test::HostOutcome;
+using lkm::plugin::test::HostSetup;
 using Lines = std::vector<std::string>;
 
 const std::string banner = std::string("Larkmere Widescreen Fix ASI ") + LKM_VERSION_TEXT;
@@ -39,7 +39,7 @@ std::string ini(const std::string& body) {
 }
 
 std::string shippedIni() {
-    std::ifstream in(lwftest::shippedIniPath().c_str(), std::ios::binary);
+    std::ifstream in(lkm::plugin::test::shippedIniPath().c_str(), std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
@@ -47,7 +47,7 @@ void expectRun(const HostOutcome& outcome, const Lines& lines) {
     EXPECT_EQ(outcome.exitCode, 0);
     EXPECT_EQ(outcome.debug, lines);
     ASSERT_TRUE(outcome.log.has_value()) << "no log file";
-    EXPECT_EQ(*outcome.log, lwftest::logOf(lines));
+    EXPECT_EQ(*outcome.log, lkm::plugin::test::logOf(lines));
     EXPECT_EQ(outcome.found.count("log") ? outcome.found.at("log") : "", "closed");
     EXPECT_EQ(outcome.otherFiles, Lines{});
 }
@@ -125,7 +125,7 @@ TEST(Startup, ReadsAndJudgesTheSettings) {
     };
     std::vector<HostSetup> setups;
     for (const Case& c : cases) setups.push_back(withIni(c.ini));
-    const std::vector<HostOutcome> outcomes = lwftest::runHosts(setups);
+    const std::vector<HostOutcome> outcomes = lkm::plugin::test::runHosts(setups);
     for (std::size_t i = 0; i < setups.size(); ++i) {
         SCOPED_TRACE(cases[i].name);
         expectRun(outcomes[i], cases[i].lines);
@@ -142,7 +142,7 @@ TEST(Startup, RunsOnceAndKeepsTheLogOfTheFirstRun) {
     HostSetup stale = withIni(ini("ResX=1920\r\n"));
     stale.staleLog =
         "Larkmere Widescreen Fix ASI 0.9\nan earlier start-up with many more lines than this one\n";
-    const std::vector<HostOutcome> outcomes = lwftest::runHosts({twice, threads, load, stale});
+    const std::vector<HostOutcome> outcomes = lkm::plugin::test::runHosts({twice, threads, load, stale});
 
     {
         SCOPED_TRACE("two calls");
@@ -176,7 +176,7 @@ TEST(Startup, WithoutALogEveryLineStillReachesTheDebugger) {
     disabledRun.logBlocked = true;
     HostSetup failing = withIni(ini("Windowed=5\r\n"));
     failing.logBlocked = true;
-    const std::vector<HostOutcome> outcomes = lwftest::runHosts({valid, disabledRun, failing});
+    const std::vector<HostOutcome> outcomes = lkm::plugin::test::runHosts({valid, disabledRun, failing});
     const Lines expected[] = {
         {banner, validConfigurationEnd}, {banner, disabled}, {banner, stopped("Windowed must be 0 or 1.")}};
     for (std::size_t i = 0; i < outcomes.size(); ++i) {
@@ -196,7 +196,7 @@ TEST(Startup, DottedFolderDoesNotMoveTheFilesOutOfThePluginFolder) {
     setup.folder = "Lark.v2";
     setup.pluginName = "LarkmereWidescreenFix";
     setup.loadName = "LarkmereWidescreenFix."; // the trailing full stop: load without adding ".dll"
-    const std::vector<HostOutcome> outcomes = lwftest::runHosts({setup});
+    const std::vector<HostOutcome> outcomes = lkm::plugin::test::runHosts({setup});
     EXPECT_EQ(outcomes[0].exitCode, 0);
     EXPECT_EQ(outcomes[0].debug, Lines{stopped("Invalid plugin filename.")});
     EXPECT_EQ(outcomes[0].otherFiles, Lines{});
@@ -210,7 +210,7 @@ TEST(Startup, UnreadableIniStopsTheStartUp) {
     longDisabled.folder = longFolder;
     HostSetup longAbsent = withIni(std::nullopt);
     longAbsent.folder = longFolder;
-    const std::vector<HostOutcome> outcomes = lwftest::runHosts({longDisabled, longAbsent});
+    const std::vector<HostOutcome> outcomes = lkm::plugin::test::runHosts({longDisabled, longAbsent});
     {
         SCOPED_TRACE("a path of 260 characters or more");
         expectRun(outcomes[0], {banner, stopped("Cannot read the INI file.")});
@@ -234,7 +234,7 @@ TEST(Display, AutomaticResolutionIsTheModeOfTheDisplay) {
 
     HostSetup automatic = withIni(std::nullopt);
     HostSetup zeros = withIni(ini("ResX=0\r\nResY=0\r\n"));
-    const std::vector<HostOutcome> outcomes = lwftest::runHosts({automatic, zeros});
+    const std::vector<HostOutcome> outcomes = lkm::plugin::test::runHosts({automatic, zeros});
     for (const HostOutcome& outcome : outcomes) {
         EXPECT_EQ(outcome.found.count("display") ? outcome.found.at("display") : "", mode);
         expectRun(outcome, {banner, inRange ? validConfigurationEnd : badPair});

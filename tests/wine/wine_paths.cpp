@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-namespace lwftest {
+namespace lkm::plugin::test {
 
 std::wstring windowsPath(const char* buildPath) {
     // Wine's own translation, present in every Wine kernel32; the path is used
@@ -32,4 +32,4 @@ std::wstring hostPath() {
     return windowsPath(LKM_HOST_FILE);
 }
 
-} // namespace lwftest
+} // namespace lkm::plugin::test

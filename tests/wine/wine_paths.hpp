@@ -3,7 +3,7 @@
 
 #include <string>
 
-namespace lwftest {
+namespace lkm::plugin::test {
 
 // A path of the build machine as the Windows process must name it: Wine maps the
 // machine's file system to a drive, so Unix paths are translated through Wine.
@@ -13,4 +13,4 @@ std::wstring pluginPath();     // the built Larkmere.WidescreenFix.asi
 std::wstring shippedIniPath(); // the default INI copied beside it
 std::wstring hostPath();       // startup_host.exe
 
-} // namespace lwftest
+} // namespace lkm::plugin::test

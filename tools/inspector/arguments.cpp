@@ -4,7 +4,7 @@
 
 #include "lkm/plan.hpp"
 
-namespace lkmtool {
+namespace lkm::inspector {
 
 namespace {
 
@@ -108,4 +108,4 @@ void parseArguments(const std::vector<std::string>& words, Options& options) {
         throw UsageError("--restore-stock does not take --resolution");
 }
 
-} // namespace lkmtool
+} // namespace lkm::inspector

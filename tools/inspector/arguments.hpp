@@ -7,7 +7,7 @@
 
 #include "report.hpp"
 
-namespace lkmtool {
+namespace lkm::inspector {
 
 // Every way of calling lkm-inspect, for --help.
 const std::string& usageText();
@@ -21,4 +21,4 @@ struct UsageError : std::runtime_error {
 // `json` is set first, so that a refusal can answer in the form asked for.
 void parseArguments(const std::vector<std::string>& words, Options& options);
 
-} // namespace lkmtool
+} // namespace lkm::inspector

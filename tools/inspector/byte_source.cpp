@@ -5,7 +5,7 @@
 
 #include "mapped_file.hpp"
 
-namespace lkmtool {
+namespace lkm::inspector {
 
 void MemorySource::read(uint64_t offset, uint8_t* out, std::size_t length) const {
     if (offset > size_ || size_ - offset < length)
@@ -21,4 +21,4 @@ std::vector<uint8_t> readAll(const ByteSource& source) {
     return bytes;
 }
 
-} // namespace lkmtool
+} // namespace lkm::inspector

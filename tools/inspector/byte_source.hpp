@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace lkmtool {
+namespace lkm::inspector {
 
 class ByteSource {
 public:
@@ -34,4 +34,4 @@ private:
 // Every byte of the source.
 std::vector<uint8_t> readAll(const ByteSource& source);
 
-} // namespace lkmtool
+} // namespace lkm::inspector

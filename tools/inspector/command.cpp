@@ -11,7 +11,7 @@
 #include "report.hpp"
 #include "restore_stock.hpp"
 
-namespace lkmtool {
+namespace lkm::inspector {
 
 namespace {
 
@@ -112,4 +112,4 @@ Outcome runCommand(const std::vector<std::string>& words) {
                              [&](const Restoration& restored) { writeRestored(options, restored); });
 }
 
-} // namespace lkmtool
+} // namespace lkm::inspector

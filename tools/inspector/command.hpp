@@ -12,7 +12,7 @@
 #include "byte_source.hpp"
 #include "report.hpp"
 
-namespace lkmtool {
+namespace lkm::inspector {
 
 struct Outcome {
     int status = 0;     // 0 supported (or --help), 1 not recognised, 2 refused
@@ -33,4 +33,4 @@ using KeepRestored = std::function<void(const Restoration&)>;
 // reports it: the report, or the refusal of a file the inspector cannot read.
 Outcome inspectionOutcome(const Options& options, const ByteSource& file, const KeepRestored& keep);
 
-} // namespace lkmtool
+} // namespace lkm::inspector

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace lkmtool {
+namespace lkm::inspector {
 
 // The arguments after the program's name.
 std::vector<std::string> commandLineWords(int argc, char** argv);
@@ -14,4 +14,4 @@ std::vector<std::string> commandLineWords(int argc, char** argv);
 void writeOut(const std::string& text);
 void writeError(const std::string& text);
 
-} // namespace lkmtool
+} // namespace lkm::inspector

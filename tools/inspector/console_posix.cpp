@@ -2,7 +2,7 @@
 
 #include "console.hpp"
 
-namespace lkmtool {
+namespace lkm::inspector {
 
 std::vector<std::string> commandLineWords(int argc, char** argv) {
     return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc);
@@ -18,4 +18,4 @@ void writeError(const std::string& text) {
     std::fflush(stderr);
 }
 
-} // namespace lkmtool
+} // namespace lkm::inspector

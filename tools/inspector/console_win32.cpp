@@ -6,7 +6,7 @@
 #include "lkm/utf8_win32.hpp"
 #include "wide_text_win32.hpp"
 
-namespace lkmtool {
+namespace lkm::inspector {
 
 namespace {
 
@@ -43,4 +43,4 @@ void writeError(const std::string& text) {
     write(STD_ERROR_HANDLE, text);
 }
 
-} // namespace lkmtool
+} // namespace lkm::inspector

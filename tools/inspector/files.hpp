@@ -12,7 +12,7 @@
 
 #include "byte_source.hpp"
 
-namespace lkmtool {
+namespace lkm::inspector {
 
 namespace fileRefusal {
 inline constexpr char missing[] = "no such file";
@@ -41,4 +41,4 @@ void writeNewFile(const std::string& path, const std::vector<uint8_t>& bytes);
 // True when both paths name one existing file, however they are spelled.
 bool sameFile(const std::string& first, const std::string& second);
 
-} // namespace lkmtool
+} // namespace lkm::inspector

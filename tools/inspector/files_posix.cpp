@@ -10,7 +10,7 @@
 
 #include "mapped_file.hpp"
 
-namespace lkmtool {
+namespace lkm::inspector {
 
 namespace {
 
@@ -92,4 +92,4 @@ bool sameFile(const std::string& first, const std::string& second) {
            a.st_ino == b.st_ino;
 }
 
-} // namespace lkmtool
+} // namespace lkm::inspector

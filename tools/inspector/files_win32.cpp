@@ -6,7 +6,7 @@
 #include "mapped_file.hpp"
 #include "wide_text_win32.hpp"
 
-namespace lkmtool {
+namespace lkm::inspector {
 
 namespace {
 
@@ -110,4 +110,4 @@ bool sameFile(const std::string& first, const std::string& second) {
            a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
 }
 
-} // namespace lkmtool
+} // namespace lkm::inspector

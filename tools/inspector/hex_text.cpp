@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-namespace lkmtool {
+namespace lkm::inspector {
 
 std::string hexWord(uint32_t value) {
     char text[16];
@@ -10,4 +10,4 @@ std::string hexWord(uint32_t value) {
     return text;
 }
 
-} // namespace lkmtool
+} // namespace lkm::inspector

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string>
 
-namespace lkmtool {
+namespace lkm::inspector {
 
 std::string hexWord(uint32_t value);
 
-} // namespace lkmtool
+} // namespace lkm::inspector

@@ -11,8 +11,9 @@
 #include "console.hpp"
 
 int main(int argc, char** argv) {
-    const lkmtool::Outcome outcome = lkmtool::runCommand(lkmtool::commandLineWords(argc, argv));
-    lkmtool::writeOut(outcome.output);
-    lkmtool::writeError(outcome.error);
+    const lkm::inspector::Outcome outcome =
+        lkm::inspector::runCommand(lkm::inspector::commandLineWords(argc, argv));
+    lkm::inspector::writeOut(outcome.output);
+    lkm::inspector::writeError(outcome.error);
     return outcome.status;
 }

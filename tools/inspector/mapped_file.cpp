@@ -5,7 +5,7 @@
 
 #include "lkm/pe_headers.hpp"
 
-namespace lkmtool {
+namespace lkm::inspector {
 
 namespace {
 
@@ -126,4 +126,4 @@ std::optional<uint32_t> fileRangeOf(const MappedFile& mapped, uint32_t offset, u
     return std::nullopt;
 }
 
-} // namespace lkmtool
+} // namespace lkm::inspector

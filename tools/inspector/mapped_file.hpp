@@ -12,7 +12,7 @@
 
 #include "byte_source.hpp"
 
-namespace lkmtool {
+namespace lkm::inspector {
 
 // A file that cannot be mapped; `kind` tells the reasons apart, the text is
 // the one line the command prints.
@@ -51,4 +51,4 @@ std::string sectionOf(const MappedFile& mapped, uint32_t offset);
 // none when a byte of them came from no file byte.
 std::optional<uint32_t> fileRangeOf(const MappedFile& mapped, uint32_t offset, uint32_t length);
 
-} // namespace lkmtool
+} // namespace lkm::inspector

@@ -7,7 +7,7 @@
 
 #include "report.hpp"
 
-namespace lkmtool {
+namespace lkm::inspector {
 
 namespace {
 
@@ -150,4 +150,4 @@ std::string renderJson(const Report& r) {
     return out + "\n}\n";
 }
 
-} // namespace lkmtool
+} // namespace lkm::inspector

@@ -6,7 +6,7 @@
 #include "lkm/cvar_class.hpp"
 #include "report.hpp"
 
-namespace lkmtool {
+namespace lkm::inspector {
 
 namespace {
 
@@ -106,4 +106,4 @@ std::string renderText(const Report& r) {
     return out;
 }
 
-} // namespace lkmtool
+} // namespace lkm::inspector

@@ -19,7 +19,7 @@
 #include "mapped_file.hpp"
 #include "restore_stock.hpp"
 
-namespace lkmtool {
+namespace lkm::inspector {
 
 namespace {
 
@@ -194,4 +194,4 @@ Report inspectSource(const ByteSource& file, const Options& options) {
     return report;
 }
 
-} // namespace lkmtool
+} // namespace lkm::inspector

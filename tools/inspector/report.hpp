@@ -11,7 +11,7 @@
 
 #include "byte_source.hpp"
 
-namespace lkmtool {
+namespace lkm::inspector {
 
 struct Options {
     std::string path;
@@ -83,4 +83,4 @@ std::string renderJson(const Report& report);
 // A JSON object of text fields, in order: how a refusal reads with --json.
 std::string renderJsonObject(const std::vector<std::pair<std::string, std::string>>& textFields);
 
-} // namespace lkmtool
+} // namespace lkm::inspector

@@ -8,7 +8,7 @@
 #include "lkm/bytes.hpp"
 #include "lkm/pe_headers.hpp"
 
-namespace lkmtool {
+namespace lkm::inspector {
 
 uint32_t peChecksum(const std::vector<uint8_t>& file, uint64_t checkSumPosition) {
     const auto byteAt = [&](std::size_t i) -> uint32_t {
@@ -46,4 +46,4 @@ Restoration restoreStock(std::vector<uint8_t> file, const MappedFile& mapped,
     return restored;
 }
 
-} // namespace lkmtool
+} // namespace lkm::inspector

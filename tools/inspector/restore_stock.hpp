@@ -11,7 +11,7 @@
 #include "mapped_file.hpp"
 #include "report.hpp"
 
-namespace lkmtool {
+namespace lkm::inspector {
 
 // An earlier patch that cannot be undone in the file; the text is the one line the command prints.
 struct RestoreError : std::runtime_error {
@@ -31,4 +31,4 @@ Restoration restoreStock(std::vector<uint8_t> file, const MappedFile& mapped,
                          const std::vector<uint8_t>& stockImage, uint32_t base,
                          const std::vector<Change>& runs, const std::string& output);
 
-} // namespace lkmtool
+} // namespace lkm::inspector

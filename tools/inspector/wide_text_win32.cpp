@@ -4,7 +4,7 @@
 
 #include "lkm/utf8_win32.hpp"
 
-namespace lkmtool {
+namespace lkm::inspector {
 
 std::wstring widened(const std::string& utf8) {
     if (utf8.empty() || utf8.size() > INT_MAX) return std::wstring();
@@ -27,4 +27,4 @@ std::string systemMessage(DWORD code) {
     return lkm::narrowed(message);
 }
 
-} // namespace lkmtool
+} // namespace lkm::inspector

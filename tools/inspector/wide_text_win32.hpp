@@ -6,10 +6,10 @@
 
 #include <string>
 
-namespace lkmtool {
+namespace lkm::inspector {
 
 std::wstring widened(const std::string& utf8);
 // FormatMessage's text for `code`, in the user's language, without the line break.
 std::string systemMessage(DWORD code);
 
-} // namespace lkmtool
+} // namespace lkm::inspector

@@ -23,14 +23,14 @@ std::vector<uint8_t> restored;
 
 // The options of `lkm-inspect NAME WORDS... --json`; false with the refusal in
 // `answer` when the command would refuse the words.
-bool commandOptions(const char* name, std::vector<std::string> words, lkmtool::Options& options) {
+bool commandOptions(const char* name, std::vector<std::string> words, lkm::inspector::Options& options) {
     words.insert(words.begin(), "GAME.exe"); // the chosen file: its name may start like an option
     words.push_back("--json");
     try {
-        lkmtool::parseArguments(words, options);
-    } catch (const lkmtool::UsageError& error) {
+        lkm::inspector::parseArguments(words, options);
+    } catch (const lkm::inspector::UsageError& error) {
         options.json = true;
-        answer = lkmtool::usageRefused(options, error).output;
+        answer = lkm::inspector::usageRefused(options, error).output;
         return false;
     }
     options.path = name;
@@ -39,7 +39,7 @@ bool commandOptions(const char* name, std::vector<std::string> words, lkmtool::O
 
 // A JavaScript string's UTF-16 units, as the profile call hands them on Windows; null is absent.
 std::wstring optionText(const char16_t* units) {
-    if (units == nullptr) return lwf::missingValue;
+    if (units == nullptr) return lkm::plugin::missingValue;
     std::wstring text;
     for (; *units != 0; ++units) text += wchar_t(*units);
     return text;
@@ -56,10 +56,11 @@ EMSCRIPTEN_KEEPALIVE const char* lkm_inspect(const char* name, double size, int 
     std::vector<std::string> words;
     if (resolution != nullptr) words.insert(words.end(), {"--resolution", resolution});
     if (keepUi != nullptr) words.insert(words.end(), {"--keep-ui", keepUi});
-    lkmtool::Options options;
+    lkm::inspector::Options options;
     if (!commandOptions(name, words, options)) return answer.c_str();
-    const lkmweb::JsSource source(size, folder != 0);
-    answer = lkmtool::inspectionOutcome(options, source, [](const lkmtool::Restoration&) {}).output;
+    const lkm::web::JsSource source(size, folder != 0);
+    answer =
+        lkm::inspector::inspectionOutcome(options, source, [](const lkm::inspector::Restoration&) {}).output;
     return answer.c_str();
 }
 
@@ -67,12 +68,13 @@ EMSCRIPTEN_KEEPALIVE const char* lkm_inspect(const char* name, double size, int 
 // write is kept for lkm_restored_data.
 EMSCRIPTEN_KEEPALIVE const char* lkm_restore(const char* name, double size, int folder, const char* output) {
     restored.clear();
-    lkmtool::Options options;
+    lkm::inspector::Options options;
     if (!commandOptions(name, {"--restore-stock", output}, options)) return answer.c_str();
-    const lkmweb::JsSource source(size, folder != 0);
-    answer = lkmtool::inspectionOutcome(options, source, [](const lkmtool::Restoration& restoration) {
-                 restored = restoration.stockFile;
-             }).output;
+    const lkm::web::JsSource source(size, folder != 0);
+    answer = lkm::inspector::inspectionOutcome(
+                 options, source,
+                 [](const lkm::inspector::Restoration& restoration) { restored = restoration.stockFile; })
+                 .output;
     return answer.c_str();
 }
 
@@ -87,8 +89,8 @@ EMSCRIPTEN_KEEPALIVE double lkm_restored_size() {
 // The INI's key names in reading order, a JSON array: the order of lkm_ini_for's texts.
 EMSCRIPTEN_KEEPALIVE const char* lkm_ini_keys() {
     answer = "[";
-    for (const lwf::IniKey& key : lwf::ini::keys)
-        answer += (answer.size() > 1 ? ",\"" : "\"") + lwf::nameOf(key) + "\"";
+    for (const lkm::plugin::IniKey& key : lkm::plugin::ini::keys)
+        answer += (answer.size() > 1 ? ",\"" : "\"") + lkm::plugin::nameOf(key) + "\"";
     answer += "]";
     return answer.c_str();
 }
@@ -99,21 +101,23 @@ EMSCRIPTEN_KEEPALIVE const char* lkm_ini_for(const char16_t* text0, const char16
                                              const char16_t* text2, const char16_t* text3,
                                              const char16_t* text4, const char16_t* text5) {
     const char16_t* const texts[] = {text0, text1, text2, text3, text4, text5};
-    static_assert(std::size(texts) == lwf::ini::keyCount, "one text for each key");
+    static_assert(std::size(texts) == lkm::plugin::ini::keyCount, "one text for each key");
     try {
-        const lwf::Settings settings = lwf::readSettings([&](const wchar_t* key, int defaultValue) {
-            for (std::size_t k = 0; k < lwf::ini::keyCount; ++k) {
-                if (std::wstring(key) != lwf::ini::keys[k].name) continue;
-                const std::wstring value = optionText(texts[k]);
-                return lwf::parseOptionValue(value, unsigned(value.size()), defaultValue);
-            }
-            return defaultValue;
-        });
-        if (settings.enabled && !lwf::automaticResolution(settings.resolutionX, settings.resolutionY))
-            lwf::requireResolution(settings.resolutionX, settings.resolutionY);
-        answer = lkmtool::renderJsonObject({{"text", lkmweb::filledIni(lkmweb::defaultIni, settings)}});
+        const lkm::plugin::Settings settings =
+            lkm::plugin::readSettings([&](const wchar_t* key, int defaultValue) {
+                for (std::size_t k = 0; k < lkm::plugin::ini::keyCount; ++k) {
+                    if (std::wstring(key) != lkm::plugin::ini::keys[k].name) continue;
+                    const std::wstring value = optionText(texts[k]);
+                    return lkm::plugin::parseOptionValue(value, unsigned(value.size()), defaultValue);
+                }
+                return defaultValue;
+            });
+        if (settings.enabled && !lkm::plugin::automaticResolution(settings.resolutionX, settings.resolutionY))
+            lkm::plugin::requireResolution(settings.resolutionX, settings.resolutionY);
+        answer =
+            lkm::inspector::renderJsonObject({{"text", lkm::web::filledIni(lkm::web::defaultIni, settings)}});
     } catch (const std::exception& error) {
-        answer = lkmtool::renderJsonObject({{"error", error.what()}});
+        answer = lkm::inspector::renderJsonObject({{"error", error.what()}});
     }
     return answer.c_str();
 }

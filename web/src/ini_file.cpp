@@ -2,7 +2,7 @@
 
 #include <array>
 
-namespace lkmweb {
+namespace lkm::web {
 
 namespace {
 
@@ -14,8 +14,8 @@ std::string keyOf(const std::string& line) {
 
 } // namespace
 
-std::string filledIni(const std::string& ini, const lwf::Settings& settings) {
-    const std::array<int32_t, lwf::ini::keyCount> values = lwf::valuesOf(settings);
+std::string filledIni(const std::string& ini, const lkm::plugin::Settings& settings) {
+    const std::array<int32_t, lkm::plugin::ini::keyCount> values = lkm::plugin::valuesOf(settings);
     std::string out;
     bool inMain = false;
     for (std::size_t start = 0; start < ini.size();) {
@@ -25,8 +25,8 @@ std::string filledIni(const std::string& ini, const lwf::Settings& settings) {
         start = end;
         if (!line.empty() && line[0] == '[') inMain = line.rfind("[MAIN]", 0) == 0;
         const std::string key = keyOf(line);
-        for (std::size_t k = 0; k < lwf::ini::keyCount; ++k) {
-            if (inMain && key == lwf::nameOf(lwf::ini::keys[k])) {
+        for (std::size_t k = 0; k < lkm::plugin::ini::keyCount; ++k) {
+            if (inMain && key == lkm::plugin::nameOf(lkm::plugin::ini::keys[k])) {
                 const std::size_t ending = line.find_first_of("\r\n");
                 line = key + "=" + std::to_string(values[k]) +
                        (ending == std::string::npos ? "" : line.substr(ending));
@@ -37,4 +37,4 @@ std::string filledIni(const std::string& ini, const lwf::Settings& settings) {
     return out;
 }
 
-} // namespace lkmweb
+} // namespace lkm::web

@@ -6,13 +6,13 @@
 
 #include "settings.hpp"
 
-namespace lkmweb {
+namespace lkm::web {
 
 // The default INI as it ships, embedded when the page is built.
 extern const char defaultIni[];
 
-// `ini` with the value of each key of lwf::ini::keys in section MAIN replaced
+// `ini` with the value of each key of lkm::plugin::ini::keys in section MAIN replaced
 // by `settings`' value; every other line as it was.
-std::string filledIni(const std::string& ini, const lwf::Settings& settings);
+std::string filledIni(const std::string& ini, const lkm::plugin::Settings& settings);
 
-} // namespace lkmweb
+} // namespace lkm::web

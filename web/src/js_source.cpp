@@ -26,21 +26,22 @@ EM_JS(char*, lkm_source_read, (double offset, uint8_t* out, double length), {
     }
 });
 
-namespace lkmweb {
+namespace lkm::web {
 
-using lkmtool::FileError;
+using lkm::inspector::FileError;
 
 char* const shortRead = reinterpret_cast<char*>(1);
 
 uint64_t JsSource::size() const {
-    if (folder_) throw FileError(FileError::Kind::unreadable, lkmtool::fileRefusal::folder);
+    if (folder_) throw FileError(FileError::Kind::unreadable, lkm::inspector::fileRefusal::folder);
     return size_;
 }
 
 void JsSource::read(uint64_t offset, uint8_t* out, std::size_t length) const {
     if (length == 0) return;
     char* failure = lkm_source_read(double(offset), out, double(length));
-    if (failure == shortRead) throw FileError(FileError::Kind::unreadable, lkmtool::fileRefusal::shorter);
+    if (failure == shortRead)
+        throw FileError(FileError::Kind::unreadable, lkm::inspector::fileRefusal::shorter);
     if (failure != nullptr) {
         const std::string reason = failure;
         std::free(failure);
@@ -48,4 +49,4 @@ void JsSource::read(uint64_t offset, uint8_t* out, std::size_t length) const {
     }
 }
 
-} // namespace lkmweb
+} // namespace lkm::web

@@ -8,9 +8,9 @@
 
 #include "byte_source.hpp"
 
-namespace lkmweb {
+namespace lkm::web {
 
-class JsSource : public lkmtool::ByteSource {
+class JsSource : public lkm::inspector::ByteSource {
 public:
     // `size` bytes that the worker's current source holds; `folder` marks a
     // dropped folder, which reads as the inspector's refusal of a folder.
@@ -23,4 +23,4 @@ private:
     bool folder_;
 };
 
-} // namespace lkmweb
+} // namespace lkm::web

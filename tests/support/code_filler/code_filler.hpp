@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-namespace lkmfiller {
+namespace lkm::filler {
 
 // The lead bytes that every 100-byte window holds.
 inline constexpr uint8_t signatureLeads[] = {0x68, 0xA1, 0xD9, 0xF3, 0x64};
@@ -267,4 +267,4 @@ inline bool fillerWindowHolds(const std::vector<uint8_t>& bytes) {
     return true;
 }
 
-} // namespace lkmfiller
+} // namespace lkm::filler

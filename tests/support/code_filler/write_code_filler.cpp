@@ -11,7 +11,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: write_code_filler FILE SIZE\n");
         return 2;
     }
-    const std::vector<uint8_t> filler = lkmfiller::codeFiller(std::strtoul(argv[2], nullptr, 0));
+    const std::vector<uint8_t> filler = lkm::filler::codeFiller(std::strtoul(argv[2], nullptr, 0));
     std::FILE* file = std::fopen(argv[1], "wb");
     if (!file) {
         std::fprintf(stderr, "write_code_filler: cannot write %s\n", argv[1]);
