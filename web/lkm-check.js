@@ -70,8 +70,9 @@
     return dot > 0 ? name.slice(0, dot) + '-stock' + name.slice(dot) : name + '-stock';
   }
 
-  // The INI's key names in the plug-in's reading order, from the engine's own table (asked once).
-  let iniKeys = null;
+  // The INI's keys in the plug-in's reading order, from the engine's own table (asked once).
+  let keys = null;
+  const iniKeys = () => (keys = keys || ask({op: 'iniKeys'}));
 
   window.lkmCheck = {
     ready: ask({op: 'ready'}).then(() => true),
@@ -99,10 +100,12 @@
       return stock;
     },
 
-    // {text} for the INI with these values, or {error} with the plug-in's sentence.
+    // [{name, default, lowest, highest}] for each INI key, in the plug-in's reading order.
+    iniKeys,
+
+    // {text} for the INI with these values (by key name), or {error} with the plug-in's sentence.
     async iniFor(values = {}) {
-      const keys = await (iniKeys = iniKeys || ask({op: 'iniKeys'}));
-      return ask({op: 'iniFor', texts: keys.map((key) => optionText(values[key]))});
+      return ask({op: 'iniFor', texts: (await iniKeys()).map((key) => optionText(values[key.name]))});
     },
 
     stockName,

@@ -90,11 +90,29 @@
     table.hidden = false;
   }
 
+  // The form's inputs, each named by the INI key it sets.
+  const keyInputs = () => Array.from($('settings').querySelectorAll('input[data-key]'));
+
+  // The INI's values as the form holds them, by key name.
   function settings() {
-    return {
-      ResX: $('res-x').value, ResY: $('res-y').value, Windowed: $('windowed').checked,
-      KeepUIAspectRatio: $('keep-ui').checked, BaseFOV: $('base-fov').value,
-    };
+    const values = {};
+    for (const input of keyInputs())
+      values[input.dataset.key] = input.type === 'checkbox' ? input.checked : input.value;
+    return values;
+  }
+
+  // Each input takes its limits from the plug-in's own table, and its label names its key.
+  async function describeKeys() {
+    const keys = new Map((await lkmCheck.iniKeys()).map((key) => [key.name, key]));
+    for (const input of keyInputs()) {
+      const key = keys.get(input.dataset.key);
+      const code = input.closest('label').querySelector('code');
+      if (code) code.textContent = input.dataset.key;
+      if (key && input.type === 'number') {
+        input.min = Math.min(0, key.lowest);
+        input.max = key.highest;
+      }
+    }
   }
 
   async function refresh() {
@@ -106,15 +124,16 @@
     $('ini-error').textContent = ini.error === undefined ? '' : 'The plug-in would refuse this INI: ' + ini.error;
     $('download-ini').disabled = ini.error !== undefined;
     if (!chosen) return;
-    const automatic = Number(values.ResX) === 0 && Number(values.ResY) === 0;
+    const width = $('res-x').value, height = $('res-y').value;
+    const automatic = Number(width) === 0 && Number(height) === 0;
     if (automatic || ini.error !== undefined) {
       showChanges(null);
       $('changes-note').textContent = automatic ? 'With 0 and 0 the plug-in takes the desktop\'s size; enter ' +
         'a size to see the changes for it.' : 'Correct the settings to see the changes.';
       return;
     }
-    const resolution = values.ResX + 'x' + values.ResY;
-    const report = await lkmCheck.inspect(chosen, {resolution, keepUi: values.KeepUIAspectRatio});
+    const resolution = width + 'x' + height;
+    const report = await lkmCheck.inspect(chosen, {resolution, keepUi: $('keep-ui').checked});
     if (request === shown) showChanges(report, resolution);
   }
 
@@ -164,6 +183,6 @@
 
   $('res-x').value = Math.round(screen.width * (window.devicePixelRatio || 1));
   $('res-y').value = Math.round(screen.height * (window.devicePixelRatio || 1));
-  lkmCheck.ready.then(() => whenFailed(refresh()), (error) =>
+  lkmCheck.ready.then(() => whenFailed(describeKeys().then(refresh)), (error) =>
     showVerdict('fails', 'The check could not start in this browser.', [String(error.message || error)]));
 })();

@@ -86,11 +86,16 @@ EMSCRIPTEN_KEEPALIVE double lkm_restored_size() {
     return double(restored.size());
 }
 
-// The INI's key names in reading order, a JSON array: the order of lkm_ini_for's texts.
+// The INI's keys in reading order, a JSON array of {"name", "default",
+// "lowest", "highest"}: the order of lkm_ini_for's texts.
 EMSCRIPTEN_KEEPALIVE const char* lkm_ini_keys() {
     answer = "[";
-    for (const lkm::plugin::IniKey& key : lkm::plugin::ini::keys)
-        answer += (answer.size() > 1 ? ",\"" : "\"") + lkm::plugin::nameOf(key) + "\"";
+    for (const lkm::plugin::IniKey& key : lkm::plugin::ini::keys) {
+        if (answer.size() > 1) answer += ",";
+        answer +=
+            "{\"name\":\"" + lkm::plugin::nameOf(key) + "\",\"default\":" + std::to_string(key.defaultValue) +
+            ",\"lowest\":" + std::to_string(key.lowest) + ",\"highest\":" + std::to_string(key.highest) + "}";
+    }
     answer += "]";
     return answer.c_str();
 }
