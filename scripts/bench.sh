@@ -63,12 +63,12 @@ else
 fi
 
 echo "=== bench: find against memchr"
-build/native/bench/find_bench | tee "$out/find.log"
+build/native/bench/find_bench --benchmark_color=false | tee "$out/find.log"
 ratio=$(sed -nE 's/.*real time: .*, ratio ([0-9.]+)$/\1/p' "$out/find.log")
 result "find / memchr" "${ratio:-none}" "at most 0.5" "$(at_most "$ratio" 0.5)"
 
 echo "=== bench: inspect against memchr"
-build/native/bench/inspect_bench | tee "$out/inspect.log"
+build/native/bench/inspect_bench --benchmark_color=false | tee "$out/inspect.log"
 read -r stock patched < <(sed -nE 's/.*real ratio: stock ([0-9.]+), earlier-patched ([0-9.]+) .*/\1 \2/p' "$out/inspect.log")
 result "inspect / memchr, stock" "${stock:-none}" "at most 0.6" "$(at_most "${stock:-}" 0.6)"
 result "inspect / memchr, patched" "${patched:-none}" "at most 0.6" "$(at_most "${patched:-}" 0.6)"
