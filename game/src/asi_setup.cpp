@@ -32,36 +32,42 @@ std::wstring gameFolder() {
     return slash == std::wstring::npos ? L"." : path.substr(0, slash);
 }
 
-std::vector<std::wstring> asiFiles(const std::wstring& folder) {
+namespace {
+
+// The names in `folder` that match `pattern` and of which `wanted` holds, in name order.
+template <class Wanted>
+std::vector<std::wstring> namesIn(const std::wstring& folder, const wchar_t* pattern, Wanted wanted) {
     std::vector<std::wstring> names;
     WIN32_FIND_DATAW data{};
-    HANDLE find = FindFirstFileW((folder + L"\\*.asi").c_str(), &data);
+    HANDLE find = FindFirstFileW((folder + pattern).c_str(), &data);
     if (find == INVALID_HANDLE_VALUE) return names;
     do {
-        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && isAsi(data.cFileName))
-            names.emplace_back(data.cFileName);
+        if (wanted(data)) names.emplace_back(data.cFileName);
     } while (FindNextFileW(find, &data));
     FindClose(find);
     std::sort(names.begin(), names.end());
     return names;
 }
 
+bool isFolder(const WIN32_FIND_DATAW& data) {
+    return (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+} // namespace
+
+std::vector<std::wstring> asiFiles(const std::wstring& folder) {
+    return namesIn(folder, L"\\*.asi",
+                   [](const WIN32_FIND_DATAW& data) { return !isFolder(data) && isAsi(data.cFileName); });
+}
+
 namespace {
 
 // The folders directly inside `folder`, in name order.
 std::vector<std::wstring> subfolders(const std::wstring& folder) {
-    std::vector<std::wstring> names;
-    WIN32_FIND_DATAW data{};
-    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) return names;
-    do {
+    return namesIn(folder, L"\\*", [](const WIN32_FIND_DATAW& data) {
         const std::wstring name = data.cFileName;
-        if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name != L"." && name != L"..")
-            names.push_back(name);
-    } while (FindNextFileW(find, &data));
-    FindClose(find);
-    std::sort(names.begin(), names.end());
-    return names;
+        return isFolder(data) && name != L"." && name != L"..";
+    });
 }
 
 void addFrom(const std::wstring& root, const std::wstring& relative, std::vector<std::wstring>& modules) {
