@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -14,6 +13,7 @@
 #include "code_filler.hpp"
 #include "lkm/image.hpp"
 #include "lkm/signatures.hpp"
+#include "memchr_lead.hpp"
 #include "pe_builder.hpp"
 
 namespace {
@@ -51,24 +51,6 @@ void findEach(benchmark::State& state, const lkm::Image* image) {
         const std::vector<std::vector<uint32_t>> found = image->findEach(texts);
         benchmark::DoNotOptimize(found.data());
     }
-    state.SetBytesProcessed(int64_t(state.iterations()) * codeSize);
-}
-
-void memchrLead(benchmark::State& state, const lkm::Image* image, const char* text) {
-    const int lead = int(std::stoul(std::string(text, 2), nullptr, 16));
-    const uint8_t* begin = image->bytes.data() + code;
-    const uint8_t* end = begin + codeSize;
-    std::size_t hits = 0;
-    for (auto _ : state) {
-        hits = 0;
-        for (const uint8_t* p = begin; p < end; ++p) {
-            p = static_cast<const uint8_t*>(std::memchr(p, lead, std::size_t(end - p)));
-            if (!p) break;
-            ++hits;
-        }
-        benchmark::DoNotOptimize(hits);
-    }
-    state.counters["hits"] = double(hits);
     state.SetBytesProcessed(int64_t(state.iterations()) * codeSize);
 }
 
@@ -123,7 +105,8 @@ int main(int argc, char** argv) {
             ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("findEach/all", findEach, &image)->Unit(benchmark::kMillisecond);
     for (const Signature& s : signatures)
-        benchmark::RegisterBenchmark((std::string("memchr/") + s.name).c_str(), memchrLead, &image, s.text)
+        benchmark::RegisterBenchmark((std::string("memchr/") + s.name).c_str(), lkm::bench::memchrLead,
+                                     &image, code, codeSize, s.text)
             ->Unit(benchmark::kMillisecond);
 
     TotalsReporter reporter;

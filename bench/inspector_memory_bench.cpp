@@ -1,6 +1,7 @@
 // The inspector's memory and time on large files, with the goals it checks:
 //   * `--resolution 2560x1080` on the stand-in engine with 32 MiB of code and
-//     300 MB of trailing data: peak heap at most 3x the image's SizeOfImage;
+//     300 MB of trailing data: peak heap at most 1.2x the image's SizeOfImage
+//     (the file laid out once, recognised where it lies);
 //   * a 1 GiB file that is no PE file: refused within 64 MiB, in under a second.
 // Peak heap is counted in this process by replacing operator new (heap_peak.cpp),
 // from what was live before the command; the peak resident set of lkm-inspect
@@ -108,7 +109,7 @@ int main() {
     for (int run = 0; run < 3; ++run) {
         const Measured m = measure(resolution);
         std::printf("run %d: peak heap %.3f x SizeOfImage\n", run + 1, double(m.heap) / image);
-        met &= report("--resolution 2560x1080", m, 0, 3 * image, 10.0, "heap <= 3 x SizeOfImage");
+        met &= report("--resolution 2560x1080", m, 0, 1.2 * image, 10.0, "heap <= 1.2 x SizeOfImage");
     }
     met &= report("1 GiB, no PE file", measure({text}), 2, 64 * MiB, 1.0, "heap <= 64 MiB, < 1 s");
     std::filesystem::remove(game);

@@ -3,7 +3,9 @@
 // refuses with one of the engine's sentences or yields an image whose section
 // list and import map keep their invariants; the bounded accessors are then
 // probed at the edges of the image and of every section and import slot, and
-// compared with plain restatements of their rules.
+// compared with plain restatements of their rules. The loader names are read
+// from every input, built or refused.
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -12,6 +14,7 @@
 #include "bodies.hpp"
 #include "check.hpp"
 #include "lkm/image.hpp"
+#include "lkm/loader_names.hpp"
 
 namespace lkm::fuzz {
 
@@ -51,7 +54,7 @@ bool expectedWritable(const lkm::Image& image, uint32_t offset, uint32_t length)
     return false;
 }
 
-void probeOffset(const lkm::Image& image, uint32_t offset) {
+void probeOffset(const lkm::Image& image, const std::vector<uint8_t>& bytes, uint32_t offset) {
     const uint64_t size = image.bytes.size();
     const uint32_t base = image.base;
 
@@ -71,7 +74,7 @@ void probeOffset(const lkm::Image& image, uint32_t offset) {
     if (inside) LKMFUZZ_CHECK(back == offset - base, "Image::offset subtracts the base");
 
     std::string text, expectedText;
-    const std::string stringError = expectedString(image.bytes, offset, expectedText);
+    const std::string stringError = expectedString(bytes, offset, expectedText);
     LKMFUZZ_CHECK(outcome([&] { text = image.stringAt(offset); }) == stringError,
                   "Image::stringAt follows the string rule");
     if (stringError.empty())
@@ -125,7 +128,57 @@ void checkImage(const lkm::Image& image, uint32_t headerSections) {
     for (const auto& entry : image.imports)
         probes.insert(probes.end(), {entry.first, entry.first - image.base});
     if (probes.size() > 256) probes.resize(256);
-    for (uint32_t probe : probes) probeOffset(image, probe);
+    const std::vector<uint8_t> bytes = image.bytes.all();
+    for (uint32_t probe : probes) probeOffset(image, bytes, probe);
+}
+
+// The outcome of building an image: the refusal, or its sections and imports.
+template <class Build>
+std::string built(Build&& build, std::optional<lkm::Image>& image) {
+    try {
+        image.emplace(build());
+    } catch (const std::exception& error) {
+        LKMFUZZ_CHECK(isRefusal(error),
+                      "construction throws only the engine's sentences, not " + describe(error));
+        return error.what();
+    }
+    std::string shape;
+    for (const lkm::Section& s : image->sections)
+        shape += std::to_string(s.rva) + "+" + std::to_string(s.size) + "/" +
+                 std::to_string(s.characteristics) + " ";
+    for (const auto& [key, text] : image->imports) shape += std::to_string(key) + "=" + text + " ";
+    return shape;
+}
+
+// The loader names of any bytes: no failure, names of lkm::loaderNames in its order, each once.
+std::vector<std::string> checkedLoaderNames(const lkm::ImageBytes& bytes) {
+    std::vector<std::string> names;
+    LKMFUZZ_CHECK(outcome([&] { names = lkm::importedLoaderNames(bytes); }).empty(),
+                  "the loader names never fail");
+    std::size_t next = 0;
+    for (const std::string& name : names) {
+        while (next < lkm::loaderNames.size() && name != lkm::loaderNames[next]) ++next;
+        LKMFUZZ_CHECK(next++ < lkm::loaderNames.size(), "loader names in the list's order, each once");
+    }
+    return names;
+}
+
+// Unreadable ranges drawn from the input's last bytes: up to four, each inside the image.
+std::vector<lkm::Run> unreadableRanges(const std::vector<uint8_t>& bytes) {
+    std::vector<lkm::Run> ranges;
+    const std::size_t size = bytes.size();
+    if (size < 16) return ranges;
+    uint32_t at = 0;
+    for (std::size_t k = 0; k < 4; ++k) {
+        const uint8_t* draw = bytes.data() + size - 2 * (k + 1);
+        at += uint32_t(draw[0]) * 97 % uint32_t(size);
+        const uint32_t length = std::min<uint32_t>(uint32_t(draw[1]) * 31,
+                                                   uint32_t(size) - std::min<uint32_t>(at, uint32_t(size)));
+        if (at >= size || length == 0) break;
+        ranges.push_back({at, length});
+        at += length + 1;
+    }
+    return ranges;
 }
 
 } // namespace
@@ -135,18 +188,36 @@ int image(const uint8_t* data, std::size_t size) {
     const uint32_t base =
         uint32_t(data[0]) | uint32_t(data[1]) << 8 | uint32_t(data[2]) << 16 | uint32_t(data[3]) << 24;
     std::vector<uint8_t> bytes(data + 4, data + size);
-    std::optional<lkm::Image> built;
-    try {
-        built.emplace(bytes, base);
-    } catch (const std::exception& error) {
-        LKMFUZZ_CHECK(isRefusal(error),
-                      "construction throws only the engine's sentences, not " + describe(error));
-        return 0;
-    }
-    LKMFUZZ_CHECK(built->bytes == bytes && built->base == base, "the image keeps its bytes and base");
+    std::optional<lkm::Image> owned;
+    checkedLoaderNames(lkm::ImageBytes(bytes));
+    if (!built([&] { return lkm::Image(bytes, base); }, owned).empty() && !owned) return 0;
+    LKMFUZZ_CHECK(owned->bytes.all() == bytes && owned->base == base, "the image keeps its bytes and base");
     // Construction succeeded, so the header fields it read are inside the bytes.
     const uint32_t e = lkm::read<uint32_t>(bytes, 0x3C);
-    checkImage(*built, lkm::read<uint16_t>(bytes, e + 6));
+    checkImage(*owned, lkm::read<uint16_t>(bytes, e + 6));
+
+    // Read in place with unreadable ranges, which hold other bytes and must
+    // never be read: the same as owning the bytes with zeros there.
+    const std::vector<lkm::Run> holes = unreadableRanges(bytes);
+    std::vector<uint8_t> zeroed = bytes, garbled = bytes;
+    for (const lkm::Run& hole : holes)
+        for (uint32_t i = hole.offset; i < hole.offset + hole.length; ++i) zeroed[i] = 0, garbled[i] = 0xA5;
+    std::optional<lkm::Image> expected, inPlace;
+    const std::string shape = built([&] { return lkm::Image(zeroed, base); }, expected);
+    LKMFUZZ_CHECK(
+        built(
+            [&] { return lkm::Image(lkm::ImageBytes::inPlace(garbled.data(), garbled.size(), holes), base); },
+            inPlace) == shape,
+        "an image read in place builds as the image with its unreadable ranges zero");
+    LKMFUZZ_CHECK(checkedLoaderNames(lkm::ImageBytes::inPlace(garbled.data(), garbled.size(), holes)) ==
+                      checkedLoaderNames(lkm::ImageBytes(zeroed)),
+                  "the loader names read unreadable ranges as zeros");
+    if (inPlace) {
+        LKMFUZZ_CHECK(inPlace->bytes.all() == zeroed, "unreadable ranges read as zeros");
+        LKMFUZZ_CHECK(inPlace->find("00 ?? 00") == expected->find("00 ?? 00") &&
+                          inPlace->find("A5") == expected->find("A5"),
+                      "the search reads unreadable ranges as zeros");
+    }
     return 0;
 }
 

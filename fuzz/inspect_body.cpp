@@ -61,7 +61,7 @@ int inspect(const uint8_t* data, std::size_t size) {
 
     for (const Screen& screen : screens) {
         for (bool keepUiAspect : {true, false}) {
-            std::vector<uint8_t> plan;
+            std::vector<lkm::Patch> plan;
             try {
                 plan = lkm::build(*image, layout, screen.width, screen.height, keepUiAspect);
             } catch (const std::exception& error) {

@@ -7,8 +7,10 @@
 #include <limits>
 
 #include "check.hpp"
+#include "lkm/byte_runs.hpp"
 #include "lkm/plan_writes.hpp"
 #include "lkm/stock_engine.hpp"
+#include "whole_image_plan.hpp"
 
 namespace lkm::fuzz {
 
@@ -83,10 +85,29 @@ void checkChangedOnlyByWrites(const std::vector<uint8_t>& before, const std::vec
     }
 }
 
+// Ascending, disjoint, non-empty runs inside the image.
+void checkRuns(const lkm::Image& image, const std::vector<lkm::ByteRun>& runs, const char* what) {
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        LKMFUZZ_CHECK(!runs[i].bytes.empty() && inside(image, runs[i].offset, runs[i].bytes.size()),
+                      std::string(what) + ": every run lies inside the image");
+        LKMFUZZ_CHECK(i == 0 || runs[i - 1].end() <= runs[i].offset, std::string(what) + ": the runs ascend");
+    }
+}
+
 } // namespace
 
 void checkLayout(const lkm::Image& image, const lkm::Layout& l) {
-    LKMFUZZ_CHECK(l.normalized.size() == image.bytes.size(), "normalized is as long as the image");
+    checkRuns(image, l.original, "original");
+    checkRuns(image, l.normalized, "normalized");
+    for (const lkm::ByteRun& run : l.original)
+        LKMFUZZ_CHECK(image.bytes.slice(run.offset, uint32_t(run.bytes.size())) == run.bytes,
+                      "the original runs hold the image's bytes");
+    for (const lkm::ByteRun& run : l.normalized) {
+        const std::vector<uint8_t> before = lkm::bytesIn(l.original, run.offset, uint32_t(run.bytes.size()));
+        LKMFUZZ_CHECK(!before.empty(), "every normalised run lies inside an original run");
+        for (std::size_t i = 0; i < before.size(); ++i)
+            LKMFUZZ_CHECK(before[i] != run.bytes[i], "a normalised run holds only changed bytes");
+    }
 
     // Every recognised place the plan may write: the places an earlier patch is undone at.
     const char* const placesInside = "every place the plan may write lies inside the image";
@@ -133,16 +154,22 @@ void checkLayout(const lkm::Image& image, const lkm::Layout& l) {
 }
 
 void checkPlan(const lkm::Image& image, const lkm::Layout& l, int resolutionX, int resolutionY,
-               bool keepUiAspect, const std::vector<uint8_t>& plan) {
+               bool keepUiAspect, const std::vector<lkm::Patch>& patches) {
     using namespace lkm::placeName;
-    LKMFUZZ_CHECK(plan.size() == image.bytes.size(), "the plan is as long as the image");
-    const lkm::WriteTarget target{image.base, image.bytes.size(), l.normalized.size()};
+    LKMFUZZ_CHECK(lkm::test::planDifferences(
+                      patches, lkm::test::wholeImagePlan(image, l, resolutionX, resolutionY, keepUiAspect))
+                      .empty(),
+                  "the plan's patches are those of the whole-image plan");
+    std::vector<lkm::ByteRun> replaced;
+    for (const lkm::Patch& patch : patches) replaced.push_back({patch.offset, patch.replacement});
+    const std::vector<uint8_t> plan = image.bytes.overlaid(replaced).all();
+    const lkm::WriteTarget target = lkm::wholeImage(image);
     const lkm::PatchValues values = lkm::patchValuesForResolution(resolutionX, resolutionY);
     const std::vector<lkm::Write> writes = lkm::withoutOverlaps(
         writesOrViolation([&] { return lkm::patchingWrites(l, values, keepUiAspect, target); },
                           "a plan's writes fit the image"));
     checkWritesHeld(writes, plan);
-    checkChangedOnlyByWrites(l.normalized, plan, writes);
+    checkChangedOnlyByWrites(image.bytes.overlaid(l.normalized).all(), plan, writes);
 
     // Where no later write took a place's bytes, they hold what the place is for.
     if (const lkm::Write* aspect = whole(writes, cameraAspect, 4))

@@ -7,18 +7,20 @@
 
 #include "lkm/image.hpp"
 #include "lkm/layout.hpp"
+#include "lkm/plan.hpp"
 
 namespace lkm::fuzz {
 
 // Offsets inside the image, addresses inside the module, the order and spacing
 // of the four conversions, the vertical references, five setters, CVar objects
-// in writable data, a finite positive aspect, the default focal parameter and
-// the length of the normalised copy.
+// in writable data, a finite positive aspect, the default focal parameter, and
+// the runs of the image's own and of its normalised bytes.
 void checkLayout(const lkm::Image& image, const lkm::Layout& layout);
 
-// A plan as long as the image that differs from the normalised copy only where
-// the plan writes, and holds the expected bytes where the last write decides.
+// Patches that are those of the whole-image plan, and a patched image that
+// differs from the normalised one only where the plan writes and holds the
+// expected bytes where the last write decides.
 void checkPlan(const lkm::Image& image, const lkm::Layout& layout, int resolutionX, int resolutionY,
-               bool keepUiAspect, const std::vector<uint8_t>& plan);
+               bool keepUiAspect, const std::vector<lkm::Patch>& patches);
 
 } // namespace lkm::fuzz

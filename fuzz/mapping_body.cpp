@@ -1,4 +1,4 @@
-// The inspector's file mapping (lkm::inspector::mapFile) on arbitrary file bytes. The
+// The engine's file mapping (lkm::mapFile) on arbitrary file bytes. The
 // outcome must equal that of a plain restatement of the loader's rules, read
 // byte by byte at 64-bit positions: the same refusal (a FileError of the same
 // kind and sentence, nothing else), or the same base, section records and
@@ -12,13 +12,13 @@
 
 #include "bodies.hpp"
 #include "check.hpp"
-#include "mapped_file.hpp"
+#include "lkm/mapped_file.hpp"
 
 namespace lkm::fuzz {
 
 namespace {
 
-using Kind = lkm::inspector::FileError::Kind;
+using Kind = lkm::FileError::Kind;
 
 constexpr uint64_t comparedImageSize = 16u << 20;
 
@@ -26,7 +26,7 @@ struct Outcome {
     Kind kind = Kind::unreadable; // unused when the file maps
     std::string refusal;          // "" when the file maps
     uint32_t imageSize = 0;
-    lkm::inspector::MappedFile mapped{{}, 0, {}}; // its image only when compared
+    lkm::MappedFile mapped{{}, 0, {}}; // its image only when compared
 };
 
 struct File {
@@ -88,6 +88,7 @@ Outcome restated(const File& f, bool compareImage) {
                                size_t(std::find(f.data + entry, f.data + entry + 8, 0) - (f.data + entry)));
         const uint32_t virtualSize = f.le(entry + 8, 4), rva = f.le(entry + 12, 4);
         const uint32_t rawSize = f.le(entry + 16, 4), rawOffset = f.le(entry + 20, 4);
+        const uint32_t characteristics = f.le(entry + 36, 4);
         const uint32_t size = std::max(virtualSize, rawSize);
         if (uint64_t(rva) + size > sizeOfImage)
             return refused(Kind::inconsistent, "section " + name + " lies past the end of the image");
@@ -96,16 +97,15 @@ Outcome restated(const File& f, bool compareImage) {
             return refused(Kind::truncated,
                            "truncated file: section " + name + " lies past the end of the file");
         if (compareImage) std::copy(f.data + rawOffset, f.data + rawOffset + copied, image.begin() + rva);
-        outcome.mapped.sections.push_back({name, rva, size, rawOffset, copied});
+        outcome.mapped.sections.push_back({name, rva, size, rawOffset, copied, characteristics});
     }
     return outcome;
 }
 
-bool sameSections(const std::vector<lkm::inspector::SectionName>& a,
-                  const std::vector<lkm::inspector::SectionName>& b) {
+bool sameSections(const std::vector<lkm::SectionName>& a, const std::vector<lkm::SectionName>& b) {
     return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const auto& x, const auto& y) {
         return x.name == y.name && x.rva == y.rva && x.size == y.size && x.rawOffset == y.rawOffset &&
-               x.rawCopied == y.rawCopied;
+               x.rawCopied == y.rawCopied && x.characteristics == y.characteristics;
     });
 }
 
@@ -113,10 +113,10 @@ bool sameSections(const std::vector<lkm::inspector::SectionName>& a,
 
 int mapping(const uint8_t* data, std::size_t size) {
     const std::vector<uint8_t> file(data, data + size);
-    lkm::inspector::MappedFile mapped{{}, 0, {}};
+    lkm::MappedFile mapped{{}, 0, {}};
     try {
-        mapped = lkm::inspector::mapFile(file);
-    } catch (const lkm::inspector::FileError& error) {
+        mapped = lkm::mapFile(file);
+    } catch (const lkm::FileError& error) {
         const Outcome expected = restated({data, size}, false);
         LKMFUZZ_CHECK(error.what() == expected.refusal && error.kind == expected.kind,
                       "mapFile refuses with the rules' sentence \"" + expected.refusal + "\", not \"" +

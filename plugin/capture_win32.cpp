@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstring>
 #include <stdexcept>
 
 #include "capture.hpp"
@@ -14,6 +13,7 @@ namespace {
 
 constexpr uint32_t dosHeaderFieldsEnd = 0x40; // end of e_lfanew
 constexpr uint32_t largestLfanew = 0xFFFFF;   // e_lfanew below 1 MiB
+constexpr char invalidHeader[] = "Invalid game image header.";
 
 bool accessible(const MEMORY_BASIC_INFORMATION& region) {
     return region.State == MEM_COMMIT && (region.Protect & (PAGE_NOACCESS | PAGE_GUARD)) == 0;
@@ -39,11 +39,8 @@ const uint8_t* at(uintptr_t address) {
 
 } // namespace
 
-std::vector<uint8_t> copyMappedRegions(uintptr_t base, uint32_t size) {
-    // Each byte is written once: accessible regions are appended as they are,
-    // the others as zeros, so the pages of the copy are touched by one pass.
-    std::vector<uint8_t> image;
-    image.reserve(size);
+std::vector<lkm::Run> unreadableRegions(uintptr_t base, uint32_t size) {
+    std::vector<lkm::Run> unreadable;
     uint32_t offset = 0;
     while (offset < size) {
         const uintptr_t address = base + offset;
@@ -53,27 +50,27 @@ std::vector<uint8_t> copyMappedRegions(uintptr_t base, uint32_t size) {
         const uintptr_t regionEnd = reinterpret_cast<uintptr_t>(region.BaseAddress) + region.RegionSize;
         if (regionEnd <= address) throw std::runtime_error("Invalid image memory region.");
         const uint32_t chunk = static_cast<uint32_t>(std::min<uintptr_t>(regionEnd - address, size - offset));
-        if (accessible(region)) {
-            const auto* from = reinterpret_cast<const uint8_t*>(address);
-            image.insert(image.end(), from, from + chunk);
-        } else {
-            image.resize(image.size() + chunk);
+        if (!accessible(region)) {
+            if (!unreadable.empty() && unreadable.back().offset + unreadable.back().length == offset)
+                unreadable.back().length += chunk;
+            else
+                unreadable.push_back({offset, chunk});
         }
         offset += chunk;
     }
-    return image;
+    return unreadable;
 }
 
-CapturedModule captureModule(uintptr_t module) {
+LiveModule liveModule(uintptr_t module) {
     // The headers are read where the loader mapped them, each field only once
     // the memory under it is known to be readable: the DOS header first, then
     // the PE header up to SizeOfImage. The bytes between them are never read.
-    if (!readable(module, dosHeaderFieldsEnd)) throw std::runtime_error("Invalid game image header.");
+    if (!readable(module, dosHeaderFieldsEnd)) throw std::runtime_error(invalidHeader);
     const lkm::PeHeaders dosHeader(at(module), dosHeaderFieldsEnd);
     const uint32_t lfanew = dosHeader.lfanew().value_or(0);
     if (dosHeader.dosMagic() != lkm::pe::dosMagic || lfanew - 1 >= largestLfanew ||
         !readable(module + lfanew, lkm::pe::headerFieldsEnd))
-        throw std::runtime_error("Invalid game image header.");
+        throw std::runtime_error(invalidHeader);
 
     const lkm::PeHeaders headers(at(module), size_t(lfanew) + lkm::pe::headerFieldsEnd);
     if (headers.signature() != lkm::pe::signature || headers.machine() != lkm::pe::machineI386)
@@ -83,11 +80,24 @@ CapturedModule captureModule(uintptr_t module) {
     if (sizeOfImage - lkm::pe::smallestImage > lkm::pe::largestImage - lkm::pe::smallestImage)
         throw std::runtime_error("Unsupported image size.");
 
-    return {static_cast<uint32_t>(module), copyMappedRegions(module, sizeOfImage)};
+    return {static_cast<uint32_t>(module), sizeOfImage, unreadableRegions(module, sizeOfImage)};
 }
 
-CapturedModule captureImage() {
-    return captureModule(reinterpret_cast<uintptr_t>(GetModuleHandleW(nullptr)));
+LiveModule gameModule() {
+    return liveModule(reinterpret_cast<uintptr_t>(GetModuleHandleW(nullptr)));
+}
+
+// The regions are queried once, before anything is read. A page that another
+// thread makes unreadable after that query is not guarded against: reading it
+// would fault. It would be a page of the game's own image, whose code and data
+// the game itself runs and reads all the time, so a thread that revoked access
+// to it would bring the game down without the plug-in; the start-up reads the
+// image within milliseconds of the query, as the copy it replaces did; and
+// catching the fault needs structured exception handling, which the compiler
+// of the plug-in does not offer, or a vectored handler, which the plug-in does
+// not install in the game's process.
+lkm::Image imageOf(const LiveModule& module) {
+    return lkm::Image(lkm::ImageBytes::inPlace(at(module.base), module.size, module.unreadable), module.base);
 }
 
 } // namespace lkm::plugin

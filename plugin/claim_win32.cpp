@@ -22,9 +22,15 @@ struct ClaimBlock {
 static_assert(sizeof(ClaimBlock) == 2048);
 
 constexpr DWORD readyWaitMs = 5000; // the claimant writes its name right after creating the block
+constexpr char cannotClaim[] = "Cannot claim the game process.";
 
+// "Larkmere.WidescreenFix.claim." and the process id in decimal, formed by hand:
+// std::to_wstring would bring the C runtime's wide formatter into the .asi.
 std::wstring claimName() {
-    return L"Larkmere.WidescreenFix.claim." + std::to_wstring(GetCurrentProcessId());
+    std::wstring digits;
+    for (DWORD id = GetCurrentProcessId(); digits.empty() || id != 0; id /= 10)
+        digits.insert(digits.begin(), wchar_t(L'0' + id % 10));
+    return L"Larkmere.WidescreenFix.claim." + digits;
 }
 
 } // namespace
@@ -33,7 +39,7 @@ void claimProcess(const std::wstring& modulePath) {
     const std::wstring objectName = claimName();
     const HANDLE mapping = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
                                               sizeof(ClaimBlock), objectName.c_str());
-    if (mapping == nullptr) throw std::runtime_error("Cannot claim the game process.");
+    if (mapping == nullptr) throw std::runtime_error(cannotClaim);
     const bool claimedBefore = GetLastError() == ERROR_ALREADY_EXISTS;
     // Released on every way out, except the claimant's handle, which stays open
     // for the life of the process.
@@ -48,7 +54,7 @@ void claimProcess(const std::wstring& modulePath) {
     } view{mapping,
            static_cast<ClaimBlock*>(MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, sizeof(ClaimBlock)))};
     ClaimBlock* const block = view.block;
-    if (block == nullptr) throw std::runtime_error("Cannot claim the game process.");
+    if (block == nullptr) throw std::runtime_error(cannotClaim);
 
     if (!claimedBefore) {
         // The name goes in first, then the flag that publishes it.

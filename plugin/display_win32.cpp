@@ -3,11 +3,10 @@
 #include <stdexcept>
 
 #include "display.hpp"
-#include "globals.hpp"
 
 namespace lkm::plugin {
 
-void detectDesktopResolution() {
+DisplayMode desktopResolution() {
     POINT cursor{0, 0};
     GetCursorPos(&cursor); // on failure the point stays (0, 0)
     const HMONITOR monitor = MonitorFromPoint(cursor, MONITOR_DEFAULTTOPRIMARY);
@@ -21,8 +20,7 @@ void detectDesktopResolution() {
     if (!EnumDisplaySettingsW(info.szDevice, ENUM_CURRENT_SETTINGS, &mode))
         throw std::runtime_error("Cannot detect the desktop resolution.");
 
-    resolutionX = static_cast<int32_t>(mode.dmPelsWidth);
-    resolutionY = static_cast<int32_t>(mode.dmPelsHeight);
+    return {static_cast<int32_t>(mode.dmPelsWidth), static_cast<int32_t>(mode.dmPelsHeight)};
 }
 
 } // namespace lkm::plugin

@@ -26,36 +26,36 @@ float roundToFloat(double value) {
 }
 
 float fieldOfView(float current) {
-    if (forcedBaseFov != 0) {
+    if (enforced.forcedBaseFov != 0) {
         // BaseFOV is a 4:3 field of view: scale it by 4:3 over the target aspect.
-        const double targetAspect = double(resolutionX) / double(resolutionY);
-        return roundToFloat(double(forcedBaseFov) * (4.0 / 3.0) / targetAspect);
+        const double targetAspect = double(enforced.resolutionX) / double(enforced.resolutionY);
+        return roundToFloat(double(enforced.forcedBaseFov) * (4.0 / 3.0) / targetAspect);
     }
     // The game's own value, scaled by its camera aspect over the target aspect.
     const double game =
-        std::isfinite(current) && current > 0.0f ? double(current) : double(layout.defaultFocal);
-    return roundToFloat(game * focalFactor);
+        std::isfinite(current) && current > 0.0f ? double(current) : double(enforced.defaultFocal);
+    return roundToFloat(game * enforced.focalFactor);
 }
 
 } // namespace
 
 Cvar enforcedCvar(uint32_t object) {
     if (object == 0) return Cvar::none;
-    if (object == layout.xresCvar) return Cvar::xres;
-    if (object == layout.yresCvar) return Cvar::yres;
-    if (object == layout.fullscreenCvar) return Cvar::fullscreen;
-    if (object == layout.fovCvar) return Cvar::fov;
+    if (object == enforced.xresCvar) return Cvar::xres;
+    if (object == enforced.yresCvar) return Cvar::yres;
+    if (object == enforced.fullscreenCvar) return Cvar::fullscreen;
+    if (object == enforced.fovCvar) return Cvar::fov;
     return Cvar::none;
 }
 
 float enforcedValue(Cvar cvar, float current) {
     switch (cvar) {
     case Cvar::xres:
-        return float(resolutionX);
+        return float(enforced.resolutionX);
     case Cvar::yres:
-        return float(resolutionY);
+        return float(enforced.resolutionY);
     case Cvar::fullscreen:
-        return windowed != 0 ? 0.0f : 1.0f;
+        return enforced.windowed != 0 ? 0.0f : 1.0f;
     case Cvar::fov:
         return fieldOfView(current);
     case Cvar::none:
@@ -70,6 +70,12 @@ int32_t truncateSaturating(float value) {
     if (value >= 2147483648.0f) return std::numeric_limits<int32_t>::max();
     if (value <= -2147483648.0f) return std::numeric_limits<int32_t>::min();
     return static_cast<int32_t>(value);
+}
+
+void arm(const Enforcement& values) {
+    enforced = values;
+    // After the values it guards: a setter replacement that sees it set sees them too.
+    active.store(true, std::memory_order_release);
 }
 
 void enforce(void* object) {
@@ -87,7 +93,8 @@ void enforce(void* object) {
     std::memcpy(&currentBits, &current, sizeof currentBits);
     // The game's own field of view read back and set again is what enforce wrote
     // last: it is written again as it is, never scaled a second time.
-    const bool fovReadBack = cvar == Cvar::fov && forcedBaseFov == 0 && currentBits != noFovWritten &&
+    const bool fovReadBack = cvar == Cvar::fov && enforced.forcedBaseFov == 0 &&
+                             currentBits != noFovWritten &&
                              currentBits == lastWrittenFov.load(std::memory_order_relaxed);
     const float value = fovReadBack ? current : enforcedValue(cvar, current);
     if (cvar == Cvar::fov) {

@@ -5,11 +5,13 @@
 
 #include <cstdint>
 
+#include "globals.hpp"
+
 namespace lkm::plugin {
 
 enum class Cvar { none, xres, yres, fullscreen, fov };
 
-// Which of the four enforced CVars of `layout` lives at a game address;
+// Which of the four enforced CVars lives at a game address;
 // `none` for any other address, and for 0 (a CVar that was never found).
 Cvar enforcedCvar(uint32_t object);
 
@@ -20,6 +22,10 @@ float enforcedValue(Cvar cvar, float current);
 // Truncation toward zero, defined for every float: beyond the int32 range the
 // result saturates at INT32_MIN or INT32_MAX, and NaN gives 0.
 int32_t truncateSaturating(float value);
+
+// Publishes `values` for enforcement, then arms it: the one place that writes
+// what enforcement reads, called once, immediately before the first enforce.
+void arm(const Enforcement& values);
 
 // Writes the configured value into `object` (float, then integer, then bool)
 // when `active` is set and the object is one of the four; otherwise does nothing.

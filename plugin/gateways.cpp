@@ -4,20 +4,29 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "code_in_the_way.hpp"
 #include "globals.hpp"
+#include "lkm/byte_runs.hpp"
 #include "lkm/machine_code.hpp"
 
 namespace lkm::plugin {
 
 namespace {
 
-// True when the snapshot holds at least six bytes from `setter` on and they are
-// 64 A1 00 00 00 00 (mov eax, fs:[0]), the only first instruction a gateway can
-// run at another address.
-bool supportedEntry(const std::vector<uint8_t>& snapshot, uint32_t setter) {
-    if (setter > snapshot.size() || snapshot.size() - setter < lkm::cvar::setterPrologue.size()) return false;
-    return std::equal(lkm::cvar::setterPrologue.begin(), lkm::cvar::setterPrologue.end(),
-                      snapshot.begin() + static_cast<std::ptrdiff_t>(setter));
+constexpr std::size_t entryLength = lkm::cvar::setterPrologue.size();
+
+// The first instruction of the setter at `setter` as recognition validated it,
+// when it is 64 A1 00 00 00 00 (mov eax, fs:[0]), the only first instruction a
+// gateway can run at another address, or, where `chained`, another mod's
+// E9 rel32 that recognition took; empty otherwise.
+std::vector<uint8_t> supportedEntry(const std::vector<lkm::ByteRun>& original, uint32_t setter,
+                                    bool chained) {
+    const std::vector<uint8_t> first = lkm::bytesIn(original, setter, uint32_t(entryLength));
+    if (first.empty()) return first;
+    const bool supported = chained
+                               ? first[0] == 0xE9
+                               : std::equal(first.begin(), first.end(), lkm::cvar::setterPrologue.begin());
+    return supported ? first : std::vector<uint8_t>();
 }
 
 } // namespace
@@ -29,23 +38,32 @@ void prepareGateways(MemoryServices& memory, Transaction& transaction, const Gam
     uint8_t* const gateways = static_cast<uint8_t*>(page);
 
     // Recognition always delivers five; anything else has no gateway to build.
-    if (setters.size() != hookAddresses.size())
-        throw std::runtime_error("Unsupported CVar hook instruction.");
+    const std::vector<uint32_t> none(setters.size(), 0);
+    const std::vector<uint32_t>& jumps =
+        game.setterJumps && !game.setterJumps->empty() ? *game.setterJumps : none;
+    if (setters.size() != hookAddresses.size() || jumps.size() != setters.size())
+        throw CodeInTheWay(refusal::unsupportedHookInstruction);
 
     for (std::size_t k = 0; k < hookAddresses.size(); ++k) {
         const uint32_t s = setters[k];
-        if (!supportedEntry(game.snapshot, s)) throw std::runtime_error("Unsupported CVar hook instruction.");
-        lkm::SetterEntry first;
-        std::copy_n(game.snapshot.begin() + static_cast<std::ptrdiff_t>(s), first.size(), first.begin());
+        const bool chained = jumps[k] != 0;
+        const std::vector<uint8_t> entry = supportedEntry(game.original, s, chained);
+        if (entry.empty()) throw CodeInTheWay(refusal::unsupportedHookInstruction);
 
         uint8_t* const gateway = gateways + gatewayStride * k;
         const uint32_t setter = game.base + s;
-        const std::vector<uint8_t> code = lkm::gatewayBytes(first, address32(gateway), setter);
+        lkm::SetterEntry first;
+        std::copy(entry.begin(), entry.end(), first.begin());
+        const std::vector<uint8_t> code = chained
+                                              ? lkm::chainedGatewayBytes(jumps[k], address32(gateway), setter)
+                                              : lkm::gatewayBytes(first, address32(gateway), setter);
         std::memcpy(gateway, code.data(), code.size()); // bytes 11 to 15 stay zero
         originalSetters[k] = reinterpret_cast<Setter>(gateway);
 
-        const std::vector<uint8_t> redirection = lkm::redirectionBytes(setter, hookAddresses[k]);
-        transaction.add(game.live + s, first.data(), redirection.data(), unsigned(redirection.size()));
+        const std::vector<uint8_t> redirection = chained
+                                                     ? lkm::chainedRedirectionBytes(setter, hookAddresses[k])
+                                                     : lkm::redirectionBytes(setter, hookAddresses[k]);
+        transaction.add(game.live + s, entry.data(), redirection.data(), unsigned(redirection.size()));
     }
 
     uint32_t previous = 0;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "globals.hpp"
+#include "lkm/image_bytes.hpp"
 #include "memory_services.hpp"
 #include "transaction.hpp"
 
@@ -17,13 +18,17 @@ namespace lkm::plugin {
 inline constexpr std::size_t gatewayPageSize = 0x1000; // one block for all five gateways
 inline constexpr uint32_t gatewayStride = 16;          // gateway k starts at page + 16 x k
 
-// The game's main module as the gateways see it: the snapshot of its image, its
-// load address in the game's 32-bit address space, and the same place as a
-// pointer of this process. Inside the game the last two are the same number.
+// The game's main module as the gateways see it: the bytes recognition
+// validated (each setter's first instruction among them), its load address in
+// the game's 32-bit address space, and the same place as a pointer of this
+// process. Inside the game the last two are the same number.
 struct GameModule {
-    const std::vector<uint8_t>& snapshot;
+    const std::vector<lkm::ByteRun>& original; // lkm::Layout::original
     uint32_t base;
     uint8_t* live;
+    // lkm::Layout::setterJumps: where another mod's jump at a setter's entry
+    // leads (0 for the engine's own first instruction); none for no such jump.
+    const std::vector<uint32_t>* setterJumps = nullptr;
 };
 
 // The 32-bit address of a pointer of this process: inside the game, the pointer itself.
@@ -36,7 +41,10 @@ inline uint32_t address32(const void* pointer) {
 // setter at image offset `setters`[k], points `originalSetters`[k] at it and adds
 // the redirection of setter k to `hookAddresses`[k] to `transaction`; then makes
 // the page executable and read-only and flushes it. Nothing of the game changes
-// here: the redirections become live with the commit.
+// here: the redirections become live with the commit. A setter whose entry
+// another mod's jump replaced gets that jump, relocated, in its gateway, and a
+// redirection of the jump's 5 bytes. Throws CodeInTheWay for a first
+// instruction it cannot run elsewhere.
 void prepareGateways(MemoryServices& memory, Transaction& transaction, const GameModule& game,
                      const std::vector<uint32_t>& setters, const HookAddresses& hookAddresses, void*& page);
 

@@ -40,9 +40,11 @@ inline constexpr IniKey resY{L"ResY", 0, lkm::minResolutionY, lkm::maxResolution
 inline constexpr IniKey keepUiAspectRatio{L"KeepUIAspectRatio", 1, 0, 1, "KeepUIAspectRatio must be 0 or 1."};
 inline constexpr IniKey windowed{L"Windowed", 0, 0, 1, "Windowed must be 0 or 1."};
 inline constexpr IniKey baseFov{L"BaseFOV", 0, 0, 9999, "BaseFOV must be 0..9999."}; // 0: the game's own
+// 1: a setter whose entry another mod hooked is redirected behind that mod's hook.
+inline constexpr IniKey chainHooks{L"ChainHooks", 0, 0, 1, "ChainHooks must be 0 or 1."};
 
 // Every key in reading order.
-inline constexpr IniKey keys[] = {enabled, resX, resY, keepUiAspectRatio, windowed, baseFov};
+inline constexpr IniKey keys[] = {enabled, resX, resY, keepUiAspectRatio, windowed, baseFov, chainHooks};
 inline constexpr std::size_t keyCount = sizeof keys / sizeof keys[0];
 
 } // namespace ini

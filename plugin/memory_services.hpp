@@ -16,6 +16,13 @@ enum class Suspension {
     refused, // it runs on and could not be stopped
 };
 
+// What asking for the next thread of the process came to.
+enum class NextThread {
+    found,  // a new handle to it
+    none,   // no thread follows
+    failed, // the threads could not be listed
+};
+
 // Windows page protection constants used by the plug-in.
 inline constexpr uint32_t pageReadWrite = 0x04;        // PAGE_READWRITE
 inline constexpr uint32_t pageExecuteRead = 0x20;      // PAGE_EXECUTE_READ
@@ -42,6 +49,17 @@ struct MemoryServices {
     // when the list cannot be taken or a live thread cannot be opened (the
     // handles appended so far stay in `threads`).
     virtual bool otherThreads(std::vector<void*>& threads) = 0;
+    // Resolves what nextThread calls (NtGetNextThread); false when this system
+    // has no way to list threads without the heap. Called before any suspension.
+    virtual bool readyToRelist() = 0;
+    // NtGetNextThread: the thread of the process after `thread` (null: the
+    // first), the calling one skipped, as a new handle in `next` that can be
+    // suspended, read and resumed. No heap and no lock: it lists while the other
+    // threads are held.
+    virtual NextThread nextThread(void* thread, void** next) = 0;
+    // GetThreadId: the thread's id, unique while a handle to it is open; 0 when
+    // it cannot be read. No heap and no lock.
+    virtual uint32_t threadId(void* thread) = 0;
     // SuspendThread. Neither this nor the three below allocates or takes a lock.
     virtual Suspension suspend(void* thread) = 0;
     // GetThreadContext of a suspended thread: false when it cannot be read.
@@ -50,7 +68,7 @@ struct MemoryServices {
     virtual bool resume(void* thread) = 0;
     // SwitchToThread, or Sleep(0) when no other thread was ready to run here.
     virtual void yield() = 0;
-    // CloseHandle of a handle from otherThreads.
+    // CloseHandle of a handle from otherThreads or nextThread. No heap, no lock.
     virtual void closeThread(void* thread) = 0;
 };
 

@@ -13,6 +13,11 @@ namespace {
 
 constexpr DWORD threadAccess = THREAD_SUSPEND_RESUME | THREAD_GET_CONTEXT | THREAD_QUERY_INFORMATION;
 
+// ntdll's NtGetNextThread(process, thread, access, attributes, flags, next):
+// a kernel call that opens the thread after `thread` (null: the first).
+using GetNextThread = LONG(NTAPI*)(HANDLE, HANDLE, ACCESS_MASK, ULONG, ULONG, HANDLE*);
+constexpr LONG noMoreEntries = LONG(0x8000001AU); // STATUS_NO_MORE_ENTRIES
+
 // True when the thread behind `thread` has ended (its exit code is set).
 bool exited(HANDLE thread) {
     DWORD code = 0;
@@ -83,6 +88,36 @@ public:
         return GetLastError() == ERROR_NO_MORE_FILES;
     }
 
+    // NtGetNextThread came with Windows Vista. Without it the threads cannot be
+    // listed while held, so the commit refuses and the game stays unchanged,
+    // rather than leave a thread started during the hold running unheld.
+    bool readyToRelist() override {
+        const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+        const FARPROC found = ntdll == nullptr ? nullptr : GetProcAddress(ntdll, "NtGetNextThread");
+        getNextThread_ = reinterpret_cast<GetNextThread>(reinterpret_cast<void (*)()>(found));
+        return getNextThread_ != nullptr;
+    }
+
+    NextThread nextThread(void* thread, void** next) override {
+        if (getNextThread_ == nullptr) return NextThread::failed;
+        const DWORD self = GetCurrentThreadId();
+        HANDLE current = thread;
+        for (;;) {
+            HANDLE found = nullptr;
+            const LONG status = getNextThread_(GetCurrentProcess(), current, threadAccess, 0, 0, &found);
+            if (current != thread) CloseHandle(current); // the calling thread's, opened here
+            if (status == noMoreEntries) return NextThread::none;
+            if (status < 0 || found == nullptr) return NextThread::failed;
+            if (GetThreadId(found) != self) {
+                *next = found;
+                return NextThread::found;
+            }
+            current = found;
+        }
+    }
+
+    uint32_t threadId(void* thread) override { return GetThreadId(thread); }
+
     Suspension suspend(void* thread) override {
         if (SuspendThread(thread) != DWORD(-1)) return Suspension::held;
         return exited(thread) ? Suspension::gone : Suspension::refused;
@@ -104,6 +139,9 @@ public:
     }
 
     void closeThread(void* thread) override { CloseHandle(thread); }
+
+private:
+    GetNextThread getNextThread_ = nullptr;
 };
 
 // At namespace scope: a function-local static would take the runtime's guard.

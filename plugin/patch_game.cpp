@@ -1,17 +1,20 @@
 #include "patch_game.hpp"
 
 #include "gateways.hpp"
-#include "plan_patches.hpp"
 
 namespace lkm::plugin {
 
 void patchGame(MemoryServices& memory, const GamePatch& patch, void (*pin)(), Transaction::Warn warn,
-               void*& page, bool& committed) {
+               void*& page, bool& committed, void (*prepared)()) {
     committed = false;
     Transaction transaction(memory, warn);
-    addPlanPatches(transaction, patch.live, patch.image.bytes, patch.plan, patch.planRanges);
-    prepareGateways(memory, transaction, {patch.image.bytes, patch.image.base, patch.live}, patch.setters,
-                    patch.hookAddresses, page);
+    for (const lkm::Patch& p : patch.plan)
+        transaction.add(patch.live + p.offset, p.expected.data(), p.replacement.data(),
+                        unsigned(p.expected.size()));
+    prepareGateways(memory, transaction,
+                    {patch.layout.original, patch.base, patch.live, &patch.layout.setterJumps},
+                    patch.layout.setters, patch.hookAddresses, page);
+    if (prepared) prepared();
     pin();
     transaction.commit();
     committed = transaction.committed;

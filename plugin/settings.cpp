@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "lkm/plan.hpp"
 #include "options.hpp"
 
 namespace lkm::plugin {
@@ -26,11 +27,13 @@ Settings readSettings(const OptionReader& read) {
     settings.keepUiAspectRatio = readJudged(read, ini::keepUiAspectRatio);
     settings.windowed = readJudged(read, ini::windowed);
     settings.baseFov = readJudged(read, ini::baseFov);
+    settings.chainHooks = readJudged(read, ini::chainHooks);
     return settings;
 }
 
 std::array<int32_t, ini::keyCount> valuesOf(const Settings& s) {
-    return {s.enabled ? 1 : 0, s.resolutionX, s.resolutionY, s.keepUiAspectRatio, s.windowed, s.baseFov};
+    return {s.enabled ? 1 : 0, s.resolutionX, s.resolutionY, s.keepUiAspectRatio,
+            s.windowed,        s.baseFov,     s.chainHooks};
 }
 
 bool automaticResolution(int32_t width, int32_t height) {
@@ -38,9 +41,7 @@ bool automaticResolution(int32_t width, int32_t height) {
 }
 
 void requireResolution(int32_t width, int32_t height) {
-    if (!within(width, uint32_t(ini::resX.lowest), uint32_t(ini::resX.highest)) ||
-        !within(height, uint32_t(ini::resY.lowest), uint32_t(ini::resY.highest)))
-        throw std::runtime_error(ini::resolutionRefusal);
+    if (!lkm::supportedResolution(width, height)) throw std::runtime_error(ini::resolutionRefusal);
 }
 
 } // namespace lkm::plugin

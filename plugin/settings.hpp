@@ -17,7 +17,8 @@ struct Settings {
     int32_t resolutionY = 0;
     int32_t keepUiAspectRatio = 1;
     int32_t windowed = 0;
-    int32_t baseFov = 0; // 0 keeps the game's own field of view
+    int32_t baseFov = 0;    // 0 keeps the game's own field of view
+    int32_t chainHooks = 0; // 1 runs the plug-in behind another mod's hook on a setter entry
 };
 
 // The value of one key of section MAIN, or the default when the key is absent.
@@ -35,8 +36,8 @@ std::array<int32_t, ini::keyCount> valuesOf(const Settings& settings);
 // Both resolution keys 0: the plug-in takes the desktop's mode.
 bool automaticResolution(int32_t width, int32_t height);
 
-// Throws ini::resolutionRefusal unless the width lies within the limits of
-// ini::resX and the height within those of ini::resY.
+// Throws ini::resolutionRefusal unless lkm::supportedResolution accepts the
+// size (the limits that ini::resX and ini::resY name).
 void requireResolution(int32_t width, int32_t height);
 
 } // namespace lkm::plugin

@@ -1,31 +1,36 @@
 #include <cstdint>
 #include <cstdio>
 #include <exception>
+#include <memory>
 #include <new>
 #include <stdexcept>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "capture.hpp"
 #include "claim.hpp"
+#include "code_in_the_way.hpp"
 #include "display.hpp"
 #include "enforce.hpp"
+#include "game_file_checks.hpp"
 #include "globals.hpp"
 #include "hooks.hpp"
 #include "lkm/cvar_class.hpp"
-#include "lkm/earlier_patch.hpp"
 #include "lkm/image.hpp"
 #include "lkm/inspect.hpp"
 #include "lkm/plan.hpp"
+#include "lkm/utf8_win32.hpp"
 #include "log.hpp"
 #include "memory_services.hpp"
 #include "options.hpp"
 #include "patch_game.hpp"
 #include "paths.hpp"
 #include "pin.hpp"
+#include "process_view.hpp"
 #include "settings.hpp"
 #include "startup.hpp"
+#include "startup_phases.hpp"
+#include "stop_explanation.hpp"
 
 namespace lkm::plugin {
 
@@ -35,53 +40,46 @@ constexpr const char* productName = "Larkmere Widescreen Fix ASI ";
 constexpr const char* version = LKM_VERSION_TEXT; // the project's version, from the build
 constexpr DWORD modulePathCapacity = 32768;       // wide characters, the longest Windows path
 
-// What the steps hand on to each other; released when the start-up ends.
-struct Startup {
+// The plug-in's own path and the INI and log paths beside it.
+struct Files {
     std::wstring modulePath;
     std::wstring iniPath;
     std::wstring logPath;
-    int keepUiAspectRatio = 1;   // KeepUIAspectRatio option, 0 or 1
+};
+
+// What the start-up changed in the game's process, for its error handler.
+struct Changes {
     void* gatewayPage = nullptr; // the CVar gateway page once allocated
     bool committed = false;      // every game patch is written
 };
 
-// The plug-in's own path and the INI and log paths beside it.
-void locateFiles(Startup& startup) {
+Files locateFiles() {
     std::vector<wchar_t> buffer(modulePathCapacity);
     const DWORD length = GetModuleFileNameW(moduleHandle, buffer.data(), modulePathCapacity);
     if (length == 0 || length >= modulePathCapacity)
         throw std::runtime_error("Cannot determine module path.");
-    startup.modulePath.assign(buffer.data(), length);
-    startup.iniPath = sibling(startup.modulePath, L".ini");
-    startup.logPath = sibling(startup.modulePath, L".log");
+    Files files;
+    files.modulePath.assign(buffer.data(), length);
+    files.iniPath = sibling(files.modulePath, L".ini");
+    files.logPath = sibling(files.modulePath, L".log");
+    return files;
 }
 
 // Reads and judges the options in their fixed order; the first one that fails is
-// the one reported. False when the INI disables the plug-in: then nothing after
-// Enabled is read.
-bool readIni(Startup& startup) {
-    const std::wstring& ini = startup.iniPath;
+// the one reported. With Enabled 0 nothing after it is read.
+Settings readIni(const Files& files) {
+    const std::wstring& ini = files.iniPath;
     requireReadableIni(ini);
-    const Settings settings = readSettings(
+    return readSettings(
         [&](const wchar_t* key, int defaultValue) { return readOption(key, defaultValue, ini); });
-    resolutionX = settings.resolutionX;
-    resolutionY = settings.resolutionY;
-    startup.keepUiAspectRatio = settings.keepUiAspectRatio;
-    windowed = settings.windowed;
-    forcedBaseFov = settings.baseFov;
-    return settings.enabled;
 }
 
 // The target resolution: configured, or the desktop mode when both keys are 0.
-void settleResolution() {
-    if (automaticResolution(resolutionX, resolutionY)) detectDesktopResolution();
-    requireResolution(resolutionX, resolutionY);
-}
-
-// The snapshot of the game's main module.
-lkm::Image snapshotGame() {
-    CapturedModule game = captureImage();
-    return lkm::Image(std::move(game.bytes), game.base);
+DisplayMode settleResolution(const Settings& settings) {
+    DisplayMode target{settings.resolutionX, settings.resolutionY};
+    if (automaticResolution(target.width, target.height)) target = desktopResolution();
+    requireResolution(target.width, target.height);
+    return target;
 }
 
 // The live module: inside the game its load address is the pointer itself.
@@ -89,71 +87,127 @@ uint8_t* liveGame(const lkm::Image& image) {
     return reinterpret_cast<uint8_t*>(static_cast<uintptr_t>(image.base));
 }
 
-// Recognition and plan, then the gateways and the one commit that makes every
-// change live. The transaction inside patchGame is destroyed on the way out, so
-// a protection it could not give back is logged before the start-up's stop line.
-void recognizeAndPatch(Startup& startup, const lkm::Image& image) {
-    layout = lkm::inspect(image);
-    focalFactor = double(layout.aspect) / (double(resolutionX) / double(resolutionY));
-    // The plan is written into the normalised bytes themselves: two copies of the image at most.
-    const bool keepUi = startup.keepUiAspectRatio == 1;
-    const std::vector<uint8_t> plan =
-        lkm::build(image, layout, std::move(layout.normalized), resolutionX, resolutionY, keepUi);
-    // Only where the plan's writes lie is the plan compared with the image.
-    const std::vector<lkm::Run> ranges = lkm::planRanges(image, layout, resolutionX, resolutionY, keepUi);
-    patchGame(windowsMemory(), {image, liveGame(image), plan, ranges, layout.setters, hookAddresses()},
-              pinModule, logLine, startup.gatewayPage, startup.committed);
+void gatewaysReady() {
+    phaseEnded(Phase::gateways);
 }
 
-// Arms enforcement and applies the configured values once, in a fixed order.
-void applyConfiguredValues() {
-    // After every global it guards: a setter replacement that sees it set sees them too.
-    active.store(true, std::memory_order_release);
-    for (uint32_t cvar : {layout.xresCvar, layout.yresCvar, layout.fovCvar, layout.fullscreenCvar})
+// The plan's patches and the gateways in one transaction, and the one commit
+// that makes every change live. The transaction inside patchGame is destroyed
+// on the way out, so a protection it could not give back is logged before the
+// start-up's stop line.
+void patch(const lkm::Image& image, const lkm::Layout& layout, const std::vector<lkm::Patch>& plan,
+           Changes& changes) {
+    patchGame(windowsMemory(), {image.base, liveGame(image), layout, plan, hookAddresses()}, pinModule,
+              logLine, changes.gatewayPage, changes.committed, gatewaysReady);
+}
+
+// What enforcement applies, from the settings, the target and what recognition found.
+Enforcement enforcementOf(const Settings& settings, DisplayMode target, const lkm::Layout& layout) {
+    Enforcement values;
+    values.resolutionX = target.width;
+    values.resolutionY = target.height;
+    values.windowed = settings.windowed;
+    values.forcedBaseFov = settings.baseFov;
+    values.focalFactor = double(layout.aspect) / (double(target.width) / double(target.height));
+    values.xresCvar = layout.xresCvar;
+    values.yresCvar = layout.yresCvar;
+    values.fovCvar = layout.fovCvar;
+    values.fullscreenCvar = layout.fullscreenCvar;
+    values.defaultFocal = layout.defaultFocal;
+    return values;
+}
+
+// Publishes what enforcement reads, arms it and applies the configured values
+// once, in a fixed order.
+void applyConfiguredValues(const Enforcement& values) {
+    arm(values);
+    for (uint32_t cvar : {values.xresCvar, values.yresCvar, values.fovCvar, values.fullscreenCvar})
         enforce(reinterpret_cast<void*>(static_cast<uintptr_t>(cvar)));
 }
 
-void reportApplied(const Startup& startup) {
+// The game's executable on disk, opened only to check or explain.
+std::unique_ptr<lkm::ByteSource> openGame() {
+    return openExecutable(gameExecutablePath());
+}
+
+// Runs `step`; when it stops because the game's code is not what the plug-in
+// expects there (any refusal of recognition where `recognising`, else a
+// CodeInTheWay), first logs what stands in the way, then lets the stop go on.
+template <class Step>
+auto explainingStops(const lkm::Image& image, const Files& files, bool recognising, Step&& step) {
+    try {
+        return step();
+    } catch (const std::bad_alloc&) {
+        throw;
+    } catch (const std::runtime_error& stop) {
+        if (recognising || dynamic_cast<const CodeInTheWay*>(&stop)) {
+            const StopContext context{
+                lkm::narrowed(gameExecutablePath()), lkm::narrowed(files.modulePath), image.base, {}};
+            for (const std::string& line : explainStop(openGame, context, windowsProcess(), &image))
+                logLine(line.c_str());
+        }
+        throw;
+    }
+}
+
+// The summary, a line for each setter chained behind another mod's hook, the
+// notices about places normalisation changed, and the closing line.
+void reportApplied(const Settings& settings, const Enforcement& values, const lkm::Layout& layout,
+                   uint32_t base) {
     char summary[256];
     std::snprintf(summary, sizeof summary,
                   "Applied: %dx%d; windowed=%d; proportional menu/HUD=%d; FOV source=%s; %d CVar hooks.",
-                  int(resolutionX), int(resolutionY), int(windowed), startup.keepUiAspectRatio,
-                  forcedBaseFov != 0 ? "INI BaseFOV" : "game configuration", int(lkm::cvar::setterCount));
+                  int(values.resolutionX), int(values.resolutionY), int(values.windowed),
+                  int(settings.keepUiAspectRatio),
+                  values.forcedBaseFov != 0 ? "INI BaseFOV" : "game configuration",
+                  int(lkm::cvar::setterCount));
     logLine(summary);
-    if (lkm::cameraAspectShowsEarlierPatch(layout))
-        logLine("A previous executable patch was normalized in memory. Restore the previous on-disk patch "
-                "for a clean migration.");
+    for (const std::string& line : chainedHookLines(layout, windowsProcess())) logLine(line.c_str());
+    for (const std::string& line : earlierPatchNotices(layout, base, openGame)) logLine(line.c_str());
     logLine("The plugin does not write the game executable or configuration. Restart the game after editing "
             "the INI.");
 }
 
-// Recognition's byte copy and lists serve only the plan; enforce reads the
-// scalar members, which stay.
-void releaseStartupBuffers() {
-    std::vector<uint8_t>().swap(layout.normalized);
-    std::vector<uint32_t>().swap(layout.verticalReferences);
-    std::vector<uint32_t>().swap(layout.setters);
+// Everything after the INI: the game read in place, recognised, patched and armed.
+void start(const Settings& settings, const Files& files, Changes& changes) {
+    const DisplayMode target = settleResolution(settings);
+    claimProcess(files.modulePath);
+    phaseEnded(Phase::paths);
+    const lkm::Image image = imageOf(gameModule());
+    phaseEnded(Phase::regions);
+    lkm::SignatureMatches matches = lkm::searchSignatures(image);
+    phaseEnded(Phase::search);
+    const lkm::InspectOptions options{settings.chainHooks == 1};
+    const lkm::Layout layout =
+        explainingStops(image, files, true, [&] { return lkm::inspect(image, std::move(matches), options); });
+    const std::vector<lkm::Patch> plan =
+        lkm::build(image, layout, target.width, target.height, settings.keepUiAspectRatio == 1);
+    phaseEnded(Phase::recognition);
+    explainingStops(image, files, false, [&] {
+        requireStockEntriesOnDisk(layout, image.base, openGame);
+        patch(image, layout, plan, changes);
+    });
+    phaseEnded(Phase::commit);
+    const Enforcement values = enforcementOf(settings, target, layout);
+    applyConfiguredValues(values);
+    reportApplied(settings, values, layout, image.base);
 }
 
 } // namespace
 
 void initialize() {
-    Startup startup;
+    startupBegan();
+    Changes changes;
     try {
-        locateFiles(startup);
-        openLog(startup.logPath);
+        const Files files = locateFiles();
+        openLog(files.logPath);
         logLine((std::string(productName) + version).c_str());
-        if (!readIni(startup)) {
+        const Settings settings = readIni(files);
+        if (!settings.enabled) {
             logLine("Disabled by the INI. No game memory changed.");
-            closeLog();
-            return;
+        } else {
+            start(settings, files, changes);
         }
-        settleResolution();
-        claimProcess(startup.modulePath);
-        const lkm::Image image = snapshotGame();
-        recognizeAndPatch(startup, image);
-        applyConfiguredValues();
-        reportApplied(startup);
     } catch (const std::exception& error) {
         // Formed without allocating: the failure may be the memory running out.
         const bool memory = dynamic_cast<const std::bad_alloc*>(&error) != nullptr;
@@ -162,10 +216,10 @@ void initialize() {
                       memory ? "Not enough memory to start the plugin." : error.what());
         logLine(line);
         // A page that never went live is the plug-in's to give back.
-        releaseGatewayPage(windowsMemory(), startup.gatewayPage, startup.committed);
+        releaseGatewayPage(windowsMemory(), changes.gatewayPage, changes.committed);
     }
-    releaseStartupBuffers();
     closeLog();
+    phaseEnded(Phase::log);
 }
 
 } // namespace lkm::plugin

@@ -5,6 +5,7 @@
 #include <limits>
 #include <stdexcept>
 
+#include "code_in_the_way.hpp"
 #include "held_threads.hpp"
 
 namespace lkm::plugin {
@@ -61,7 +62,7 @@ void Transaction::commit() {
     // Every patch against live memory before anything changes.
     for (const Patch& patch : patches)
         if (std::memcmp(patch.target, patch.expected.data(), patch.expected.size()) != 0)
-            throw std::runtime_error("Game code changed during initialization; no patches applied.");
+            throw CodeInTheWay(refusal::gameCodeChanged);
 
     // Each touched page once, in patch order; a refusal gives back what was changed.
     if (!patches.empty() && pageSize == 0)

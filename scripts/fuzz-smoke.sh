@@ -1,16 +1,18 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang (the fuzz preset, in build/fuzz) and
-# runs each one from its committed corpus for a bounded time, two at a time. Any
+# runs each one from its committed corpus (which it replays first) within a
+# total budget of wall time, two at a time, each for at least 20 s. Any
 # finding fails the run; its input is left under build/fuzz/fuzz-artifacts/ and
 # the log beside it names the property. A target whose fuzzer never started (no
 # corpus read, no finding: the machine refused to run it) is named with the end
 # of its log and counted apart; it fails the run as well. The last line reads
 #   fuzz-smoke: C clean, F with findings, S could not start
-#   FUZZ_SECONDS     seconds per target (default 60)
+#   FUZZ_BUDGET      seconds of wall time for all targets (default 60)
+#   FUZZ_SECONDS     seconds per target instead (at least 20 either way)
 set -uo pipefail
 source "$(dirname "$0")/lib.sh"
 
-seconds=${FUZZ_SECONDS:-60}
+budget=${FUZZ_BUDGET:-60}
 dir=build/fuzz
 parallel=$(nproc)
 [ "$parallel" -gt 2 ] && parallel=2
@@ -26,6 +28,10 @@ fi
 
 # The targets, as the build lists them (fuzz/bodies.cmake).
 mapfile -t targets <"$dir/fuzz/targets.txt"
+# The budget shared out: rounds of `parallel` targets at a time.
+rounds=$(( (${#targets[@]} + parallel - 1) / parallel ))
+seconds=${FUZZ_SECONDS:-$((budget / (rounds > 0 ? rounds : 1)))}
+[ "$seconds" -lt 20 ] && seconds=20
 rm -rf "$dir/fuzz-work" "$dir/fuzz-artifacts"
 mkdir -p "$dir/fuzz-artifacts"
 

@@ -1,7 +1,12 @@
 #!/usr/bin/env bash
 # Installs every package the build and the tests need on Debian 12, as root.
-# Safe to run again: packages already present are left as they are.
-set -euo pipefail
+# Safe to run again: packages already present are left as they are. It adds
+# the i386 architecture for Wine's 32-bit part and changes nothing else of the
+# machine's apt configuration. A package mirror part-way through a sync can
+# fail an index or leave the i386 packages behind the amd64 ones: the index
+# update is tried up to 3 times, 30 s apart, and a failure that such a mirror
+# explains ends with one sentence saying so.
+set -uo pipefail
 
 need=()
 have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
@@ -25,5 +30,37 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
   dpkg --add-architecture i386
 fi
 export DEBIAN_FRONTEND=noninteractive
-apt-get update -q
+
+mirror_sentence() {
+  echo "install-deps: $1; the package mirror is most likely part-way through a sync, and running" \
+       "bash scripts/install-deps.sh again later fixes it." >&2
+}
+
+# apt-get update exits 0 even when it ignored an index it could not fetch, and
+# 100 when it could not fetch one: both are looked for in its output.
+log=$(mktemp)
+trap 'rm -f "$log"' EXIT
+updated=0
+for attempt in 1 2 3; do
+  if apt-get update -q 2>&1 | tee "$log"; then
+    if ! grep -qE '^(E|W): (Failed to fetch|Some index files failed)' "$log"; then
+      updated=1
+      break
+    fi
+  fi
+  [ "$attempt" -lt 3 ] && { echo "install-deps: the package index did not download whole; trying again in 30 s"; sleep 30; }
+done
+# Words of a list, joined by single blanks.
+joined() { tr '\n' ' ' | sed -E 's/ +/ /g; s/^ //; s/ $//'; }
+failed_indexes=$(grep -oE 'Failed to fetch [^ ]+' "$log" | sed 's/Failed to fetch //' | sort -u | joined)
+
 apt-get install -y -q --no-install-recommends "${need[@]}"
+status=$?
+[ "$status" -eq 0 ] && exit 0
+missing_i386=$(for p in "${need[@]}"; do [[ $p == *:i386 ]] && ! have "$p" && echo "$p"; done | joined)
+if [ "$updated" -eq 0 ]; then
+  mirror_sentence "the package indexes ${failed_indexes:-of the mirror} failed to download, so ${missing_i386:-the packages} could not be installed"
+elif [ -n "$missing_i386" ]; then
+  mirror_sentence "the i386 packages ${missing_i386} could not be installed beside the amd64 ones (the mirror's i386 index is behind its amd64 one)"
+fi
+exit "$status"

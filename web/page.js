@@ -24,9 +24,35 @@
   }
 
   function showVerdict(kind, title, lines) {
+    $('loader-names').hidden = true;
     const box = $('verdict');
     box.className = 'verdict ' + kind;
     box.replaceChildren(element('h3', '', title), ...lines.map((line) => element('p', '', line)));
+    box.hidden = false;
+  }
+
+  // "a", "a and b", "a, b and c".
+  function listed(words) {
+    return words.length < 2 ? words.join('') : words.slice(0, -1).join(', ') + ' and ' + words[words.length - 1];
+  }
+
+  // Which names the player's ASI loader can take: the DLLs the executable itself
+  // loads, of those that loaders are named after; the game may load more later.
+  function showLoaderNames(report) {
+    const box = $('loader-names');
+    if (report.loaderNames === undefined) return;
+    const files = report.loaderNames.map((name) => name + '.dll');
+    const later = 'The game may load other DLLs later, which this check cannot see.';
+    if (files.length === 1)
+      box.textContent = 'Your ASI loader: this executable loads ' + files[0] + ', so name your loader ' + files[0] +
+        ' and the game loads it when it starts. ' + later;
+    else if (files.length)
+      box.textContent = 'Your ASI loader: this executable loads ' + listed(files) + '; name your loader after one ' +
+        'of them and the game loads it when it starts. ' + later;
+    else
+      box.textContent = 'Your ASI loader: this executable loads none of the DLLs that ASI loaders are named ' +
+        'after. The game may still load one of them later, which this check cannot see; "What you need" in the ' +
+        'plug-in\'s readme says what to try.';
     box.hidden = false;
   }
 
@@ -62,6 +88,7 @@
         'It found the camera, the menu and HUD scaling and the four screen settings it needs.',
       ]);
     }
+    showLoaderNames(report);
   }
 
   function hex(value) {

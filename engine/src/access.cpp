@@ -4,6 +4,7 @@
 #include <string>
 
 #include "lkm/image.hpp"
+#include "lkm/messages.hpp"
 
 namespace lkm {
 
@@ -14,7 +15,7 @@ constexpr uint8_t jmpRel32 = 0xE9;
 } // namespace
 
 uint32_t Image::offset(uint32_t address) const {
-    require(address >= base && address - base < bytes.size(), "Engine pointer is outside the main module.");
+    require(address >= base && address - base < bytes.size(), message::pointerOutsideModule);
     return address - base;
 }
 
@@ -23,18 +24,21 @@ uint32_t Image::address(uint32_t offset) const {
 }
 
 std::string Image::stringAt(uint32_t offset) const {
-    require(offset < bytes.size(), "Invalid image string.");
+    require(offset < bytes.size(), message::invalidImageString);
     const std::size_t left = bytes.size() - offset;
     const std::size_t limit = left < maxString ? left : maxString;
-    const uint8_t* start = bytes.data() + offset;
-    for (std::size_t i = 0; i < limit; ++i)
-        if (start[i] == 0) return std::string(reinterpret_cast<const char*>(start), i);
-    throw std::runtime_error("Unterminated image string.");
+    std::string text;
+    for (std::size_t i = 0; i < limit; ++i) {
+        const uint8_t c = bytes[offset + i];
+        if (c == 0) return text;
+        text += char(c);
+    }
+    throw std::runtime_error(message::unterminatedImageString);
 }
 
 uint32_t Image::branch(uint32_t offset) const {
     require(offset < bytes.size() && (bytes[offset] == callRel32 || bytes[offset] == jmpRel32),
-            "Expected an x86 branch.");
+            message::expectedBranch);
     const uint32_t from = address(offset);
     // offset < length <= 2^32 - 1, so offset + 1 does not wrap.
     const uint32_t displacement = read<uint32_t>(bytes, offset + 1);

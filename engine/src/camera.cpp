@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "lkm/messages.hpp"
+#include "lkm/place_names.hpp"
 #include "recognition.hpp"
 
 namespace lkm::recognition {
@@ -34,10 +36,10 @@ void findCamera(const Image& image, Layout& layout, Handover& handover) {
             // a call or slot outside the image: not this match
         }
     }
-    handover.cameraSite = one(candidates, "main camera projection");
+    handover.cameraSite = one(candidates, placeName::mainCameraProjection);
     layout.aspectOperand = handover.cameraSite + signature::cameraProjection.aspect;
     layout.aspect = floatAt(image, layout.aspectOperand);
-    require(finite(layout.aspect) && layout.aspect > 0.0f, "Invalid camera aspect.");
+    require(finite(layout.aspect) && layout.aspect > 0.0f, message::invalidCameraAspect);
 }
 
 } // namespace lkm::recognition

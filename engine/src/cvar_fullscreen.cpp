@@ -8,12 +8,13 @@
 #include <vector>
 
 #include "lkm/cvar_class.hpp"
+#include "lkm/messages.hpp"
 #include "recognition.hpp"
 
 namespace lkm::recognition {
 
 void findFullscreenCvar(const Image& image, Layout& layout, const Handover& handover) {
-    const std::vector<uint8_t>& bytes = image.bytes;
+    const ImageBytes& bytes = image.bytes;
     constexpr signature::BoolCvarConstruction site = signature::boolCvarConstruction;
     std::vector<uint32_t> candidates;
     for (uint32_t m : handover.matches[site]) {
@@ -30,7 +31,7 @@ void findFullscreenCvar(const Image& image, Layout& layout, const Handover& hand
     const uint32_t fm = one(candidates, "fullscreen CVar constructor");
     layout.fullscreenCvar = read32(image, fm + site.object);
     require(image.writable(image.offset(layout.fullscreenCvar), cvar::objectLength),
-            "Fullscreen CVar is outside writable game data.");
+            message::fullscreenCvarOutsideData);
 
     const uint32_t b = image.offset(image.branch(fm + site.constructorCall)); // the boolean CVar constructor
     const std::vector<uint32_t>& setters = layout.setters;

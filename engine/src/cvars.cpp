@@ -7,6 +7,7 @@
 
 #include "lkm/cvar_class.hpp"
 #include "lkm/inspect.hpp"
+#include "lkm/messages.hpp"
 #include "lkm/signatures.hpp"
 #include "recognition.hpp"
 
@@ -57,16 +58,15 @@ void findIntegerCvars(const Image& image, Layout& layout, Handover& handover) {
     constexpr uint32_t object = signature::intCvarConstruction.object;
     const uint32_t constructor = image.branch(cx + call);
     require(constructor == image.branch(cy + call) && constructor == image.branch(cf + call),
-            "CVar constructors disagree.");
+            message::cvarConstructorsDisagree);
 
     layout.xresCvar = read32(image, cx + object);
     layout.yresCvar = read32(image, cy + object);
     layout.fovCvar = read32(image, cf + object);
     layout.defaultFocal = int32_t(read32(image, cf + signature::intCvarConstruction.defaultValue));
-    require(layout.defaultFocal >= 1 && layout.defaultFocal <= 9999, "Invalid default focal parameter.");
+    require(layout.defaultFocal >= 1 && layout.defaultFocal <= 9999, message::invalidDefaultFocal);
     for (uint32_t cvarObject : {layout.xresCvar, layout.yresCvar, layout.fovCvar})
-        require(image.writable(image.offset(cvarObject), cvar::objectLength),
-                "CVar object is outside writable game data.");
+        require(image.writable(image.offset(cvarObject), cvar::objectLength), message::cvarOutsideData);
 }
 
 } // namespace recognition

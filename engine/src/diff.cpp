@@ -39,23 +39,4 @@ std::vector<Run> differingRuns(const std::vector<uint8_t>& a, const std::vector<
     return runs;
 }
 
-std::vector<Run> differingRunsWithin(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b,
-                                     std::vector<Run> ranges) {
-    std::sort(ranges.begin(), ranges.end(), [](const Run& l, const Run& r) { return l.offset < r.offset; });
-    const std::size_t length = std::min(a.size(), b.size());
-    std::vector<Run> runs;
-    // Ranges that overlap or touch are compared as one, so that a run across
-    // them stays one run; past a merged range the vectors are equal.
-    for (std::size_t k = 0; k < ranges.size();) {
-        const uint64_t begin = ranges[k].offset;
-        uint64_t end = begin + ranges[k].length;
-        for (++k; k < ranges.size() && ranges[k].offset <= end; ++k)
-            end = std::max(end, uint64_t(ranges[k].offset) + ranges[k].length);
-        if (begin < length)
-            appendRuns(a.data(), b.data(), std::size_t(begin), std::size_t(std::min<uint64_t>(end, length)),
-                       runs);
-    }
-    return runs;
-}
-
 } // namespace lkm

@@ -2,22 +2,15 @@
 
 #include <cmath>
 
-#include "lkm/diff.hpp"
-#include "lkm/plan_writes.hpp"
-
 namespace lkm {
 
 bool cameraAspectShowsEarlierPatch(const Layout& layout) {
     return std::fabs(float(double(layout.aspect) - 4.0 / 3.0)) > 0.00001f;
 }
 
-EarlierPatch earlierPatchOf(const Image& image, const Layout& layout) {
-    // Normalisation writes nowhere but at the places of the restoring writes.
-    const WriteTarget target = wholeImage(image);
+EarlierPatch earlierPatchOf(const Layout& layout) {
     EarlierPatch earlier;
-    earlier.present =
-        !differingRunsWithin(image.bytes, layout.normalized, rangesOf(stockRestoringWrites(layout, target)))
-             .empty();
+    earlier.present = !layout.normalized.empty();
     earlier.cameraAspect = cameraAspectShowsEarlierPatch(layout);
     return earlier;
 }

@@ -9,7 +9,8 @@
 // build with SIMD takes the same vector path: its SSE2 intrinsics map one to
 // one onto wasm SIMD instructions. Several signatures are searched together,
 // a cache-sized chunk of code at a time, so that a pass over the code reads it
-// from memory only once.
+// from memory only once. The code is read where it lies; only a chunk that
+// reaches an unreadable page (which reads as zeros) is copied first.
 #if defined(__GNUC__) && (defined(__i386__) || defined(__x86_64__) || defined(__wasm_simd128__))
 #include <emmintrin.h>
 #define LKM_FIND_SSE2 1
@@ -24,6 +25,7 @@
 #include <vector>
 
 #include "lkm/image.hpp"
+#include "lkm/messages.hpp"
 
 namespace lkm {
 
@@ -95,7 +97,7 @@ std::vector<int> parse(std::string_view signature) {
         const std::string_view word = signature.substr(begin, at - begin);
         pattern.push_back(word == "??" ? wildcard : readHex(word));
     }
-    require(!pattern.empty(), "Empty signature.");
+    require(!pattern.empty(), message::emptySignature);
     return pattern;
 }
 
@@ -113,16 +115,17 @@ struct Anchors {
 
 // Every start position in [from, last] of `data` where the pattern matches, in
 // ascending order, looked for through the literal at `anchor`; the pattern's
-// bytes from `last` on lie inside `data`.
+// bytes from `last` on lie inside `data`. A position is reported as the image
+// offset `origin` plus its index in `data`.
 void scanWithMemchr(const std::vector<int>& pattern, const uint8_t* data, uint64_t from, uint64_t last,
-                    std::size_t anchor, std::vector<uint32_t>& found) {
+                    std::size_t anchor, std::vector<uint32_t>& found, uint64_t origin) {
     const uint8_t* cursor = data + from + anchor;
     const uint8_t* end = data + last + anchor + 1;
     while (cursor < end) {
         const void* hit = std::memchr(cursor, pattern[anchor], std::size_t(end - cursor));
         if (!hit) break;
         const uint8_t* start = static_cast<const uint8_t*>(hit) - anchor;
-        if (matches(pattern, start)) found.push_back(uint32_t(start - data));
+        if (matches(pattern, start)) found.push_back(uint32_t(origin + uint64_t(start - data)));
         cursor = static_cast<const uint8_t*>(hit) + 1;
     }
 }
@@ -149,10 +152,10 @@ LKM_SSE2 inline __m128i pairsAt(const uint8_t* at, Anchors a, __m128i first, __m
 }
 
 void verify(const std::vector<int>& pattern, const uint8_t* data, const uint8_t* at, unsigned mask,
-            std::vector<uint32_t>& found) {
+            std::vector<uint32_t>& found, uint64_t origin) {
     for (; mask != 0; mask &= mask - 1) {
         const uint8_t* start = at + __builtin_ctz(mask);
-        if (matches(pattern, start)) found.push_back(uint32_t(start - data));
+        if (matches(pattern, start)) found.push_back(uint32_t(origin + uint64_t(start - data)));
     }
 }
 
@@ -161,7 +164,7 @@ void verify(const std::vector<int>& pattern, const uint8_t* data, const uint8_t*
 // Pointers, not 64-bit positions, step through the code: on a 32-bit processor
 // that keeps the loop in registers.
 LKM_SSE2_ENTRY void scanWithSse2(const std::vector<int>& pattern, const uint8_t* data, uint64_t from,
-                                 uint64_t last, Anchors a, std::vector<uint32_t>& found) {
+                                 uint64_t last, Anchors a, std::vector<uint32_t>& found, uint64_t origin) {
     const __m128i first = _mm_set1_epi8(static_cast<char>(pattern[a.first]));
     const __m128i second = _mm_set1_epi8(static_cast<char>(pattern[a.second]));
     // A block of 16 starts at p loads up to p + 15 + max(a.first, a.second) <= last + n - 1,
@@ -172,17 +175,17 @@ LKM_SSE2_ENTRY void scanWithSse2(const std::vector<int>& pattern, const uint8_t*
         const __m128i m0 = pairsAt(at, a, first, second), m1 = pairsAt(at + 16, a, first, second);
         const __m128i m2 = pairsAt(at + 32, a, first, second), m3 = pairsAt(at + 48, a, first, second);
         if (_mm_movemask_epi8(_mm_or_si128(_mm_or_si128(m0, m1), _mm_or_si128(m2, m3))) != 0) {
-            verify(pattern, data, at, unsigned(_mm_movemask_epi8(m0)), found);
-            verify(pattern, data, at + 16, unsigned(_mm_movemask_epi8(m1)), found);
-            verify(pattern, data, at + 32, unsigned(_mm_movemask_epi8(m2)), found);
-            verify(pattern, data, at + 48, unsigned(_mm_movemask_epi8(m3)), found);
+            verify(pattern, data, at, unsigned(_mm_movemask_epi8(m0)), found, origin);
+            verify(pattern, data, at + 16, unsigned(_mm_movemask_epi8(m1)), found, origin);
+            verify(pattern, data, at + 32, unsigned(_mm_movemask_epi8(m2)), found, origin);
+            verify(pattern, data, at + 48, unsigned(_mm_movemask_epi8(m3)), found, origin);
         }
         at += 64;
     }
     for (; end - at >= 16; at += 16)
-        verify(pattern, data, at, unsigned(_mm_movemask_epi8(pairsAt(at, a, first, second))), found);
+        verify(pattern, data, at, unsigned(_mm_movemask_epi8(pairsAt(at, a, first, second))), found, origin);
     for (; at < end; ++at)
-        if (matches(pattern, at)) found.push_back(uint32_t(at - data));
+        if (matches(pattern, at)) found.push_back(uint32_t(origin + uint64_t(at - data)));
 }
 
 bool haveSse2() {
@@ -232,21 +235,22 @@ Search prepare(std::string_view signature) {
 }
 
 // Appends every start position in [from, last] of `data` where the search's
-// pattern matches, ascending; the pattern's bytes from `last` on lie inside `data`.
+// pattern matches, ascending, as image offsets (`origin` plus the index in
+// `data`); the pattern's bytes from `last` on lie inside `data`.
 void scan(const Search& search, const uint8_t* data, uint64_t from, uint64_t last, bool sse2,
-          std::vector<uint32_t>& found) {
+          std::vector<uint32_t>& found, uint64_t origin) {
     if (search.onlyWildcards) {
-        for (uint64_t p = from; p <= last; ++p) found.push_back(uint32_t(p));
+        for (uint64_t p = from; p <= last; ++p) found.push_back(uint32_t(origin + p));
         return;
     }
 #ifdef LKM_FIND_SSE2
     if (sse2) {
-        scanWithSse2(search.pattern, data, from, last, search.anchors, found);
+        scanWithSse2(search.pattern, data, from, last, search.anchors, found, origin);
         return;
     }
 #endif
     (void)sse2;
-    scanWithMemchr(search.pattern, data, from, last, search.anchors.first, found);
+    scanWithMemchr(search.pattern, data, from, last, search.anchors.first, found, origin);
 }
 
 // Start positions scanned for every search in turn, so that the bytes are read
@@ -255,31 +259,52 @@ constexpr uint64_t chunkLength = 16384;
 
 } // namespace
 
+bool Image::matchesAt(const std::string& signature, uint32_t offset, std::size_t from) const {
+    const std::vector<int> pattern = parse(signature);
+    if (offset > bytes.size() || bytes.size() - offset < pattern.size()) return false;
+    for (std::size_t i = from; i < pattern.size(); ++i)
+        if (pattern[i] >= 0 && pattern[i] != bytes[offset + i]) return false;
+    return true;
+}
+
 std::vector<uint32_t> Image::find(const std::string& signature) const {
     return std::move(findEach({signature}).front());
 }
 
 std::vector<std::vector<uint32_t>> Image::findEach(const std::vector<std::string>& signatures) const {
     std::vector<Search> searches;
-    for (const std::string& signature : signatures) searches.push_back(prepare(signature));
+    std::size_t longest = 0;
+    for (const std::string& signature : signatures) {
+        searches.push_back(prepare(signature));
+        longest = std::max(longest, searches.back().pattern.size());
+    }
 #ifdef LKM_FIND_SSE2
     const bool sse2 = haveSse2();
 #else
     const bool sse2 = false;
 #endif
     std::vector<std::vector<uint32_t>> found(searches.size());
+    std::vector<uint8_t> copied; // a chunk's bytes where they cannot be read in place
     for (const Section& s : sections) {
         if (!(s.characteristics & sectionExecute)) continue;
         if (uint64_t(s.rva) + s.size > bytes.size()) continue; // never for a validated image
         const uint64_t end = uint64_t(s.rva) + s.size;
         for (uint64_t chunk = s.rva; chunk < end; chunk += chunkLength) {
+            // Every byte a match starting in this chunk may reach.
+            const uint64_t windowLength = std::min<uint64_t>(end, chunk + chunkLength - 1 + longest) - chunk;
+            const uint8_t* window = bytes.direct(chunk, windowLength);
+            if (!window) {
+                copied.resize(std::size_t(windowLength));
+                bytes.copy(chunk, copied.size(), copied.data());
+                window = copied.data();
+            }
             for (std::size_t k = 0; k < searches.size(); ++k) {
                 const uint32_t n = uint32_t(searches[k].pattern.size());
                 if (searches[k].impossible || s.size < n) continue;
                 const uint64_t last = end - n; // last position a match may start at
                 if (chunk > last) continue;
-                scan(searches[k], bytes.data(), chunk, std::min(last, chunk + chunkLength - 1), sse2,
-                     found[k]);
+                scan(searches[k], window, 0, std::min(last, chunk + chunkLength - 1) - chunk, sse2, found[k],
+                     chunk);
             }
         }
     }

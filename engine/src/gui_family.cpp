@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "lkm/messages.hpp"
 #include "lkm/place_names.hpp"
 #include "lkm/stock_engine.hpp"
 #include "recognition.hpp"
@@ -77,11 +78,11 @@ void requireConsistentScales(const Image& image, const Layout& layout, uint32_t 
     const float vs = floatAt(image, layout.verticalScale);
     const float hr = floatAt(image, layout.horizontalReciprocal);
     const float vr = floatAt(image, currentReciprocal);
-    const char* const message = "Inconsistent GUI scales.";
-    require(finite(hs) && hs > 0.0f, message);
-    require(finite(vs) && vs > 0.0f, message);
-    require(near(double(hs) * hr - 1.0, 0.001), message);
-    require(near(double(vs) * vr - 1.0, 0.001), message);
+    const char* const inconsistent = message::inconsistentGuiScales;
+    require(finite(hs) && hs > 0.0f, inconsistent);
+    require(finite(vs) && vs > 0.0f, inconsistent);
+    require(near(double(hs) * hr - 1.0, 0.001), inconsistent);
+    require(near(double(vs) * vr - 1.0, 0.001), inconsistent);
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // values as the conversions and multiplies by the same GUI dimensions.
 #include <vector>
 
+#include "lkm/messages.hpp"
 #include "recognition.hpp"
 
 namespace lkm::recognition {
@@ -21,7 +22,7 @@ void findMouseMapping(const Image& image, Layout& layout, const Handover& handov
     const float vs = floatAt(image, layout.verticalScale);
     require(near(double(floatAt(image, layout.mouseHorizontalScale)) - hs, 0.01) &&
                 near(double(vs) - floatAt(image, layout.mouseVerticalScale), 0.01),
-            "Mouse and drawing dimensions disagree.");
+            message::mouseDimensionsDisagree);
 }
 
 } // namespace lkm::recognition

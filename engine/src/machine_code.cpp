@@ -1,5 +1,7 @@
 #include "lkm/machine_code.hpp"
 
+#include <algorithm>
+
 #include "lkm/bytes.hpp"
 
 namespace lkm {
@@ -35,6 +37,20 @@ std::vector<uint8_t> redirectionBytes(uint32_t setter, uint32_t hook) {
     code[0] = 0xE9; // +0: E9 rel32, jmp hook
     put(code, redirectionTargetOffset, relativeBranch(setter, hook));
     code[5] = 0x90; // +5: nop, no half instruction left behind
+    return code;
+}
+
+std::vector<uint8_t> chainedGatewayBytes(uint32_t other, uint32_t gateway, uint32_t setter) {
+    // +0: E9 rel32, jmp other; +5: 90, in place of the first instruction.
+    const std::vector<uint8_t> jump = redirectionBytes(gateway, other);
+    SetterEntry first;
+    std::copy(jump.begin(), jump.end(), first.begin());
+    return gatewayBytes(first, gateway, setter);
+}
+
+std::vector<uint8_t> chainedRedirectionBytes(uint32_t setter, uint32_t hook) {
+    std::vector<uint8_t> code = redirectionBytes(setter, hook);
+    code.resize(chainedRedirectionLength); // +0: E9 rel32, jmp hook
     return code;
 }
 

@@ -19,6 +19,9 @@ constexpr uint64_t sizeOfImageField = 0x38;     // from the optional header
 constexpr uint64_t sizeOfHeadersField = 0x3C;   // from the optional header
 constexpr uint64_t checkSumField = 0x40;        // from the optional header
 constexpr uint64_t importDirectoryField = 0x68; // data directory 1, from the optional header
+constexpr uint64_t directoryCountField = 0x5C;  // NumberOfRvaAndSizes, from the optional header
+constexpr uint64_t directoriesField = 0x60;     // the first data directory, from the optional header
+constexpr uint64_t directorySize = 8;
 constexpr uint64_t sectionNameLength = 8;
 
 } // namespace
@@ -88,10 +91,28 @@ std::optional<uint32_t> PeHeaders::importDirectory() const {
     return field<uint32_t>(fromPeHeader(optionalHeader + importDirectoryField));
 }
 
+std::optional<DataDirectory> PeHeaders::dataDirectory(uint32_t index) const {
+    const std::optional<uint32_t> count = field<uint32_t>(fromPeHeader(optionalHeader + directoryCountField));
+    const std::optional<uint16_t> optionalSize = optionalHeaderSize();
+    const uint64_t end = directoriesField + directorySize * (uint64_t(index) + 1);
+    if (!count || !optionalSize || index >= *count || end > *optionalSize) return std::nullopt;
+    const std::optional<uint64_t> entry = fromPeHeader(optionalHeader + end - directorySize);
+    const std::optional<uint32_t> rva = field<uint32_t>(entry);
+    const std::optional<uint32_t> size = field<uint32_t>(*entry + 4);
+    if (!rva || !size) return std::nullopt;
+    return DataDirectory{*rva, *size};
+}
+
 std::optional<uint64_t> PeHeaders::checkSumPosition() const {
     const std::optional<uint64_t> position = fromPeHeader(optionalHeader + checkSumField);
     if (!position || !holds(*position, 4)) return std::nullopt;
     return position;
+}
+
+std::optional<uint64_t> PeHeaders::sectionTableEnd() const {
+    const std::optional<uint16_t> count = sectionCount();
+    if (!sectionTable_ || !count) return std::nullopt;
+    return *sectionTable_ + uint64_t(pe::sectionEntrySize) * *count;
 }
 
 std::optional<SectionHeader> PeHeaders::section(uint32_t index) const {

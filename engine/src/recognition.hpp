@@ -15,32 +15,15 @@
 #include "lkm/cvar_class.hpp"
 #include "lkm/image.hpp"
 #include "lkm/layout.hpp"
+#include "lkm/messages.hpp"
+#include "lkm/signature_matches.hpp"
 #include "lkm/signatures.hpp"
 
 namespace lkm::recognition {
 
-// Every match of each engine signature (lkm/signatures.hpp), as Image::find gives them, found
-// in one pass over the code before step 1, and reached by the signature's record.
-class Matches {
-public:
-    Matches() : found_(signature::count) {}
-    explicit Matches(std::vector<std::vector<uint32_t>> found) : found_(std::move(found)) {}
-
-    template <class Signature>
-    const std::vector<uint32_t>& operator[](const Signature&) const {
-        constexpr std::size_t index = signature::indexOf(Signature{}.text);
-        static_assert(index < signature::count, "every signature is listed in signature::all");
-        return found_[index];
-    }
-
-private:
-    std::vector<std::vector<uint32_t>> found_; // in the order of signature::all
-};
-Matches findSignatures(const Image& image);
-
 // Values one step finds and a later step needs, which the layout does not keep.
 struct Handover {
-    Matches matches;                      // the signature matches every step starts from
+    SignatureMatches matches;             // the signature matches every step starts from
     uint32_t cameraSite = 0;              // offset of the camera projection call site (step 1 -> 7)
     uint32_t initializerBody = 0;         // offset of the root GUI initializer body (step 2 -> 3, 5)
     uint32_t currentReciprocal = 0;       // address the vertical forward conversion multiplies by (3 -> 5)
@@ -57,22 +40,22 @@ inline float floatAt(const Image& image, uint32_t offset) {
 }
 
 // True when at least `count` bytes remain at `offset` and they equal those at `expected`.
-inline bool bytesAre(const std::vector<uint8_t>& bytes, uint64_t offset, const uint8_t* expected,
-                     std::size_t count) {
+inline bool bytesAre(const ImageBytes& bytes, uint64_t offset, const uint8_t* expected, std::size_t count) {
     if (offset > bytes.size() || bytes.size() - offset < count) return false;
-    return std::equal(expected, expected + count, bytes.begin() + std::ptrdiff_t(offset));
+    for (std::size_t i = 0; i < count; ++i)
+        if (bytes[std::size_t(offset) + i] != expected[i]) return false;
+    return true;
 }
-inline bool bytesAre(const std::vector<uint8_t>& bytes, uint64_t offset,
-                     std::initializer_list<uint8_t> expected) {
+inline bool bytesAre(const ImageBytes& bytes, uint64_t offset, std::initializer_list<uint8_t> expected) {
     return bytesAre(bytes, offset, expected.begin(), expected.size());
 }
 template <std::size_t N>
-bool bytesAre(const std::vector<uint8_t>& bytes, uint64_t offset, const std::array<uint8_t, N>& expected) {
+bool bytesAre(const ImageBytes& bytes, uint64_t offset, const std::array<uint8_t, N>& expected) {
     return bytesAre(bytes, offset, expected.data(), N);
 }
 
 // True when `count` bytes remain at `offset` and all of them are `value`.
-inline bool runOf(const std::vector<uint8_t>& bytes, uint64_t offset, uint32_t count, uint8_t value) {
+inline bool runOf(const ImageBytes& bytes, uint64_t offset, uint32_t count, uint8_t value) {
     if (offset > bytes.size() || bytes.size() - offset < count) return false;
     for (uint32_t i = 0; i < count; ++i)
         if (bytes[size_t(offset) + i] != value) return false;
@@ -80,13 +63,13 @@ inline bool runOf(const std::vector<uint8_t>& bytes, uint64_t offset, uint32_t c
 }
 
 // True when the setter at `setter` reserves `frame` behind its prologue.
-inline bool isFrame(const std::vector<uint8_t>& bytes, uint32_t setter, const cvar::SetterFrame& frame) {
+inline bool isFrame(const ImageBytes& bytes, uint32_t setter, const cvar::SetterFrame& frame) {
     return bytesAre(bytes, uint64_t(setter) + cvar::frameOffset, frame.code.data(), frame.length);
 }
 
 // An offset plus a small distance; a sum past 32 bits is refused like a read past the image.
 inline uint32_t plus(uint32_t offset, uint32_t distance) {
-    require(offset <= std::numeric_limits<uint32_t>::max() - distance, "Invalid image range.");
+    require(offset <= std::numeric_limits<uint32_t>::max() - distance, message::invalidImageRange);
     return offset + distance;
 }
 
@@ -122,14 +105,15 @@ std::vector<uint32_t> setterCalls(const Image& image, uint32_t from, Accept&& ac
     return found;
 }
 
-void findCamera(const Image& image, Layout& layout, Handover& handover);               // step 1
-void findRootGui(const Image& image, Layout& layout, Handover& handover);              // step 2
-void findGuiFamily(const Image& image, Layout& layout, Handover& handover);            // step 3
-void findMouseMapping(const Image& image, Layout& layout, const Handover& handover);   // step 4
-void checkPatchSpaces(const Image& image, Layout& layout, const Handover& handover);   // step 5
-void normalize(const Image& image, Layout& layout);                                    // step 6
-void findIntegerCvars(const Image& image, Layout& layout, Handover& handover);         // step 7
-void findSetterFamily(const Image& image, Layout& layout, const Handover& handover);   // step 8
+void findCamera(const Image& image, Layout& layout, Handover& handover);             // step 1
+void findRootGui(const Image& image, Layout& layout, Handover& handover);            // step 2
+void findGuiFamily(const Image& image, Layout& layout, Handover& handover);          // step 3
+void findMouseMapping(const Image& image, Layout& layout, const Handover& handover); // step 4
+void checkPatchSpaces(const Image& image, Layout& layout, const Handover& handover); // step 5
+void normalize(const Image& image, Layout& layout);                                  // step 6
+void findIntegerCvars(const Image& image, Layout& layout, Handover& handover);       // step 7
+void findSetterFamily(const Image& image, Layout& layout, const Handover& handover,
+                      bool chainHooks);                                                // step 8
 void findFullscreenCvar(const Image& image, Layout& layout, const Handover& handover); // step 9
 
 } // namespace lkm::recognition

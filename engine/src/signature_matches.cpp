@@ -1,16 +1,15 @@
 // Before step 1: every engine signature searched in one pass over the code.
+#include "lkm/signature_matches.hpp"
+
 #include <string>
 #include <vector>
 
-#include "lkm/signatures.hpp"
-#include "recognition.hpp"
+namespace lkm {
 
-namespace lkm::recognition {
-
-Matches findSignatures(const Image& image) {
+SignatureMatches searchSignatures(const Image& image) {
     std::vector<std::string> texts;
     for (const signature::Listed& listed : signature::all) texts.push_back(listed.text);
-    return Matches(image.findEach(texts));
+    return SignatureMatches(image.findEach(texts));
 }
 
-} // namespace lkm::recognition
+} // namespace lkm

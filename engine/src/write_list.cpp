@@ -6,6 +6,7 @@
 
 #include "lkm/bytes.hpp"
 #include "lkm/image.hpp"
+#include "lkm/messages.hpp"
 #include "write_list_composer.hpp"
 
 namespace lkm {
@@ -45,7 +46,7 @@ uint32_t WriteTarget::address(uint32_t offset) const {
 }
 
 void WriteListComposer::requireRoom(uint32_t offset, uint32_t length) const {
-    require(detail::fits(target_.bytesLength, offset, length), "Invalid patch range.");
+    require(detail::fits(target_.bytesLength, offset, length), message::invalidPatchRange);
 }
 
 void WriteListComposer::add(const char* name, uint32_t offset, std::vector<uint8_t> bytes,
@@ -99,7 +100,7 @@ std::vector<Run> rangesOf(const std::vector<Write>& writes) {
 void applyWrites(std::vector<uint8_t>& bytes, const std::vector<Write>& writes) {
     for (const Write& write : writes) {
         require(detail::fits(bytes.size(), write.offset, uint32_t(write.bytes.size())),
-                "Invalid patch range.");
+                message::invalidPatchRange);
         std::copy(write.bytes.begin(), write.bytes.end(), bytes.data() + write.offset);
     }
 }

@@ -1,4 +1,4 @@
-# The large game's extra executable section: 32 MiB of code-like filler that
-# nothing calls and in which recognition must find nothing.
+# A large game's extra executable section: code-like filler that nothing calls
+# and in which recognition must find nothing.
 .section .filler,"xr"
 .incbin "code_filler.bin"

@@ -116,8 +116,7 @@ Target parseTarget(const std::string& text) {
     Target t;
     char tail = 0;
     if (std::sscanf(text.c_str(), "%dx%d%c", &t.width, &t.height, &tail) != 2 ||
-        t.width < lkm::minResolutionX || t.width > lkm::maxResolutionX || t.height < lkm::minResolutionY ||
-        t.height > lkm::maxResolutionY)
+        !lkm::supportedResolution(t.width, t.height))
         throw std::runtime_error(
             "The resolution must be WIDTHxHEIGHT within " + std::to_string(lkm::minResolutionX) + "x" +
             std::to_string(lkm::minResolutionY) + " to " + std::to_string(lkm::maxResolutionX) + "x" +

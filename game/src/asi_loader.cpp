@@ -83,6 +83,26 @@ void call(Entry entry, AsiModule& module, const AsiOptions& options) {
     if (options.cost) module.callMs.push_back(millisecondsBetween(start, clockTicks()));
 }
 
+// The times of the start-up's phases that the benchmark build of the plug-in
+// keeps: its export LkmStartupPhases gives the counter's frequency, the start
+// and the end of each phase, in counter ticks.
+std::vector<int64_t> startupPhases(HMODULE module) {
+    constexpr int phases = 7;
+    using Phases = const int64_t* (*)();
+    const auto read =
+        reinterpret_cast<Phases>(reinterpret_cast<void*>(GetProcAddress(module, "LkmStartupPhases")));
+    const int64_t* ticks = read ? read() : nullptr;
+    if (!ticks || ticks[0] <= 0) return {};
+    std::vector<int64_t> micros;
+    int64_t last = ticks[1];
+    for (int i = 0; i < phases; ++i) {
+        const int64_t end = ticks[2 + i];
+        micros.push_back(end == 0 ? -1 : (end - last) * 1000000 / ticks[0]);
+        if (end != 0) last = end;
+    }
+    return micros;
+}
+
 // The loader DLL ran the loader from its DllMain; its report is read back here.
 AsiReport reportFromLockLoader() {
     AsiReport report;
@@ -140,6 +160,8 @@ AsiReport loadAsiModules(const AsiOptions& options) {
         auto entry =
             reinterpret_cast<Entry>(reinterpret_cast<void*>(GetProcAddress(handle, "InitializeASI")));
         module.hasEntry = entry != nullptr;
+        module.hookCalls = reinterpret_cast<decltype(module.hookCalls)>(
+            reinterpret_cast<void*>(GetProcAddress(handle, "GetHookCalls")));
         if (entry) {
             // The sampler's thread comes first: its stack is then in both readings.
             std::optional<CommitSampler> sampler;
@@ -165,6 +187,7 @@ AsiReport loadAsiModules(const AsiOptions& options) {
             if (sampler) {
                 module.after = processMemory();
                 module.sampledPeakCommit = sampler->finish();
+                module.phaseUs = startupPhases(handle);
             }
         }
         report.modules.push_back(module);

@@ -22,10 +22,17 @@ struct AsiModule {
     bool loaded = false;
     bool hasEntry = false;   // exports InitializeASI
     unsigned long error = 0; // GetLastError of a failed load
+    // A rival mod's GetHookCalls export, read for the report after the engine
+    // ran: how many times the module's hook ran.
+    uint32_t (*hookCalls)() = nullptr;
     // Measured with --cost only: each InitializeASI call, and the process's memory
     // with the module loaded but not started, after its calls, and the committed
     // peak sampled meanwhile.
     std::vector<double> callMs;
+    // The plug-in's own times of its start-up's phases, in microseconds, when
+    // its benchmark build reports them (LkmStartupPhases); -1 for a phase that
+    // did not end.
+    std::vector<int64_t> phaseUs;
     ProcessMemory before, after;
     uint64_t sampledPeakCommit = 0;
 };

@@ -1,6 +1,8 @@
 #include "report.hpp"
 
+#include <algorithm>
 #include <cstdio>
+#include <utility>
 
 #include "../engine/vis_record.hpp"
 #include "engine_abi.hpp"
@@ -32,6 +34,7 @@ void writeAsi(JsonWriter& json, const AsiReport& asi) {
         json.key("loaded").value(module.loaded);
         json.key("initializeASI").value(module.hasEntry);
         json.key("error").value(int64_t(module.error));
+        if (module.hookCalls) json.key("hookCalls").value(int64_t(module.hookCalls()));
         if (asi.cost) {
             json.key("callUs").beginInlineArray();
             for (double ms : module.callMs) json.value(int64_t(ms * 1000.0 + 0.5));
@@ -39,6 +42,11 @@ void writeAsi(JsonWriter& json, const AsiReport& asi) {
             writeProcessMemory(json, "before", module.before);
             writeProcessMemory(json, "after", module.after);
             json.key("sampledPeakCommit").value(int64_t(module.sampledPeakCommit));
+            if (!module.phaseUs.empty()) {
+                json.key("phaseUs").beginInlineArray();
+                for (int64_t us : module.phaseUs) json.value(us);
+                json.endArray();
+            }
         }
         json.endObject();
     }
@@ -66,8 +74,10 @@ void writeMemory(JsonWriter& json, const MemoryChanges& memory) {
     json.endObject();
 }
 
+// Every setter call, then how many calls each setter got, by name in the order of its first call.
 void writeSetters(JsonWriter& json, const std::vector<SetterCall>& calls) {
     json.key("setters").beginArray();
+    std::vector<std::pair<std::string, int64_t>> counts;
     for (const SetterCall& call : calls) {
         json.beginInlineObject();
         json.key("cvar").value(call.cvar);
@@ -75,8 +85,15 @@ void writeSetters(JsonWriter& json, const std::vector<SetterCall>& calls) {
         json.key("argument").value(call.argument);
         json.key("result").value(call.result);
         json.endObject();
+        auto count = std::find_if(counts.begin(), counts.end(),
+                                  [&call](const auto& named) { return named.first == call.setter; });
+        if (count == counts.end()) count = counts.insert(counts.end(), {call.setter, 0});
+        ++count->second;
     }
     json.endArray();
+    json.key("setterCalls").beginInlineObject();
+    for (const auto& [setter, count] : counts) json.key(setter).value(count);
+    json.endObject();
 }
 
 void writeCvar(JsonWriter& json, const char* label, const CVar& cvar) {

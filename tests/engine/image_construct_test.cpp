@@ -147,7 +147,7 @@ TEST(ImageConstruct, KeepsBytesBaseAndSectionsInTableOrder) {
     pe.imports(0x400, {{"a.dll", {"f"}}});                             // past the four table entries
     const Bytes bytes = pe.build();
     const lkm::Image image(bytes, 0x10000000);
-    EXPECT_EQ(image.bytes, bytes);
+    EXPECT_EQ(image.bytes.all(), bytes);
     EXPECT_EQ(image.base, 0x10000000u);
     ASSERT_EQ(image.sections.size(), 4u);
     const lkm::Section expected[] = {{0x2000, 0x1000, lkm::test::dataSection},

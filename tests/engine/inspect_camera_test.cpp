@@ -120,9 +120,10 @@ TEST_P(InspectCameraAspect, AspectMustBeFiniteAndPositive) {
         EXPECT_EQ("Invalid camera aspect.", inspectFailure(engine.image()));
         return;
     }
-    const lkm::Layout layout = lkm::inspect(engine.image());
+    const lkm::Image image = engine.image();
+    const lkm::Layout layout = lkm::inspect(image);
     EXPECT_EQ(bitsOfFloat(GetParam().aspect), bitsOfFloat(layout.aspect));
-    EXPECT_EQ(stockAspectBits, lkm::read<uint32_t>(layout.normalized, layout.aspectOperand));
+    EXPECT_EQ(stockAspectBits, lkm::read<uint32_t>(normalizedBytes(image, layout), layout.aspectOperand));
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "engine_image.hpp"
+#include "lkm/byte_runs.hpp"
 #include "lkm/inspect.hpp"
 
 using namespace lkm::test;
@@ -124,4 +125,55 @@ TEST(InspectSetters, EverySetterStartsWithTheFlagTest) {
     EngineImage outside = stock; // a prologue with a wrong body outside the window does not matter
     outside.pe.bytes(stock.places.distantPrologue + 24, {0x57});
     EXPECT_EQ("", inspectFailure(outside.image()));
+}
+
+// Another mod's jump over a setter's first instruction: refused unless hooks
+// are chained, and then taken only in the form hooking libraries leave.
+TEST(InspectSetters, AHookedEntryIsASetterOnlyWhenHooksAreChained) {
+    const EngineImage stock = makeEngineImage();
+    const EnginePlaces& p = stock.places;
+    constexpr uint32_t elsewhere = 0x10002000; // another module's code
+    struct Case {
+        const char* name;
+        uint32_t setter;
+        uint32_t target;
+        uint8_t left; // the sixth byte
+        const char* chained;
+    };
+    const Case cases[] = {
+        {"nop left", p.setters[0], elsewhere, 0x90, ""},
+        {"int3 left", p.setters[2], elsewhere, 0xCC, ""},
+        {"zero left", p.setters[4], elsewhere, 0x00, ""},
+        {"the integer setter", p.integerSetter, elsewhere, 0x90, ""},
+        {"another byte left", p.setters[0], elsewhere, 0x55, incomplete},
+        {"a jump inside the image", p.setters[0], stock.address(p.spareCode), 0x90, incomplete},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EngineImage hooked = stock;
+        hooked.pe.branch(c.setter, 0xE9, c.target).bytes(c.setter + 5, {c.left});
+        const lkm::Image image = hooked.image();
+        EXPECT_NE(inspectFailure(image), "");
+        std::string failure;
+        lkm::Layout layout;
+        try {
+            layout = lkm::inspect(image, lkm::searchSignatures(image), {true});
+        } catch (const std::exception& e) {
+            failure = e.what();
+        }
+        EXPECT_EQ(failure, c.chained);
+        if (!failure.empty()) continue;
+        EXPECT_EQ(layout.setters, p.setters);
+        for (std::size_t k = 0; k < 5; ++k)
+            EXPECT_EQ(layout.setterJumps[k], p.setters[k] == c.setter ? c.target : 0u) << k;
+        const std::vector<uint8_t> bytes = hooked.bytes();
+        EXPECT_EQ(lkm::bytesIn(layout.original, c.setter, 6),
+                  std::vector<uint8_t>(bytes.begin() + c.setter, bytes.begin() + c.setter + 6))
+            << "the commit expects the other mod's jump there still";
+    }
+    // The stock image is the same with or without chained hooks.
+    const lkm::Image image = stock.image();
+    EXPECT_EQ(
+        layoutDifferences(lkm::inspect(image, lkm::searchSignatures(image), {true}), stock.expectedLayout()),
+        "");
 }

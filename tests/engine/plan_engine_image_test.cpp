@@ -11,11 +11,16 @@
 #include "lkm/diff.hpp"
 #include "lkm/inspect.hpp"
 #include "lkm/plan.hpp"
+#include "plan_expectations.hpp"
+#include "whole_image_plan.hpp"
 
 namespace {
 
 using lkm::test::EngineImage;
 using lkm::test::makeEngineImage;
+using lkm::test::patchedImage;
+using lkm::test::ScreenExpectation;
+using lkm::test::screenExpectations;
 
 uint32_t u32(const std::vector<uint8_t>& bytes, uint32_t offset) {
     return lkm::read<uint32_t>(bytes, offset);
@@ -38,23 +43,12 @@ uint32_t target(const EngineImage& engine, const std::vector<uint8_t>& bytes, ui
     return engine.address(offset) + 5 + u32(bytes, offset + 1);
 }
 
-struct Canvas {
-    int x, y;
-    uint32_t aspect, width, height, widthReciprocal, heightReciprocal, horizontalOffset, verticalOffset;
-};
-
-const std::vector<Canvas> canvases{
-    {1920, 1080, 0x3FE38E39, 0x44AAAAAB, 0x44400000, 0x3A400000, 0x3AAAAAAB, 0x432AAAAB, 0x00000000},
-    {1280, 1024, 0x3FA00000, 0x44800000, 0x444CCCCD, 0x3A800000, 0x3AA00000, 0x00000000, 0x41CCCCCD},
-    {1024, 768, 0x3FAAAAAB, 0x44800000, 0x44400000, 0x3A800000, 0x3AAAAAAB, 0x00000000, 0x00000000},
-    {16384, 16384, 0x3F800000, 0x44800000, 0x44800000, 0x3A800000, 0x3A800000, 0x00000000, 0x43000000},
-};
-
 TEST(PlanEngineImage, StretchedUiChangesOnlyTheCameraAspect) {
     const EngineImage engine = makeEngineImage();
     const lkm::Layout layout = engine.expectedLayout();
-    const std::vector<uint8_t> plan = lkm::build(engine.image(), layout, 1920, 1080, false);
-    std::vector<uint8_t> expected = layout.normalized;
+    const lkm::Image image = engine.image();
+    const std::vector<uint8_t> plan = patchedImage(image, lkm::build(image, layout, 1920, 1080, false));
+    std::vector<uint8_t> expected = engine.bytes();
     lkm::put(expected, layout.aspectOperand, 0x3FE38E39u);
     EXPECT_EQ(changed(plan, expected), std::set<uint32_t>{});
     EXPECT_EQ(u32(plan, layout.aspectOperand), 0x3FE38E39u);
@@ -65,7 +59,8 @@ TEST(PlanEngineImage, StretchedUiPutsTheStockGuiBackOverAnEarlierPatch) {
     const EngineImage patched = stock.earlierPatched();
     const lkm::Layout layout = patched.expectedLayout();
     const std::vector<uint8_t> snapshot = patched.bytes();
-    const std::vector<uint8_t> plan = lkm::build(patched.image(), layout, 1920, 1080, false);
+    const lkm::Image image = patched.image();
+    const std::vector<uint8_t> plan = patchedImage(image, lkm::build(image, layout, 1920, 1080, false));
 
     std::vector<uint8_t> expected = stock.bytes();
     lkm::put(expected, layout.aspectOperand, 0x3FE38E39u);
@@ -96,10 +91,11 @@ TEST(PlanEngineImage, ProportionalUiDecodesToTheCentredCanvas) {
     ASSERT_EQ(p.horizontalSpace, layout.horizontalForward + 17);
     ASSERT_EQ(p.verticalSpace, layout.verticalForward + 17);
     ASSERT_EQ(p.reciprocalSpace, layout.horizontalInverse + 17);
+    const lkm::Image image = engine.image();
 
-    for (const Canvas& c : canvases) {
+    for (const ScreenExpectation& c : screenExpectations) {
         SCOPED_TRACE(std::to_string(c.x) + "x" + std::to_string(c.y));
-        const std::vector<uint8_t> plan = lkm::build(engine.image(), layout, c.x, c.y, true);
+        const std::vector<uint8_t> plan = patchedImage(image, lkm::build(image, layout, c.x, c.y, true));
         std::set<uint32_t> written;
         const auto expect32 = [&](uint32_t offset, uint32_t value) {
             EXPECT_EQ(u32(plan, offset), value) << "at " << offset;
@@ -146,76 +142,44 @@ TEST(PlanEngineImage, ProportionalUiDecodesToTheCentredCanvas) {
         EXPECT_EQ(u32(plan, p.sharedReference), engine.address(p.verticalReciprocal));
 
         // Nothing else moved.
-        for (uint32_t offset : changed(plan, layout.normalized))
+        for (uint32_t offset : changed(plan, engine.bytes()))
             EXPECT_TRUE(written.count(offset)) << "unexpected change at " << offset;
     }
 }
 
-TEST(PlanEngineImage, EarlierPatchedAndStockImagesGetTheSamePlan) {
+TEST(PlanEngineImage, EarlierPatchedAndStockImagesArePatchedAlike) {
     const EngineImage stock = makeEngineImage();
     const EngineImage patched = stock.earlierPatched();
+    const lkm::Image stockImage = stock.image(), oldImage = patched.image();
     for (bool keep : {false, true})
-        for (const Canvas& c : canvases)
-            EXPECT_EQ(lkm::build(patched.image(), patched.expectedLayout(), c.x, c.y, keep),
-                      lkm::build(stock.image(), stock.expectedLayout(), c.x, c.y, keep))
+        for (const ScreenExpectation& c : screenExpectations)
+            EXPECT_EQ(
+                patchedImage(oldImage, lkm::build(oldImage, patched.expectedLayout(), c.x, c.y, keep)),
+                patchedImage(stockImage, lkm::build(stockImage, stock.expectedLayout(), c.x, c.y, keep)))
                 << c.x << "x" << c.y << " keep " << keep;
 }
 
-TEST(PlanEngineImage, RecognisedLayoutPlansLikeTheKnownOne) {
-    const EngineImage stock = makeEngineImage();
-    for (const EngineImage& engine : {stock, stock.earlierPatched()}) {
-        const lkm::Image image = engine.image();
-        const lkm::Layout recognised = lkm::inspect(image);
-        for (bool keep : {false, true})
-            EXPECT_EQ(lkm::build(image, recognised, 1920, 1080, keep),
-                      lkm::build(image, engine.expectedLayout(), 1920, 1080, keep))
-                << "earlier patch " << engine.earlierPatch << " keep " << keep;
-    }
-}
-
-// The plan written into the moved-in normalised bytes is the plan, and it is
-// those very bytes: no copy of the image is made.
-TEST(PlanEngineImage, PlanInTheMovedNormalisedBytesIsThePlan) {
-    const EngineImage stock = makeEngineImage();
-    for (const EngineImage& engine : {stock, stock.earlierPatched()}) {
-        const lkm::Image image = engine.image();
-        for (bool keep : {false, true}) {
-            lkm::Layout layout = lkm::inspect(image);
-            const std::vector<uint8_t> expected = lkm::build(image, layout, 2560, 1080, keep);
-            const uint8_t* normalizedBytes = layout.normalized.data();
-            const std::vector<uint8_t> plan =
-                lkm::build(image, layout, std::move(layout.normalized), 2560, 1080, keep);
-            EXPECT_EQ(plan, expected) << "earlier patch " << engine.earlierPatch << " keep " << keep;
-            EXPECT_EQ(plan.data(), normalizedBytes);
-        }
-    }
-}
-
-// Outside the plan ranges the plan equals the image: the runs found inside them
-// alone are every run of the whole image, over an earlier patch too.
-TEST(PlanEngineImage, PlanRangesHoldEveryRunOfThePlan) {
-    const auto pairs = [](const std::vector<lkm::Run>& runs) {
-        std::vector<std::pair<uint32_t, uint32_t>> out;
-        for (const lkm::Run& r : runs) out.emplace_back(r.offset, r.length);
-        return out;
-    };
-    std::size_t runs = 0;
+// The plan from the runs recognition kept is the plan of the whole image, run
+// for run: the same offsets, the same expected and replacement bytes.
+TEST(PlanEngineImage, PlanIsThePlanOfTheWholeImage) {
+    std::size_t patches = 0;
     const EngineImage stock = makeEngineImage();
     for (const EngineImage& engine : {stock, stock.earlierPatched()}) {
         const lkm::Image image = engine.image();
         const lkm::Layout layout = lkm::inspect(image);
+        EXPECT_EQ(lkm::test::layoutDifferences(layout, engine.expectedLayout()), "");
         for (bool keep : {false, true}) {
-            for (const Canvas& c : canvases) {
-                const std::vector<uint8_t> plan = lkm::build(image, layout, c.x, c.y, keep);
-                const std::vector<lkm::Run> ranges = lkm::planRanges(image, layout, c.x, c.y, keep);
-                const auto whole = pairs(lkm::differingRuns(image.bytes, plan));
-                runs += whole.size();
-                EXPECT_EQ(pairs(lkm::differingRunsWithin(image.bytes, plan, ranges)), whole)
+            for (const ScreenExpectation& c : screenExpectations) {
+                const std::vector<lkm::Patch> plan = lkm::build(image, layout, c.x, c.y, keep);
+                patches += plan.size();
+                EXPECT_EQ(lkm::test::planDifferences(
+                              plan, lkm::test::wholeImagePlan(image, layout, c.x, c.y, keep)),
+                          "")
                     << c.x << "x" << c.y << " keep " << keep << " earlier patch " << engine.earlierPatch;
             }
         }
     }
-    EXPECT_GT(runs, 100u);
+    EXPECT_GT(patches, 100u);
 }
 
 } // namespace

@@ -11,10 +11,13 @@
 
 #include "message_of.hpp"
 #include "pe_builder.hpp"
+#include "plan_expectations.hpp"
+#include "whole_image_plan.hpp"
 
 namespace {
 
 using lkm::test::hexBytes;
+using lkm::test::patchedImage;
 using lkm::test::PeBuilder;
 
 constexpr uint32_t base = 0x00400000;
@@ -69,7 +72,6 @@ PeBuilder stockEngine() {
 
 lkm::Layout layoutOf(const lkm::Image& image) {
     lkm::Layout layout;
-    layout.normalized = image.bytes;
     layout.aspectOperand = aspectPush + 1;
     layout.horizontalForward = horizontalForward;
     layout.verticalForward = verticalForward;
@@ -87,6 +89,7 @@ lkm::Layout layoutOf(const lkm::Image& image) {
     layout.rootInitializer = base + rootInitializer;
     layout.aspect = 4.0f / 3.0f;
     layout.verticalReferences = {verticalForward + 12, mulssReference + 4};
+    lkm::test::recordImageBytes(image, layout);
     return layout;
 }
 
@@ -109,40 +112,23 @@ std::string differences(const std::vector<uint8_t>& actual, const std::vector<ui
     return out;
 }
 
-struct Expectation {
-    int x, y;
-    uint32_t aspect, width, height, widthReciprocal, heightReciprocal, horizontalOffset, verticalOffset;
-};
-
-// float32 bit patterns, each worked out in double precision and rounded once.
-const std::vector<Expectation> resolutions{
-    {1920, 1080, 0x3FE38E39, 0x44AAAAAB, 0x44400000, 0x3A400000, 0x3AAAAAAB, 0x432AAAAB, 0x00000000},
-    {1280, 1024, 0x3FA00000, 0x44800000, 0x444CCCCD, 0x3A800000, 0x3AA00000, 0x00000000, 0x41CCCCCD},
-    {1024, 768, 0x3FAAAAAB, 0x44800000, 0x44400000, 0x3A800000, 0x3AAAAAAB, 0x00000000, 0x00000000},
-    {16384, 16384, 0x3F800000, 0x44800000, 0x44800000, 0x3A800000, 0x3A800000, 0x00000000, 0x43000000},
-    {320, 200, 0x3FCCCCCD, 0x4499999A, 0x44400000, 0x3A555555, 0x3AAAAAAB, 0x42CCCCCD, 0x00000000},
-    {1080, 1920, 0x3F100000, 0x44800000, 0x44E38E39, 0x3A800000, 0x3A100000, 0x00000000, 0x44038E39},
-    // Rounding vw to float before 1/vw or vw - 1024 would give 0x3A7FD286 and 0x3EB60800.
-    {1441, 1080, 0x3FAAC902, 0x448016C1, 0x44400000, 0x3A7FD285, 0x3AAAAAAB, 0x3EB60B61, 0x00000000},
-};
-
 TEST(Plan, WithoutProportionalUiOnlyTheCameraAspectChanges) {
     const lkm::Image image = stockEngine().image();
     const lkm::Layout layout = layoutOf(image);
-    for (const Expectation& e : resolutions) {
+    for (const lkm::test::ScreenExpectation& e : lkm::test::screenExpectations) {
         SCOPED_TRACE(std::to_string(e.x) + "x" + std::to_string(e.y));
-        std::vector<uint8_t> expected = layout.normalized;
+        std::vector<uint8_t> expected = image.bytes.all();
         write(expected, aspectPush + 1, le(e.aspect));
-        EXPECT_EQ(differences(lkm::build(image, layout, e.x, e.y, false), expected), "");
+        EXPECT_EQ(differences(patchedImage(image, lkm::build(image, layout, e.x, e.y, false)), expected), "");
     }
 }
 
 TEST(Plan, ProportionalUiWritesCanvasReciprocalsRedirectionsAndTrampolines) {
     const lkm::Image image = stockEngine().image();
     const lkm::Layout layout = layoutOf(image);
-    for (const Expectation& e : resolutions) {
+    for (const lkm::test::ScreenExpectation& e : lkm::test::screenExpectations) {
         SCOPED_TRACE(std::to_string(e.x) + "x" + std::to_string(e.y));
-        std::vector<uint8_t> expected = layout.normalized;
+        std::vector<uint8_t> expected = image.bytes.all();
         write(expected, aspectPush + 1, le(e.aspect));
         for (uint32_t place : {horizontalScale, mouseHorizontal, rootPushes + 6})
             write(expected, place, le(e.width));
@@ -157,7 +143,7 @@ TEST(Plan, ProportionalUiWritesCanvasReciprocalsRedirectionsAndTrampolines) {
         write(expected, horizontalForward + 17, "C7 44 24 04 " + le(e.horizontalOffset) + " E9 33 00 00 00");
         // 00401151: mov dword ptr [esp+8], offset; jmp 00401300h
         write(expected, verticalForward + 17, "C7 44 24 08 " + le(e.verticalOffset) + " E9 A2 01 00 00");
-        EXPECT_EQ(differences(lkm::build(image, layout, e.x, e.y, true), expected), "");
+        EXPECT_EQ(differences(patchedImage(image, lkm::build(image, layout, e.x, e.y, true)), expected), "");
     }
 }
 
@@ -168,12 +154,11 @@ TEST(Plan, StartsFromTheNormalizedBytesNotFromTheSnapshot) {
     const std::vector<uint8_t> stock = patched.build();
     patched.u32(aspectPush + 1, 0x3FE38E39).f32(horizontalScale, 1365.3334f).hex(rootCall, "E8 BC FE FF FF");
     const lkm::Image image = patched.image();
-    lkm::Layout layout = layoutOf(image);
-    layout.normalized = stock;
+    const lkm::Layout layout = layoutOf(image);
 
     std::vector<uint8_t> expected = stock;
     write(expected, aspectPush + 1, "00 00 A0 3F"); // 1.25
-    EXPECT_EQ(differences(lkm::build(image, layout, 1280, 1024, false), expected), "");
+    EXPECT_EQ(differences(patchedImage(image, lkm::build(image, layout, 1280, 1024, false)), expected), "");
 }
 
 TEST(Plan, ResolutionLimitsAreCheckedFirst) {
@@ -247,8 +232,7 @@ TEST(Plan, PatchSpacesOutsideTheImageAreInvalidEngineAddresses) {
         void (*change)(lkm::Layout&, uint32_t size);
     };
     const std::vector<Case> cases{
-        // A plan longer than the image: the writes fit, the game address does not exist.
-        {"reciprocal space beyond the image", [](lkm::Layout& l, uint32_t n) { l.horizontalInverse = n; }},
+        // A trampoline whose place is no game address: refused before its bytes are asked to fit.
         {"vertical trampoline beyond the image", [](lkm::Layout& l, uint32_t n) { l.verticalForward = n; }},
         {"horizontal trampoline beyond the image",
          [](lkm::Layout& l, uint32_t n) { l.horizontalForward = n; }},
@@ -263,7 +247,6 @@ TEST(Plan, PatchSpacesOutsideTheImageAreInvalidEngineAddresses) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         lkm::Layout layout = layoutOf(image);
-        layout.normalized.resize(size + 0x100, 0xCC);
         c.change(layout, size);
         EXPECT_EQ(lkm::test::messageOf([&] { lkm::build(image, layout, 1920, 1080, true); }),
                   "Invalid engine address.");
@@ -277,14 +260,15 @@ TEST(Plan, LaterWritesWinWhereTwoPlacesShareBytes) {
     const lkm::Image image = stockEngine().image();
     lkm::Layout layout = layoutOf(image);
     layout.verticalReferences.push_back(horizontalInverse + 17);
-    const std::vector<uint8_t> plan = lkm::build(image, layout, 1920, 1080, true);
+    const std::vector<uint8_t> plan = patchedImage(image, lkm::build(image, layout, 1920, 1080, true));
     EXPECT_EQ(
         std::vector<uint8_t>(plan.begin() + horizontalInverse + 17, plan.begin() + horizontalInverse + 21),
         hexBytes("91 11 40 00"));
     // A reciprocal on the horizontal scale's bytes: step 8 comes after step 6.
     layout = layoutOf(image);
     layout.horizontalReciprocal = horizontalScale;
-    const std::vector<uint8_t> reciprocalLast = lkm::build(image, layout, 1920, 1080, true);
+    const std::vector<uint8_t> reciprocalLast =
+        patchedImage(image, lkm::build(image, layout, 1920, 1080, true));
     EXPECT_EQ(std::vector<uint8_t>(reciprocalLast.begin() + horizontalScale,
                                    reciprocalLast.begin() + horizontalScale + 4),
               hexBytes("00 00 40 3A"));

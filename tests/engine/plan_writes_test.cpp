@@ -43,7 +43,7 @@ TEST(PlanWrites, ListsOfTheFixtureNeitherOverlapNorRepeatAName) {
 TEST(PlanWrites, RestoringAnEarlierPatchGivesTheStockBytes) {
     const lkm::test::EngineImage patched = lkm::test::makeEngineImage().earlierPatched();
     const lkm::Image image = patched.image();
-    std::vector<uint8_t> bytes = image.bytes;
+    std::vector<uint8_t> bytes = image.bytes.all();
     const lkm::WriteTarget target{image.base, bytes.size(), bytes.size()};
     lkm::applyWrites(bytes, lkm::stockRestoringWrites(patched.expectedLayout(), target));
     EXPECT_TRUE(bytes == patched.stock);
@@ -100,7 +100,7 @@ TEST(PlanWrites, AnEarlierPatchIsAnyRestoredPlaceAndTheNoticeOnlyTheCameraAspect
         {"4:3", stock.earlierPatched({4.0f / 3.0f, 1024.0f, 819.2f}), true, false}};
     for (const auto& [name, engine, present, cameraAspect] : cases) {
         const lkm::Image image = engine.image();
-        const lkm::EarlierPatch earlier = lkm::earlierPatchOf(image, lkm::inspect(image));
+        const lkm::EarlierPatch earlier = lkm::earlierPatchOf(lkm::inspect(image));
         EXPECT_EQ(earlier.present, present) << name;
         EXPECT_EQ(earlier.cameraAspect, cameraAspect) << name;
     }

@@ -20,7 +20,7 @@ namespace {
 
 // `head` followed by zeros up to `size`, counting the bytes read; or, given
 // `failure`, a source whose every read throws it.
-struct CountingSource : lkm::inspector::ByteSource {
+struct CountingSource : lkm::ByteSource {
     std::vector<uint8_t> head;
     uint64_t length;
     void (*failure)() = nullptr;
@@ -39,7 +39,7 @@ struct CountingSource : lkm::inspector::ByteSource {
     }
 };
 
-lkm::inspector::Outcome inspected(const lkm::inspector::ByteSource& source) {
+lkm::inspector::Outcome inspected(const lkm::ByteSource& source) {
     lkm::inspector::Options options;
     options.path = "G.exe";
     options.json = true;

@@ -1,7 +1,7 @@
 // Compares what the inspector says the plug-in changes with what it changed in
 // the running stand-in game: every read-only byte of the game's memory dump that
 // differs from the executable file must be one the inspector listed, and every
-// listed patch must be there.
+// listed patch must be there. The plan itself must be the whole-image plan.
 //
 //   game_patch_check GAME.exe DUMP WIDTH HEIGHT KEEP_UI
 #include <cstdio>
@@ -13,8 +13,11 @@
 #include "hex_text.hpp"
 #include "lkm/diff.hpp"
 #include "lkm/image.hpp"
-#include "mapped_file.hpp"
+#include "lkm/inspect.hpp"
+#include "lkm/mapped_file.hpp"
+#include "lkm/plan.hpp"
 #include "report.hpp"
+#include "whole_image_plan.hpp"
 
 namespace {
 
@@ -49,13 +52,22 @@ int main(int argc, char** argv) {
         fail("not supported: " + report.failure);
         return 1;
     }
-    const lkm::inspector::MappedFile mapped = lkm::inspector::mapFile(*lkm::inspector::openFile(argv[1]));
-    const std::vector<uint8_t> dump = lkm::inspector::readAll(*lkm::inspector::openFile(argv[2]));
+    const lkm::MappedFile mapped = lkm::mapFile(*lkm::inspector::openFile(argv[1]));
+    const std::vector<uint8_t> dump = lkm::readAll(*lkm::inspector::openFile(argv[2]));
     if (dump.size() != mapped.image.size()) {
         fail("the dump is not as long as the image");
         return 1;
     }
     const uint32_t base = mapped.base;
+    {
+        const lkm::Image file(mapped.image, base);
+        const lkm::Layout layout = lkm::inspect(file);
+        const std::string differences = lkm::test::planDifferences(
+            lkm::build(file, layout, options.resolution->first, options.resolution->second, options.keepUi),
+            lkm::test::wholeImagePlan(file, layout, options.resolution->first, options.resolution->second,
+                                      options.keepUi));
+        if (!differences.empty()) fail("the plan is not the whole-image plan: " + differences);
+    }
 
     // Every listed change is in the game's memory.
     std::vector<std::pair<uint32_t, uint32_t>> listed; // (offset, length)

@@ -16,10 +16,11 @@
 #include "files.hpp"
 #include "lkm/diff.hpp"
 #include "lkm/inspect.hpp"
+#include "lkm/mapped_file.hpp"
 #include "lkm/plan.hpp"
-#include "mapped_file.hpp"
 #include "pe_builder.hpp"
 #include "report.hpp"
+#include "whole_image_plan.hpp"
 
 namespace {
 
@@ -45,7 +46,7 @@ void put16(std::vector<uint8_t>& file, uint32_t offset, uint16_t value) {
 
 TEST(InspectorMapping, MapsTheFileBackToTheImage) {
     const std::vector<uint8_t> file = lkm::test::engineFile(stockEngine());
-    const lkm::inspector::MappedFile mapped = lkm::inspector::mapFile(file);
+    const lkm::MappedFile mapped = lkm::mapFile(file);
     EXPECT_EQ(mapped.base, stockEngine().config.base);
     // The file holds every section at its own address, so the mapping is the file itself.
     EXPECT_TRUE(mapped.image == file) << "the mapping moved or lost bytes";
@@ -53,8 +54,8 @@ TEST(InspectorMapping, MapsTheFileBackToTheImage) {
     EXPECT_TRUE(std::equal(mapped.image.begin() + 0x1000, mapped.image.end(), image.begin() + 0x1000));
     ASSERT_FALSE(mapped.sections.empty());
     EXPECT_EQ(mapped.sections[0].name, ".text");
-    EXPECT_EQ(lkm::inspector::sectionOf(mapped, stockEngine().places.aspectOperand), ".text");
-    EXPECT_EQ(lkm::inspector::fileRangeOf(mapped, stockEngine().places.aspectOperand, 1),
+    EXPECT_EQ(lkm::sectionOf(mapped, stockEngine().places.aspectOperand), ".text");
+    EXPECT_EQ(lkm::fileRangeOf(mapped, stockEngine().places.aspectOperand, 1),
               stockEngine().places.aspectOperand);
 }
 
@@ -62,7 +63,7 @@ TEST(InspectorMapping, RefusesMalformedFiles) {
     const std::vector<uint8_t> good = lkm::test::engineFile(stockEngine());
     const uint32_t pe = lkm::test::peHeader;
     const uint32_t text = lkm::test::sectionTable; // first section-table entry: .text at 0x1000
-    using Kind = lkm::inspector::FileError::Kind;
+    using Kind = lkm::FileError::Kind;
     struct Case {
         const char* name;
         std::vector<uint8_t> file;
@@ -100,9 +101,9 @@ TEST(InspectorMapping, RefusesMalformedFiles) {
     };
     for (const Case& c : cases) {
         try {
-            lkm::inspector::mapFile(c.file);
+            lkm::mapFile(c.file);
             ADD_FAILURE() << c.name << ": mapped";
-        } catch (const lkm::inspector::FileError& error) {
+        } catch (const lkm::FileError& error) {
             EXPECT_STREQ(error.what(), c.message) << c.name;
             EXPECT_EQ(error.kind, c.kind) << c.name;
         }
@@ -120,11 +121,11 @@ TEST(InspectorMapping, SectionTableBoundsCheckDoesNotReadTheEntryAsOneNumber) {
     file.resize(lkm::test::sectionTable + 2 * 40);
     file[lkm::test::sectionTable + 40 + 20] = 0x3C; // the second section's raw data starts at e_lfanew
 
-    const lkm::inspector::MappedFile mapped = lkm::inspector::mapFile(file);
+    const lkm::MappedFile mapped = lkm::mapFile(file);
     EXPECT_EQ(mapped.base, 0x10000000u);
     ASSERT_EQ(mapped.sections.size(), 2u);
-    const lkm::inspector::SectionName& text = mapped.sections[0];
-    const lkm::inspector::SectionName& data = mapped.sections[1];
+    const lkm::SectionName& text = mapped.sections[0];
+    const lkm::SectionName& data = mapped.sections[1];
     EXPECT_EQ(std::make_tuple(text.name, text.rva, text.size, text.rawOffset, text.rawCopied),
               std::make_tuple(std::string(".text"), 0x1000u, 0x800u, 0u, 0u));
     EXPECT_EQ(std::make_tuple(data.name, data.rva, data.size, data.rawOffset, data.rawCopied),
@@ -136,9 +137,9 @@ TEST(InspectorMapping, SectionTableBoundsCheckDoesNotReadTheEntryAsOneNumber) {
 
     file.pop_back();
     try {
-        lkm::inspector::mapFile(file);
+        lkm::mapFile(file);
         ADD_FAILURE() << "a section table one byte short mapped";
-    } catch (const lkm::inspector::FileError& error) {
+    } catch (const lkm::FileError& error) {
         EXPECT_STREQ(error.what(), "truncated file: the section table lies past the end of the file");
     }
 }
@@ -167,12 +168,12 @@ TEST(InspectorReport, PatchListIsThePlanAgainstTheImage) {
                 inspect(written("plan.exe", lkm::test::engineFile(*engine)), 1920, 1080, keepUi);
             ASSERT_TRUE(report.supported) << report.failure;
             const lkm::Image image = engine->image();
-            const std::vector<uint8_t> plan = lkm::build(image, lkm::inspect(image), 1920, 1080, keepUi);
-            const std::vector<lkm::Run> runs = lkm::differingRuns(image.bytes, plan);
-            ASSERT_EQ(report.patches.size(), runs.size());
-            for (std::size_t i = 0; i < runs.size(); ++i) {
-                EXPECT_EQ(report.patches[i].address, image.base + runs[i].offset);
-                EXPECT_EQ(report.patches[i].after.size(), runs[i].length * 3 - 1);
+            const std::vector<lkm::Patch> plan =
+                lkm::test::wholeImagePlan(image, lkm::inspect(image), 1920, 1080, keepUi);
+            ASSERT_EQ(report.patches.size(), plan.size());
+            for (std::size_t i = 0; i < plan.size(); ++i) {
+                EXPECT_EQ(report.patches[i].address, image.base + plan[i].offset);
+                EXPECT_EQ(report.patches[i].after.size(), plan[i].replacement.size() * 3 - 1);
                 EXPECT_NE(report.patches[i].what, "unrecognised bytes") << report.patches[i].address;
             }
             ASSERT_EQ(report.redirections.size(), 5u);
@@ -219,15 +220,23 @@ TEST(InspectorReport, FourThirdsEarlierPatchShowsTheStockCameraAspect) {
         std::string::npos);
 }
 
+// The loader names come with every verdict, an unrecognised executable's too.
 TEST(InspectorReport, RecognitionFailureIsTheVerdict) {
     lkm::test::EngineConfig config;
     config.setters.push_back({0xD00, 0x20}); // a sixth setter-shaped function
+    config.moreImports = {{"DINPUT8.dll", {"#1"}}, {"winmm", {"timeGetTime"}}};
     const lkm::inspector::Report report =
         inspect(written("refused.exe", lkm::test::engineFile(lkm::test::makeEngineImage(config))));
     EXPECT_FALSE(report.supported);
     EXPECT_EQ(report.failure, "Incomplete CVar setter family.");
-    EXPECT_EQ(lkm::inspector::renderText(report),
-              "File: " + report.file + "\nVerdict: not supported\nReason: Incomplete CVar setter family.\n");
+    EXPECT_EQ(
+        lkm::inspector::renderText(report),
+        "File: " + report.file +
+            "\nVerdict: not supported\nReason: Incomplete CVar setter family.\nASI loader names: winmm, "
+            "dinput8 (imported by the executable; the game may load more later, through LoadLibrary)\n");
+    EXPECT_NE(lkm::inspector::renderJson(report).find("\"failure\": \"Incomplete CVar setter family.\",\n  "
+                                                      "\"loaderNames\": [\"winmm\", \"dinput8\"]\n}"),
+              std::string::npos);
 }
 
 // Golden output: refresh with LKM_UPDATE_GOLDEN=1 after an intended change.
@@ -245,6 +254,10 @@ void expectGolden(const std::string& name, const std::string& actual) {
 }
 
 TEST(InspectorOutput, MatchesGoldenFiles) {
+    // The earlier-patched executable also imports two loader names.
+    lkm::test::EngineConfig config;
+    config.moreImports = {{"d3d9.dll", {"Direct3DCreate9"}}, {"DSOUND", {"#1"}}};
+    const EngineImage old = lkm::test::makeEngineImage(config).earlierPatched();
     struct Case {
         const char* golden;
         const EngineImage* engine;
@@ -254,8 +267,8 @@ TEST(InspectorOutput, MatchesGoldenFiles) {
     const Case cases[] = {
         {"stock-1920x1080.txt", &stockEngine(), true, false},
         {"stock-1920x1080.json", &stockEngine(), true, true},
-        {"old-1920x1080-keep-ui-0.txt", &patchedEngine(), false, false},
-        {"old-1920x1080-keep-ui-0.json", &patchedEngine(), false, true},
+        {"old-1920x1080-keep-ui-0.txt", &old, false, false},
+        {"old-1920x1080-keep-ui-0.json", &old, false, true},
     };
     for (const Case& c : cases) {
         lkm::inspector::Report report =

@@ -89,16 +89,19 @@ TEST(InspectorRestore, WritesNothingItShouldNot) {
     const std::string existing = written("restore-existing.exe", {'k', 'e', 'e', 'p'});
     const std::string output = fresh("restore-never.exe");
     const std::string exists = "already exists; lkm-inspect never replaces a file";
+    const std::string loaders =
+        "ASI loader names: none imported by the executable (the game may still load one later, through "
+        "LoadLibrary)\n";
     EXPECT_EQ(lkm::test::shown(lkm::inspector::runCommand({stock, "--restore-stock", output})),
               lkm::test::Shown(0,
-                               "File: " + stock +
-                                   "\nVerdict: supported\nEarlier patch: none (camera aspect "
-                                   "1.33333337, stock); nothing written\n",
+                               "File: " + stock + "\nVerdict: supported\n" + loaders +
+                                   "Earlier patch: none (camera aspect 1.33333337, stock); nothing written\n",
                                ""));
     EXPECT_EQ(lkm::test::shown(lkm::inspector::runCommand({refused, "--restore-stock", output})),
               lkm::test::Shown(1,
                                "File: " + refused +
-                                   "\nVerdict: not supported\nReason: Incomplete CVar setter family.\n",
+                                   "\nVerdict: not supported\nReason: Incomplete CVar setter family.\n" +
+                                   loaders,
                                ""));
     const std::pair<std::string, std::string> refusals[] = {
         {existing, exists},
@@ -118,11 +121,12 @@ TEST(InspectorRestore, WritesNothingItShouldNot) {
 
 TEST(InspectorRestore, RefusesARunOutsideTheRawData) {
     // .text at 0x1000 holds 0x200 bytes from file offset 0x400; the rest of its 0x1000 is zero-filled.
-    const lkm::inspector::MappedFile mapped{{}, 0x400000, {{".text", 0x1000, 0x1000, 0x400, 0x200}}};
-    const std::vector<uint8_t> file(0x600, 0xAA), stock(0x2000, 0x55);
+    const lkm::MappedFile mapped{{}, 0x400000, {{".text", 0x1000, 0x1000, 0x400, 0x200, 0x60000020}}};
+    const std::vector<uint8_t> file(0x600, 0xAA);
     const auto restore = [&](uint32_t offset) {
         lkm::inspector::Change run{0x400000 + offset, ".text", "", "", "camera aspect", std::nullopt};
         run.length = 4;
+        const std::vector<lkm::ByteRun> stock = {{offset, std::vector<uint8_t>(4, 0x55)}};
         return lkm::inspector::restoreStock(file, mapped, stock, 0x400000, {run}, "o").stockFile;
     };
     const std::vector<uint8_t> restored = restore(0x11FC); // the last 4 bytes of the raw data

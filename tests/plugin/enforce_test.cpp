@@ -29,29 +29,29 @@ uint32_t bits(float value) {
 // The globals the start-up leaves behind for a target resolution, stock camera aspect.
 void configure(int32_t width, int32_t height, int32_t windowed, int32_t baseFov, int32_t defaultFocal = 90,
                float aspect = 4.0f / 3.0f) {
-    lkm::plugin::resolutionX = width;
-    lkm::plugin::resolutionY = height;
-    lkm::plugin::windowed = windowed;
-    lkm::plugin::forcedBaseFov = baseFov;
-    lkm::plugin::layout.defaultFocal = defaultFocal;
-    lkm::plugin::focalFactor = double(aspect) / (double(width) / double(height));
+    lkm::plugin::enforced.resolutionX = width;
+    lkm::plugin::enforced.resolutionY = height;
+    lkm::plugin::enforced.windowed = windowed;
+    lkm::plugin::enforced.forcedBaseFov = baseFov;
+    lkm::plugin::enforced.defaultFocal = defaultFocal;
+    lkm::plugin::enforced.focalFactor = double(aspect) / (double(width) / double(height));
 }
 
 class EnforceGlobals : public ::testing::Test {
 protected:
     void SetUp() override {
-        lkm::plugin::layout = {};
-        lkm::plugin::layout.xresCvar = xres;
-        lkm::plugin::layout.yresCvar = yres;
-        lkm::plugin::layout.fullscreenCvar = fullscreen;
-        lkm::plugin::layout.fovCvar = fov;
+        lkm::plugin::enforced = {};
+        lkm::plugin::enforced.xresCvar = xres;
+        lkm::plugin::enforced.yresCvar = yres;
+        lkm::plugin::enforced.fullscreenCvar = fullscreen;
+        lkm::plugin::enforced.fovCvar = fov;
     }
     void TearDown() override {
         lkm::plugin::lastWrittenFov = lkm::plugin::noFovWritten;
         lkm::plugin::active = false;
-        lkm::plugin::layout = {};
+        lkm::plugin::enforced = {};
         configure(0, 1, 0, 0, 0);
-        lkm::plugin::focalFactor = 1.0;
+        lkm::plugin::enforced.focalFactor = 1.0;
     }
 };
 
@@ -69,7 +69,7 @@ TEST_F(EnforcedValue, ObjectsAreKnownByTheirAddress) {
 }
 
 TEST_F(EnforcedValue, AddressZeroIsNeverACvar) {
-    lkm::plugin::layout.fovCvar = 0; // not found, as in an empty layout
+    lkm::plugin::enforced.fovCvar = 0; // not found, as in an empty layout
     EXPECT_EQ(lkm::plugin::enforcedCvar(0), Cvar::none);
 }
 
@@ -128,13 +128,13 @@ TEST_F(EnforcedValue, DefaultFovIsScaledByTheCameraAspectFound) {
 
 TEST_F(EnforcedValue, FovBeyondTheFloatRangeBecomesInfinityThenTheDefault) {
     configure(1024, 768, 0, 0);
-    lkm::plugin::focalFactor = 2.0;
+    lkm::plugin::enforced.focalFactor = 2.0;
     const float value = lkm::plugin::enforcedValue(Cvar::fov, 3e38f);
     EXPECT_EQ(value, inf);
     EXPECT_EQ(lkm::plugin::truncateSaturating(value), intMax);
     // The next set of the same CVar reads the infinity back and falls back to the default.
     EXPECT_FLOAT_EQ(lkm::plugin::enforcedValue(Cvar::fov, value), 180.0f);
-    lkm::plugin::focalFactor = -2.0;
+    lkm::plugin::enforced.focalFactor = -2.0;
     EXPECT_EQ(lkm::plugin::enforcedValue(Cvar::fov, 3e38f), -inf);
 }
 
@@ -184,11 +184,11 @@ protected:
     void SetUp() override {
         if (!memory.bytes()) GTEST_SKIP() << "no low memory for CVar objects";
         std::memset(memory.bytes(), 0xAB, 5 * objectSize);
-        lkm::plugin::layout = {};
-        lkm::plugin::layout.xresCvar = memory.address(0 * objectSize);
-        lkm::plugin::layout.yresCvar = memory.address(1 * objectSize);
-        lkm::plugin::layout.fullscreenCvar = memory.address(2 * objectSize);
-        lkm::plugin::layout.fovCvar = memory.address(3 * objectSize);
+        lkm::plugin::enforced = {};
+        lkm::plugin::enforced.xresCvar = memory.address(0 * objectSize);
+        lkm::plugin::enforced.yresCvar = memory.address(1 * objectSize);
+        lkm::plugin::enforced.fullscreenCvar = memory.address(2 * objectSize);
+        lkm::plugin::enforced.fovCvar = memory.address(3 * objectSize);
         configure(1920, 1080, 1, 0);
         lkm::plugin::active = true;
     }
@@ -282,7 +282,7 @@ TEST_F(Enforce, FovReadBackNeedsTheExactBitsAndNoBaseFov) {
 
 TEST_F(Enforce, SaturatesTheIntegerOfAHugeFov) {
     configure(1024, 768, 0, 0);
-    lkm::plugin::focalFactor = 1.0;
+    lkm::plugin::enforced.focalFactor = 1.0;
     setFloat(3, 3e38f);
     lkm::plugin::enforce(object(3));
     EXPECT_EQ(bits(storedFloat(3)), bits(3e38f));
@@ -308,7 +308,7 @@ TEST_F(Enforce, PointerAbove4GiBIsNeverACvar) {
     alignas(8) static uint8_t high[112];
     const uintptr_t highAddress = reinterpret_cast<uintptr_t>(high);
     if (highAddress <= 0xFFFFFFFFu) GTEST_SKIP() << "static data below 4 GiB";
-    lkm::plugin::layout.xresCvar = static_cast<uint32_t>(highAddress);
+    lkm::plugin::enforced.xresCvar = static_cast<uint32_t>(highAddress);
     std::memset(high, 0xAB, sizeof high);
     lkm::plugin::enforce(high);
     EXPECT_EQ(high[20], 0xAB);

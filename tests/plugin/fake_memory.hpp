@@ -89,18 +89,47 @@ public:
         std::vector<uintptr_t> places{0};
         lkm::plugin::Suspension suspension = lkm::plugin::Suspension::held;
         bool refusesResume = false;
+        int born = 0; // listings that miss it: 1, the first (it starts after it), 2 the first two...
         int readings = 0, suspended = 0, opened = 0;
     };
     std::vector<Thread> threads;
     bool listFails = false;               // otherThreads fails after opening every thread
-    std::vector<std::string> threadCalls; // "list", "suspend 0", "ip 0", "resume 0", "yield", "close 0"
-    int callsWhileHeld = 0;               // protect or allocate calls while a thread was suspended
+    bool cannotRelist = false;            // readyToRelist answers false
+    bool relistFails = false;             // nextThread fails
+    std::vector<std::string> threadCalls; // "list", "id 0", "suspend 0", "ip 0", "next 0", "next end",
+                                          // "resume 0", "yield", "close 0"
+    int callsWhileHeld = 0; // protect, allocate, listing or preparing calls while a thread was suspended
+    int badHandles = 0;     // uses of a thread handle that is not open
+    int listings = 0;       // otherThreads calls and listings begun by nextThread
 
+    bool readyToRelist() override {
+        if (anyHeld()) ++callsWhileHeld;
+        return !cannotRelist;
+    }
     bool otherThreads(std::vector<void*>& handles) override {
+        if (anyHeld()) ++callsWhileHeld;
         threadCalls.push_back("list");
-        for (Thread& thread : threads) handles.push_back((++thread.opened, &thread));
+        ++listings;
+        for (Thread& thread : threads)
+            if (thread.born < listings) handles.push_back((++thread.opened, &thread));
         return !listFails;
     }
+    // Each answer is a handle of its own to open and close, as NtGetNextThread's.
+    lkm::plugin::NextThread nextThread(void* after, void** next) override {
+        if (relistFails) return lkm::plugin::NextThread::failed;
+        listings += after == nullptr ? 1 : 0;
+        std::size_t i = after == nullptr ? 0 : std::size_t(&open(after) - threads.data()) + 1;
+        while (i < threads.size() && threads[i].born >= listings) ++i;
+        if (i == threads.size()) {
+            threadCalls.push_back("next end");
+            return lkm::plugin::NextThread::none;
+        }
+        threadCalls.push_back("next " + std::to_string(i));
+        ++threads[i].opened;
+        *next = &threads[i];
+        return lkm::plugin::NextThread::found;
+    }
+    uint32_t threadId(void* handle) override { return uint32_t(&called("id ", handle) - threads.data()) + 1; }
     lkm::plugin::Suspension suspend(void* handle) override {
         Thread& thread = called("suspend ", handle);
         thread.suspended += thread.suspension == lkm::plugin::Suspension::held ? 1 : 0;
@@ -120,8 +149,13 @@ public:
     void yield() override { threadCalls.push_back("yield"); }
     void closeThread(void* handle) override { --called("close ", handle).opened; }
     Thread& called(const char* call, void* handle) {
-        Thread& thread = *static_cast<Thread*>(handle);
+        Thread& thread = open(handle);
         threadCalls.push_back(call + std::to_string(&thread - threads.data()));
+        return thread;
+    }
+    Thread& open(void* handle) {
+        Thread& thread = *static_cast<Thread*>(handle);
+        badHandles += thread.opened > 0 ? 0 : 1;
         return thread;
     }
 

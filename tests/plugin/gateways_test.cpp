@@ -55,7 +55,10 @@ public:
         return true;
     }
     // A process of one thread: the gateways never hold threads.
+    bool readyToRelist() override { return true; }
     bool otherThreads(std::vector<void*>&) override { return true; }
+    lkm::plugin::NextThread nextThread(void*, void**) override { return lkm::plugin::NextThread::none; }
+    uint32_t threadId(void*) override { return 0; }
     lkm::plugin::Suspension suspend(void*) override { return lkm::plugin::Suspension::gone; }
     bool instructionPointer(void*, uintptr_t*) override { return false; }
     bool resume(void*) override { return false; }
@@ -67,6 +70,18 @@ constexpr uint32_t base = 0x00400000;
 constexpr uint32_t imageSize = 0x3000;
 const std::vector<uint32_t> setterOffsets = {0x1010, 0x1100, 0x1230, 0x1400, 0x2FF0};
 const std::array<uint32_t, 5> hookAddresses = {0x10001000, 0x10001040, 0x10001080, 0x100010C0, 0x10001100};
+
+// The first six bytes of each setter of `image` that has six, as recognition records them.
+std::vector<lkm::ByteRun> originalOf(const std::vector<uint8_t>& image,
+                                     const std::vector<uint32_t>& setters) {
+    std::vector<lkm::ByteRun> original;
+    for (uint32_t s : setters)
+        if (s <= image.size() && image.size() - s >= 6)
+            original.push_back({s, std::vector<uint8_t>(image.begin() + s, image.begin() + s + 6)});
+    std::sort(original.begin(), original.end(),
+              [](const lkm::ByteRun& a, const lkm::ByteRun& b) { return a.offset < b.offset; });
+    return original;
+}
 
 class Gateways : public ::testing::Test {
 protected:
@@ -80,7 +95,8 @@ protected:
 
     // Runs the gateway preparation; returns the failure text, empty on success.
     std::string prepare() {
-        const lkm::plugin::GameModule game{snapshot, base, live.data()};
+        const std::vector<lkm::ByteRun> original = originalOf(snapshot, setters);
+        const lkm::plugin::GameModule game{original, base, live.data()};
         try {
             lkm::plugin::prepareGateways(memory, transaction, game, setters, hookAddresses, page);
         } catch (const std::runtime_error& error) {
@@ -153,7 +169,8 @@ TEST_F(Gateways, FailuresOfThePageServicesStopWithTheirMessage) {
         fake.*c.failure = true;
         lkm::plugin::Transaction pending{fake, [](const char*) {}};
         void* allocated = nullptr;
-        const lkm::plugin::GameModule game{snapshot, base, live.data()};
+        const std::vector<lkm::ByteRun> original = originalOf(snapshot, setters);
+        const lkm::plugin::GameModule game{original, base, live.data()};
         try {
             lkm::plugin::prepareGateways(fake, pending, game, setters, hookAddresses, allocated);
             ADD_FAILURE() << "no failure";
@@ -181,7 +198,8 @@ TEST_F(Gateways, SetterWithAnotherFirstInstructionIsRefusedBeforeItsRedirection)
         std::vector<uint8_t> image = snapshot;
         std::copy(entry.begin(), entry.end(), image.begin() + static_cast<std::ptrdiff_t>(setterOffsets[2]));
         void* allocated = nullptr;
-        const lkm::plugin::GameModule game{image, base, live.data()};
+        const std::vector<lkm::ByteRun> original = originalOf(image, setters);
+        const lkm::plugin::GameModule game{original, base, live.data()};
         try {
             lkm::plugin::prepareGateways(fake, pending, game, setters, hookAddresses, allocated);
             ADD_FAILURE() << "no failure";
@@ -197,7 +215,7 @@ TEST_F(Gateways, SetterWithAnotherFirstInstructionIsRefusedBeforeItsRedirection)
 }
 
 TEST_F(Gateways, SetterTooCloseToTheImageEndIsRefused) {
-    // Six bytes must lie inside the snapshot; offsets whose sum with 6 would wrap included.
+    // Six bytes must have been recorded; offsets whose sum with 6 would wrap included.
     for (uint32_t s : {imageSize - 5, imageSize - 1, imageSize, imageSize + 100, 0xFFFFFFFDu, 0xFFFFFFFFu}) {
         SCOPED_TRACE(s);
         setters[4] = s;

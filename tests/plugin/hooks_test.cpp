@@ -41,22 +41,22 @@ protected:
         lastCall = {};
         succeed = true;
         lkm::plugin::active = false;
-        lkm::plugin::layout = {};
+        lkm::plugin::enforced = {};
         if (memory.bytes()) {
-            lkm::plugin::layout.xresCvar = memory.address(0);
-            lkm::plugin::layout.fovCvar = memory.address(112);
+            lkm::plugin::enforced.xresCvar = memory.address(0);
+            lkm::plugin::enforced.fovCvar = memory.address(112);
         }
-        lkm::plugin::resolutionX = 1920;
-        lkm::plugin::resolutionY = 1080;
-        lkm::plugin::forcedBaseFov = 0;
-        lkm::plugin::layout.defaultFocal = 90;
-        lkm::plugin::focalFactor = double(4.0f / 3.0f) / (1920.0 / 1080.0);
+        lkm::plugin::enforced.resolutionX = 1920;
+        lkm::plugin::enforced.resolutionY = 1080;
+        lkm::plugin::enforced.forcedBaseFov = 0;
+        lkm::plugin::enforced.defaultFocal = 90;
+        lkm::plugin::enforced.focalFactor = double(4.0f / 3.0f) / (1920.0 / 1080.0);
     }
     void TearDown() override {
         lkm::plugin::originalSetters = {};
         lkm::plugin::active = false;
-        lkm::plugin::layout = {};
-        lkm::plugin::focalFactor = 1.0;
+        lkm::plugin::enforced = {};
+        lkm::plugin::enforced.focalFactor = 1.0;
     }
 
     float storedFloat(std::size_t offset) {

@@ -22,6 +22,7 @@
 #include "globals.hpp"
 #include "lkm/machine_code.hpp"
 #include "lkm/plan.hpp"
+#include "whole_image_plan.hpp"
 
 namespace {
 
@@ -70,7 +71,12 @@ public:
         return true;
     }
 
+    bool readyToRelist() override { return fake.readyToRelist(); }
     bool otherThreads(std::vector<void*>& threads) override { return fake.otherThreads(threads); }
+    lkm::plugin::NextThread nextThread(void* thread, void** next) override {
+        return fake.nextThread(thread, next);
+    }
+    uint32_t threadId(void* thread) override { return fake.threadId(thread); }
     lkm::plugin::Suspension suspend(void* thread) override { return fake.suspend(thread); }
     bool instructionPointer(void* thread, uintptr_t* address) override {
         return fake.instructionPointer(thread, address);
@@ -101,9 +107,9 @@ protected:
         const lkm::test::EngineImage engine = lkm::test::makeEngineImage();
         snapshotBytes = engine.bytes();
         layout = engine.expectedLayout();
-        plan = lkm::build(engine.image(), layout, 1920, 1080, true);
-        planRanges = lkm::planRanges(engine.image(), layout, 1920, 1080, true);
-        committedBytes = plan;
+        const lkm::Image image = engine.image();
+        plan = lkm::build(image, layout, 1920, 1080, true);
+        committedBytes = lkm::test::patchedImage(image, plan);
         for (std::size_t k = 0; k < layout.setters.size(); ++k) {
             const std::vector<uint8_t> jump =
                 lkm::redirectionBytes(base + layout.setters[k], hookAddresses[k]);
@@ -128,7 +134,7 @@ protected:
 
     // What goes wrong in a run; an empty function injects nothing.
     using ModuleFault =
-        std::function<void(std::vector<uint8_t>& snapshot, std::vector<uint8_t>& plan, uint8_t* live)>;
+        std::function<void(lkm::Layout& layout, std::vector<lkm::Patch>& plan, uint8_t* live)>;
     struct Faults {
         std::function<void(GatewayMemory&)> memory;
         ModuleFault module;
@@ -152,11 +158,10 @@ protected:
     // One start-up's memory steps from a fresh copy of the module, then what its
     // error path does with the gateway page.
     Outcome run(const Faults& faults) {
-        std::vector<uint8_t> snapshot = snapshotBytes;
-        std::vector<uint8_t> planned = plan;
-        std::memcpy(live, snapshot.data(), snapshot.size());
-        if (faults.module) faults.module(snapshot, planned, live);
-        const lkm::Image image(snapshot, base);
+        lkm::Layout recognised = layout;
+        std::vector<lkm::Patch> planned = plan;
+        std::memcpy(live, snapshotBytes.data(), snapshotBytes.size());
+        if (faults.module) faults.module(recognised, planned, live);
 
         memory.reset(); // before the fake it refers to
         fake = std::make_unique<lkm::plugin::test::FakeMemory>(live, page);
@@ -168,10 +173,10 @@ protected:
         lkm::plugin::originalSetters = {};
 
         Outcome out;
-        out.before.assign(live, live + snapshot.size());
+        out.before.assign(live, live + snapshotBytes.size());
         try {
-            lkm::plugin::patchGame(*memory, {image, live, planned, planRanges, layout.setters, hookAddresses},
-                                   pin, lkm::plugin::test::collectWarning, out.page, out.committed);
+            lkm::plugin::patchGame(*memory, {base, live, recognised, planned, hookAddresses}, pin,
+                                   lkm::plugin::test::collectWarning, out.page, out.committed);
         } catch (const std::runtime_error& error) {
             out.message = error.what();
         }
@@ -179,7 +184,7 @@ protected:
         // commit it must do nothing.
         lkm::plugin::releaseGatewayPage(*memory, out.page, out.committed);
 
-        out.after.assign(live, live + snapshot.size());
+        out.after.assign(live, live + snapshotBytes.size());
         out.released = memory->released;
         out.calls = fake->calls;
         out.changedPages = fake->changedPages();
@@ -195,8 +200,8 @@ protected:
     }
 
     static constexpr uint32_t base = 0x00400000;
-    std::vector<uint8_t> snapshotBytes, plan, committedBytes;
-    std::vector<lkm::Run> planRanges;
+    std::vector<uint8_t> snapshotBytes, committedBytes;
+    std::vector<lkm::Patch> plan;
     lkm::Layout layout;
     std::vector<Page> pages; // the live module, on page boundaries
     uint8_t* live = nullptr;
@@ -265,10 +270,11 @@ TEST_F(PatchGame, EveryFailureLeavesTheGameAsItWasAndReleasesThePageOnce) {
     const Case cases[] = {
         {"Cannot allocate CVar gateways.", memoryFault([](GatewayMemory& m) { m.failAllocate = true; }),
          false, false},
-        // Another tool's jump over a setter entry, seen by the snapshot.
+        // Another tool's jump over a setter entry, as recognition found it.
         {"Unsupported CVar hook instruction.",
-         moduleFault([&](std::vector<uint8_t>& snapshot, std::vector<uint8_t>& planned, uint8_t*) {
-             snapshot[setter] = planned[setter] = 0xE9;
+         moduleFault([&](lkm::Layout& recognised, std::vector<lkm::Patch>&, uint8_t*) {
+             for (lkm::ByteRun& run : recognised.original)
+                 if (setter >= run.offset && setter < run.end()) run.bytes[setter - run.offset] = 0xE9;
          }),
          true, false},
         {"Cannot protect CVar gateways.", memoryFault([](GatewayMemory& m) { m.fake.failingProtects = {1}; }),
@@ -277,11 +283,10 @@ TEST_F(PatchGame, EveryFailureLeavesTheGameAsItWasAndReleasesThePageOnce) {
          true, false},
         {"Cannot pin the plugin module.", pinFault(), true, true},
         // A byte of the camera aspect that the plan changes, changed in the live
-        // game after the snapshot.
+        // game after recognition.
         {"Game code changed during initialization; no patches applied.",
-         moduleFault([&](std::vector<uint8_t>&, std::vector<uint8_t>&, uint8_t* module) {
-             module[aspect + 1] ^= 0x01;
-         }),
+         moduleFault(
+             [&](lkm::Layout&, std::vector<lkm::Patch>&, uint8_t* module) { module[aspect + 1] ^= 0x01; }),
          true, true},
         // The first game page is made writable, the second is refused.
         {"Cannot make the game patch pages writable.",

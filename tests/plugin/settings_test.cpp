@@ -60,6 +60,12 @@ TEST(ReadSettings, FirstFailureInReadingOrderIsReported) {
          "Windowed must be 0 or 1."},
         {"BaseFOV before the resolution", {{L"ResX", L"1"}, {L"BaseFOV", L"-1"}}, "BaseFOV must be 0..9999."},
         {"BaseFOV 10000", {{L"BaseFOV", L"10000"}}, "BaseFOV must be 0..9999."},
+        {"BaseFOV before ChainHooks",
+         {{L"BaseFOV", L"-1"}, {L"ChainHooks", L"2"}},
+         "BaseFOV must be 0..9999."},
+        {"ChainHooks before the resolution",
+         {{L"ResX", L"1"}, {L"ChainHooks", L"-1"}},
+         "ChainHooks must be 0 or 1."},
         {"smallest resolution", {{L"ResX", L"320"}, {L"ResY", L"200"}}, "(none)"},
         {"largest resolution", {{L"ResX", L"16384"}, {L"ResY", L"16384"}}, "(none)"},
         {"width one below", {{L"ResX", L"319"}, {L"ResY", L"200"}}, badPair},
@@ -75,26 +81,30 @@ TEST(ReadSettings, FirstFailureInReadingOrderIsReported) {
 
 TEST(ReadSettings, EveryKeyIsReadInOrderWithItsDefault) {
     const Judged defaults = judge({});
-    EXPECT_EQ(defaults.keysRead, (std::vector<std::wstring>{L"Enabled", L"ResX", L"ResY",
-                                                            L"KeepUIAspectRatio", L"Windowed", L"BaseFOV"}));
+    EXPECT_EQ(defaults.keysRead,
+              (std::vector<std::wstring>{L"Enabled", L"ResX", L"ResY", L"KeepUIAspectRatio", L"Windowed",
+                                         L"BaseFOV", L"ChainHooks"}));
     EXPECT_TRUE(defaults.settings.enabled);
     EXPECT_TRUE(
         lkm::plugin::automaticResolution(defaults.settings.resolutionX, defaults.settings.resolutionY));
     EXPECT_EQ(defaults.settings.keepUiAspectRatio, 1);
     EXPECT_EQ(defaults.settings.windowed, 0);
     EXPECT_EQ(defaults.settings.baseFov, 0);
+    EXPECT_EQ(defaults.settings.chainHooks, 0);
 
     const Judged set = judge({{L"ResX", L"2560 "},
                               {L"ResY", L" 1080"},
                               {L"KeepUIAspectRatio", L"0"},
                               {L"Windowed", L"1"},
-                              {L"BaseFOV", L"+75"}});
+                              {L"BaseFOV", L"+75"},
+                              {L"ChainHooks", L"1"}});
     EXPECT_EQ(set.error, "(none)");
     EXPECT_EQ(set.settings.resolutionX, 2560);
     EXPECT_EQ(set.settings.resolutionY, 1080);
     EXPECT_EQ(set.settings.keepUiAspectRatio, 0);
     EXPECT_EQ(set.settings.windowed, 1);
     EXPECT_EQ(set.settings.baseFov, 75);
+    EXPECT_EQ(set.settings.chainHooks, 1);
 }
 
 // A disabled plug-in reads nothing after Enabled, so an invalid BaseFOV beside it is never reported.

@@ -17,8 +17,8 @@
 #include "fake_memory.hpp"
 #include "lkm/machine_code.hpp"
 #include "lkm/plan.hpp"
-#include "plan_patches.hpp"
 #include "transaction.hpp"
+#include "whole_image_plan.hpp"
 
 namespace {
 
@@ -37,11 +37,11 @@ protected:
         const lkm::test::EngineImage engine = lkm::test::makeEngineImage();
         const lkm::Image image = engine.image();
         const lkm::Layout layout = engine.expectedLayout();
-        snapshot = image.bytes;
+        snapshot = image.bytes.all();
         plan = lkm::build(image, layout, 1920, 1080, true);
         setters = layout.setters;
         // Every new byte: the plan, then the redirections over the setters' first instructions.
-        committedBytes = plan;
+        committedBytes = lkm::test::patchedImage(image, plan);
         for (std::size_t k = 0; k < setters.size(); ++k) {
             const std::vector<uint8_t> jump = redirection(k);
             std::copy(jump.begin(), jump.end(),
@@ -74,7 +74,9 @@ protected:
         Outcome out;
         {
             lkm::plugin::Transaction transaction(memory, lkm::plugin::test::collectWarning);
-            lkm::plugin::addPlanPatches(transaction, live, snapshot, plan, {{0, uint32_t(plan.size())}});
+            for (const lkm::Patch& p : plan)
+                transaction.add(live + p.offset, p.expected.data(), p.replacement.data(),
+                                unsigned(p.expected.size()));
             for (std::size_t k = 0; k < setters.size(); ++k) {
                 const std::vector<uint8_t> jump = redirection(k);
                 transaction.add(live + setters[k], snapshot.data() + setters[k], jump.data(),
@@ -112,7 +114,8 @@ protected:
                                                             : std::vector<std::string>{warning});
     }
 
-    std::vector<uint8_t> snapshot, plan, committedBytes;
+    std::vector<uint8_t> snapshot, committedBytes;
+    std::vector<lkm::Patch> plan;
     std::vector<uint32_t> setters;
     uint32_t pageSize = page; // what the fake reports
     std::vector<Page> pages;  // the live module, on page boundaries

@@ -1,6 +1,8 @@
 #include "engine_image.hpp"
 
+#include "lkm/byte_runs.hpp"
 #include "lkm/bytes.hpp"
+#include "lkm/diff.hpp"
 #include "lkm/inspect.hpp"
 #include "lkm/plan_writes.hpp"
 
@@ -560,8 +562,10 @@ EngineImage layEngine(const EngineConfig& config, const std::vector<uint8_t>* co
         .section(".rdata", p.rdata, 0x1000, rdataSection)
         .section(".data", p.data, 0x1000, dataSection, 0x400)
         .section(".idata", p.idata, 0x1000, dataSection);
-    pe.imports(p.idata, {{"LarkRender.dll", {config.perspectiveImport, viewportImport, "#12"}},
-                         {"KERNEL32.dll", {"Sleep", "GetTickCount"}}});
+    std::vector<ImportSpec> dlls = {{"LarkRender.dll", {config.perspectiveImport, viewportImport, "#12"}},
+                                    {"KERNEL32.dll", {"Sleep", "GetTickCount"}}};
+    dlls.insert(dlls.end(), config.moreImports.begin(), config.moreImports.end());
+    pe.imports(p.idata, dlls);
     p.perspectiveSlot = pe.slot("LarkRender.dll", config.perspectiveImport);
     p.otherSlot = pe.slot("LarkRender.dll", viewportImport);
     p.perspectiveThunk = p.codeEnd - 0x100;
@@ -640,7 +644,6 @@ EngineImage makeEngineImage(const EngineConfig& config, const std::vector<uint8_
 lkm::Layout EngineImage::expectedLayout() const {
     const EnginePlaces& p = places;
     lkm::Layout l;
-    l.normalized = earlierPatch ? stock : bytes();
     l.aspectOperand = p.aspectOperand;
     l.horizontalForward = p.horizontalForward;
     l.verticalForward = p.verticalForward;
@@ -666,6 +669,18 @@ lkm::Layout EngineImage::expectedLayout() const {
     l.aspect = earlierPatch ? patch.aspect : config.aspect;
     l.verticalReferences = p.verticalReferences;
     l.setters = p.setters;
+    l.setterJumps.assign(p.setters.size(), 0);
+    // The image's bytes where normalisation writes and at each setter's entry;
+    // what an earlier patch changed there differs from the stock bytes.
+    const std::vector<uint8_t> now = bytes();
+    const lkm::Image image(now, config.base);
+    std::vector<lkm::Run> ranges = lkm::rangesOf(lkm::stockRestoringWrites(l, lkm::wholeImage(image)));
+    for (uint32_t setter : p.setters) ranges.push_back({setter, 6});
+    l.original = lkm::copiedRanges(image.bytes, lkm::mergedRanges(ranges));
+    if (earlierPatch)
+        for (const lkm::Run& run : lkm::differingRuns(now, stock))
+            l.normalized.push_back(
+                {run.offset, {stock.begin() + run.offset, stock.begin() + run.offset + run.length}});
     return l;
 }
 
@@ -712,6 +727,17 @@ EngineImage EngineImage::earlierPatched(const EarlierPatch& earlier) const {
     return out;
 }
 
+namespace {
+
+bool sameRuns(const std::vector<lkm::ByteRun>& a, const std::vector<lkm::ByteRun>& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [](const lkm::ByteRun& x, const lkm::ByteRun& y) {
+                          return x.offset == y.offset && x.bytes == y.bytes;
+                      });
+}
+
+} // namespace
+
 std::string layoutDifferences(const lkm::Layout& a, const lkm::Layout& b) {
     std::string out;
     auto check = [&](bool same, const char* name) {
@@ -720,7 +746,8 @@ std::string layoutDifferences(const lkm::Layout& a, const lkm::Layout& b) {
         out += name;
     };
 #define LKM_CHECK(member) check(a.member == b.member, #member)
-    LKM_CHECK(normalized);
+    check(sameRuns(a.original, b.original), "original");
+    check(sameRuns(a.normalized, b.normalized), "normalized");
     LKM_CHECK(aspectOperand);
     LKM_CHECK(horizontalForward);
     LKM_CHECK(verticalForward);
@@ -745,9 +772,14 @@ std::string layoutDifferences(const lkm::Layout& a, const lkm::Layout& b) {
     LKM_CHECK(defaultFocal);
     LKM_CHECK(verticalReferences);
     LKM_CHECK(setters);
+    LKM_CHECK(setterJumps);
 #undef LKM_CHECK
     check(bitsOfFloat(a.aspect) == bitsOfFloat(b.aspect), "aspect");
     return out;
+}
+
+std::vector<uint8_t> normalizedBytes(const lkm::Image& image, const lkm::Layout& layout) {
+    return image.bytes.overlaid(layout.normalized).all();
 }
 
 std::string inspectFailure(const lkm::Image& image) {
@@ -760,13 +792,7 @@ std::string inspectFailure(const lkm::Image& image) {
 }
 
 std::vector<uint8_t> engineFile(const EngineImage& engine) {
-    std::vector<uint8_t> file = engine.bytes();
-    const uint32_t count = lkm::read<uint16_t>(file, peHeader + 6);
-    for (uint32_t i = 0; i < count; ++i) {
-        const uint32_t entry = sectionTable + 40 * i;
-        lkm::put<uint32_t>(file, entry + 20, lkm::read<uint32_t>(file, entry + 12));
-    }
-    return file;
+    return engine.pe.file();
 }
 
 } // namespace lkm::test

@@ -57,8 +57,9 @@ struct SetterSpec {
 struct EngineConfig {
     uint32_t base = 0x00400000;
     std::string perspectiveImport = "?PerspectiveToAngles@VisRenderer_cl@@QBEXMMAAM0@Z"; // in LarkRender.dll
-    uint32_t codeSize = 0x20000; // .text at 0x1000; a multiple of 0x1000
-    uint32_t seed = 0x5EED1234;  // of the filler code
+    uint32_t codeSize = 0x20000;         // .text at 0x1000; a multiple of 0x1000
+    uint32_t seed = 0x5EED1234;          // of the filler code
+    std::vector<ImportSpec> moreImports; // after LarkRender.dll and KERNEL32.dll
 
     // Cluster starts, as offsets from the start of .text.
     uint32_t cameraCluster = 0x1000;
@@ -207,6 +208,10 @@ std::vector<uint8_t> engineFile(const EngineImage& engine);
 
 // The names of the members in which two layouts differ, comma-separated; empty when they agree.
 std::string layoutDifferences(const lkm::Layout& actual, const lkm::Layout& expected);
+
+// The image with every recognised place back to stock, whole: the image with
+// the layout's normalised runs over it.
+std::vector<uint8_t> normalizedBytes(const lkm::Image& image, const lkm::Layout& layout);
 
 // The message with which lkm::inspect refuses the image, or "" when it succeeds.
 std::string inspectFailure(const lkm::Image& image);

@@ -69,6 +69,23 @@ uint32_t PeBuilder::slot(const std::string& dll, const std::string& function) co
     return slots_.at(dll + "!" + function);
 }
 
+PeBuilder& PeBuilder::directory(uint32_t index, uint32_t rva, uint32_t size) {
+    directories_[index] = {rva, size};
+    return *this;
+}
+
+PeBuilder& PeBuilder::relocations(uint32_t rva, const std::vector<RelocationBlock>& blocks) {
+    uint32_t at = rva;
+    for (const RelocationBlock& block : blocks) {
+        const uint32_t size = 8 + 2 * uint32_t(block.entries.size());
+        u32(at, block.page).u32(at + 4, size);
+        for (std::size_t i = 0; i < block.entries.size(); ++i)
+            u16(at + 8 + 2 * uint32_t(i), block.entries[i]);
+        at += size;
+    }
+    return directory(5, rva, at - rva);
+}
+
 PeBuilder& PeBuilder::bytes(uint32_t offset, const std::vector<uint8_t>& values) {
     if (uint64_t(offset) + values.size() > bytes_.size())
         throw std::out_of_range("PeBuilder write outside the image");
@@ -149,6 +166,17 @@ std::vector<uint8_t> PeBuilder::build() const {
         store(out, entry + 16, s.rawSize, 4);
         store(out, entry + 36, s.characteristics, 4);
     }
+    for (const auto& [index, range] : directories_) {
+        store(out, optionalHeader + 0x60 + 8 * index, range.first, 4);
+        store(out, optionalHeader + 0x64 + 8 * index, range.second, 4);
+    }
+    return out;
+}
+
+std::vector<uint8_t> PeBuilder::file() const {
+    std::vector<uint8_t> out = build();
+    for (std::size_t i = 0; i < sections_.size(); ++i)
+        store(out, sectionTable + 40 * uint32_t(i) + 20, sections_[i].rva, 4);
     return out;
 }
 

@@ -8,6 +8,7 @@
 #include <initializer_list>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "lkm/image.hpp"
@@ -26,6 +27,13 @@ inline constexpr uint32_t sizeOfImageField = peHeader + 0x50;
 inline constexpr uint32_t codeSection = 0x60000020;  // code, execute, read
 inline constexpr uint32_t dataSection = 0xC0000040;  // initialised data, read, write
 inline constexpr uint32_t rdataSection = 0x40000040; // initialised data, read
+
+// One base relocation block: its page RVA and its entries (type << 12 | offset).
+struct RelocationBlock {
+    uint32_t page;
+    std::vector<uint16_t> entries;
+};
+inline constexpr uint16_t highLow = 3 << 12; // IMAGE_REL_BASED_HIGHLOW, to be or'ed with an offset
 
 struct ImportSpec {
     std::string dll;
@@ -50,6 +58,11 @@ public:
     // Game address of the address table slot of dll!function (after imports()).
     uint32_t slot(const std::string& dll, const std::string& function) const;
 
+    // Data directory `index` (NumberOfRvaAndSizes is 16).
+    PeBuilder& directory(uint32_t index, uint32_t rva, uint32_t size);
+    // Writes the blocks at `rva`, one after the other, and points data directory 5 at them.
+    PeBuilder& relocations(uint32_t rva, const std::vector<RelocationBlock>& blocks);
+
     PeBuilder& bytes(uint32_t offset, const std::vector<uint8_t>& values);
     PeBuilder& bytes(uint32_t offset, std::initializer_list<uint8_t> values);
     // Writes "E8 ?? 00 ..." style text; "??" tokens leave the byte as it is.
@@ -68,6 +81,9 @@ public:
     // The finished image bytes: headers written over the first page.
     std::vector<uint8_t> build() const;
     lkm::Image image() const { return lkm::Image(build(), base_); }
+    // The image as an executable file: every section's PointerToRawData set to
+    // its address, so that mapping the file gives the image back.
+    std::vector<uint8_t> file() const;
 
 private:
     struct SectionEntry {
@@ -79,6 +95,7 @@ private:
     std::vector<SectionEntry> sections_;
     uint32_t importRva_ = 0;
     std::map<std::string, uint32_t> slots_;
+    std::map<uint32_t, std::pair<uint32_t, uint32_t>> directories_; // index -> rva, size
 };
 
 // Parses "AB ?? CD" into bytes; "??" becomes `wildcard`.

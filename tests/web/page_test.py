@@ -84,6 +84,26 @@ class PageTest(unittest.TestCase):
                 for page_options, command_words in options:
                     self.assertEqual(self.page.inspect_chosen(page_options), native(path, *command_words))
 
+    def test_page_names_the_loader_dlls_the_executable_imports(self):
+        # The stand-in game with its msvcrt.dll import renamed to a loader name, in capitals.
+        stock = STOCK.read_bytes()
+        self.assertEqual(stock.lower().count(b"msvcrt.dll\0"), 1)
+        start = stock.lower().index(b"msvcrt.dll\0")
+        renamed = self.scratch / "renamed" / "Larkmere.exe"
+        renamed.parent.mkdir(exist_ok=True)
+        renamed.write_bytes(stock[:start] + b"DSOUND.dll" + stock[start + 10:])
+        none = "this executable loads none of the DLLs that ASI loaders are named after."
+        for path, names, words in [(STOCK, [], none), (SIXTH, [], none),
+                                   (renamed, ["dsound"], "this executable loads dsound.dll, so name your loader "
+                                                         "dsound.dll and the game loads it when it starts.")]:
+            with self.subTest(path.parent.name + "/" + path.name):
+                self.assertEqual(native(path)["loaderNames"], names)
+                self.page.choose(str(path))
+                self.assertIn(words, self.page.element("loader-names").text)
+                self.assertEqual(self.page.inspect_chosen({}), native(path))
+        self.page.choose(str(self.refused[0]))
+        self.assertFalse(self.page.element("loader-names").is_displayed())
+
     def test_bytes_in_memory_are_read_like_the_file(self):
         # Longer bytes, then shorter ones: the buffer lent to the worker is used
         # again, and the caller's bytes stay whole.

@@ -1,5 +1,5 @@
-// Module capture against real process memory: the host's own main module, and
-// blocks laid out here with reserved, no-access and guard pages.
+// The game module read in place, against real process memory: the host's own
+// main module, and blocks laid out here with reserved, no-access and guard pages.
 #include "capture.hpp"
 
 #include <windows.h>
@@ -60,7 +60,14 @@ DWORD protectionAt(const void* address) {
     return region.Protect;
 }
 
-TEST(CopyMappedRegions, CopiesAccessibleRegionsAndLeavesTheRestZero) {
+// The bytes of [address, address + size) as the plug-in reads them in place.
+std::vector<uint8_t> readInPlace(uintptr_t address, uint32_t size) {
+    return lkm::ImageBytes::inPlace(reinterpret_cast<const uint8_t*>(address), size,
+                                    lkm::plugin::unreadableRegions(address, size))
+        .all();
+}
+
+TEST(UnreadableRegions, AccessibleRegionsReadAsTheyAreAndTheRestAsZeros) {
     Block block(8);
     block.commit(0, 2, PAGE_READWRITE);
     // page 2 stays reserved only
@@ -68,35 +75,40 @@ TEST(CopyMappedRegions, CopiesAccessibleRegionsAndLeavesTheRestZero) {
     block.commit(4, 1, PAGE_READWRITE | PAGE_GUARD);
     block.commit(5, 2, PAGE_READONLY);
     // page 7 stays reserved only
-    const bool copied[8] = {true, true, false, false, false, true, true, false};
+    const bool readable[8] = {true, true, false, false, false, true, true, false};
 
     for (const uint32_t size : {8 * pageSize, 6 * pageSize + 100, pageSize - 1}) {
         SCOPED_TRACE(size);
-        const std::vector<uint8_t> bytes = lkm::plugin::copyMappedRegions(block.address(), size);
+        const std::vector<uint8_t> bytes = readInPlace(block.address(), size);
         ASSERT_EQ(bytes.size(), size);
         std::size_t wrong = 0;
         for (uint32_t i = 0; i < size; ++i) {
-            const uint8_t expected = copied[i / pageSize] ? Block::pattern(i) : 0;
+            const uint8_t expected = readable[i / pageSize] ? Block::pattern(i) : 0;
             if (bytes[i] != expected) ++wrong;
         }
         EXPECT_EQ(wrong, 0u);
     }
-    // The guard page was never touched: it is still armed.
+    // Pages 2 to 4 are one unreadable range; the guard page was never touched: it is still armed.
+    const std::vector<lkm::Run> ranges = lkm::plugin::unreadableRegions(block.address(), 8 * pageSize);
+    ASSERT_EQ(ranges.size(), 2u);
+    EXPECT_EQ(ranges[0].offset, 2 * pageSize);
+    EXPECT_EQ(ranges[0].length, 3 * pageSize);
+    EXPECT_EQ(ranges[1].offset, 7 * pageSize);
     EXPECT_EQ(protectionAt(block.page(4)), DWORD(PAGE_READWRITE | PAGE_GUARD));
     EXPECT_EQ(protectionAt(block.page(3)), DWORD(PAGE_NOACCESS));
 }
 
-TEST(CopyMappedRegions, WalkStartingInsideARegionCopiesFromThere) {
+TEST(UnreadableRegions, WalkStartingInsideARegionReadsFromThere) {
     Block block(3);
     block.commit(0, 2, PAGE_READWRITE);
-    const std::vector<uint8_t> bytes = lkm::plugin::copyMappedRegions(block.address() + 100, 2 * pageSize);
+    const std::vector<uint8_t> bytes = readInPlace(block.address() + 100, 2 * pageSize);
     ASSERT_EQ(bytes.size(), 2 * pageSize);
     EXPECT_EQ(std::memcmp(bytes.data(), block.page(0) + 100, 2 * pageSize - 100), 0);
     EXPECT_EQ(bytes.back(), 0); // the last 100 bytes lie in the reserved page
 }
 
-TEST(CopyMappedRegions, AddressOutsideTheProcessCannotBeQueried) {
-    EXPECT_EQ(lkm::test::messageOf([] { lkm::plugin::copyMappedRegions(0xFFFF0000u, pageSize); }),
+TEST(UnreadableRegions, AddressOutsideTheProcessCannotBeQueried) {
+    EXPECT_EQ(lkm::test::messageOf([] { lkm::plugin::unreadableRegions(0xFFFF0000u, pageSize); }),
               "Cannot query the game image.");
 }
 
@@ -115,27 +127,25 @@ struct FakeModule {
     void put16(uint32_t offset, uint16_t value) { std::memcpy(block.page(0) + offset, &value, 2); }
     void put32(uint32_t offset, uint32_t value) { std::memcpy(block.page(0) + offset, &value, 4); }
     std::string capture() const {
-        return lkm::test::messageOf([&] { lkm::plugin::captureModule(block.address()); });
+        return lkm::test::messageOf([&] { lkm::plugin::liveModule(block.address()); });
     }
 };
 
-TEST(CaptureModule, CopiesSizeOfImageBytesWithTheBase) {
+TEST(LiveModule, SizeOfImageBytesWithTheBaseAndTheUnreadableRanges) {
     FakeModule module;
-    lkm::plugin::CapturedModule captured = lkm::plugin::captureModule(module.block.address());
-    EXPECT_EQ(captured.base, uint32_t(module.block.address()));
-    std::vector<uint8_t> bytes = std::move(captured.bytes);
-    ASSERT_EQ(bytes.size(), 2 * pageSize);
-    EXPECT_EQ(std::memcmp(bytes.data(), module.block.page(0), 2 * pageSize), 0);
+    const lkm::plugin::LiveModule live = lkm::plugin::liveModule(module.block.address());
+    EXPECT_EQ(live.base, uint32_t(module.block.address()));
+    EXPECT_EQ(live.size, 2 * pageSize);
+    EXPECT_TRUE(live.unreadable.empty());
 
     module.put32(0x80 + 0x50, 4 * pageSize); // the last two pages are only reserved
-    bytes = lkm::plugin::captureModule(module.block.address()).bytes;
-    ASSERT_EQ(bytes.size(), 4 * pageSize);
-    EXPECT_EQ(std::memcmp(bytes.data(), module.block.page(0), 2 * pageSize), 0);
-    EXPECT_EQ(std::vector<uint8_t>(bytes.begin() + 2 * pageSize, bytes.end()),
-              std::vector<uint8_t>(2 * pageSize, 0));
+    const lkm::plugin::LiveModule larger = lkm::plugin::liveModule(module.block.address());
+    ASSERT_EQ(larger.unreadable.size(), 1u);
+    EXPECT_EQ(larger.unreadable[0].offset, 2 * pageSize);
+    EXPECT_EQ(larger.unreadable[0].length, 2 * pageSize);
 }
 
-TEST(CaptureModule, TestsTheHeadersInLiveMemory) {
+TEST(LiveModule, TestsTheHeadersInLiveMemory) {
     struct Case {
         const char* name;
         uint32_t offset, value, width;
@@ -170,7 +180,7 @@ TEST(CaptureModule, TestsTheHeadersInLiveMemory) {
 
 // e_lfanew passes its range test yet points past the mapped headers: the
 // fields there must not be read from memory that is not there.
-TEST(CaptureModule, HeaderBeyondMappedMemoryIsRejectedWithoutACrash) {
+TEST(LiveModule, HeaderBeyondMappedMemoryIsRejectedWithoutACrash) {
     for (const uint32_t lfanew : {0xFFFFFu, 2 * pageSize - 0x53, 2 * pageSize, 3 * pageSize}) {
         SCOPED_TRACE(lfanew);
         FakeModule module(0x102); // reserved up to beyond module + 1 MiB
@@ -183,19 +193,20 @@ TEST(CaptureModule, HeaderBeyondMappedMemoryIsRejectedWithoutACrash) {
     EXPECT_EQ(lastFit.capture(), "(none)");
 }
 
-TEST(CaptureImage, MainModuleEqualsItsMemory) {
-    lkm::plugin::CapturedModule captured = lkm::plugin::captureImage();
-    std::vector<uint8_t>& bytes = captured.bytes;
+TEST(GameModule, MainModuleReadsAsItsMemory) {
+    const lkm::plugin::LiveModule live = lkm::plugin::gameModule();
     const auto* module = reinterpret_cast<const uint8_t*>(GetModuleHandleW(nullptr));
-    EXPECT_EQ(captured.base, uint32_t(reinterpret_cast<uintptr_t>(module)));
+    EXPECT_EQ(live.base, uint32_t(reinterpret_cast<uintptr_t>(module)));
 
     const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(module);
     const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(module + dos->e_lfanew);
-    ASSERT_EQ(bytes.size(), nt->OptionalHeader.SizeOfImage);
-    EXPECT_EQ(std::memcmp(bytes.data(), module, bytes.size()), 0);
+    ASSERT_EQ(live.size, nt->OptionalHeader.SizeOfImage);
+    EXPECT_TRUE(live.unreadable.empty());
 
-    // The snapshot is a valid image: its import map names what this program imports.
-    const lkm::Image image(std::move(bytes), captured.base);
+    // The image read in place is a valid image: its bytes are the module's, read
+    // where they lie, and its import map names what this program imports.
+    const lkm::Image image = lkm::plugin::imageOf(live);
+    EXPECT_EQ(image.bytes.direct(0, live.size), module);
     bool virtualQuery = false;
     for (const auto& entry : image.imports) virtualQuery |= entry.second == "KERNEL32.dll!VirtualQuery";
     EXPECT_TRUE(virtualQuery);

@@ -27,26 +27,26 @@ protected:
     void SetUp() override { reset(); }
     void TearDown() override {
         lkm::plugin::active = false;
-        lkm::plugin::layout = {};
-        lkm::plugin::focalFactor = 1.0;
+        lkm::plugin::enforced = {};
+        lkm::plugin::enforced.focalFactor = 1.0;
     }
     static void reset() {
         std::memset(cvars, 0xAB, sizeof cvars);
-        lkm::plugin::layout = {};
-        lkm::plugin::layout.xresCvar = uint32_t(reinterpret_cast<uintptr_t>(object(0)));
-        lkm::plugin::layout.yresCvar = uint32_t(reinterpret_cast<uintptr_t>(object(1)));
-        lkm::plugin::layout.fullscreenCvar = uint32_t(reinterpret_cast<uintptr_t>(object(2)));
-        lkm::plugin::layout.fovCvar = uint32_t(reinterpret_cast<uintptr_t>(object(3)));
-        lkm::plugin::layout.defaultFocal = 90;
+        lkm::plugin::enforced = {};
+        lkm::plugin::enforced.xresCvar = uint32_t(reinterpret_cast<uintptr_t>(object(0)));
+        lkm::plugin::enforced.yresCvar = uint32_t(reinterpret_cast<uintptr_t>(object(1)));
+        lkm::plugin::enforced.fullscreenCvar = uint32_t(reinterpret_cast<uintptr_t>(object(2)));
+        lkm::plugin::enforced.fovCvar = uint32_t(reinterpret_cast<uintptr_t>(object(3)));
+        lkm::plugin::enforced.defaultFocal = 90;
         configure(1920, 1080, 0, 0);
         lkm::plugin::active = true;
     }
     static void configure(int32_t width, int32_t height, int32_t windowed, int32_t baseFov) {
-        lkm::plugin::resolutionX = width;
-        lkm::plugin::resolutionY = height;
-        lkm::plugin::windowed = windowed;
-        lkm::plugin::forcedBaseFov = baseFov;
-        lkm::plugin::focalFactor = double(4.0f / 3.0f) / (double(width) / double(height));
+        lkm::plugin::enforced.resolutionX = width;
+        lkm::plugin::enforced.resolutionY = height;
+        lkm::plugin::enforced.windowed = windowed;
+        lkm::plugin::enforced.forcedBaseFov = baseFov;
+        lkm::plugin::enforced.focalFactor = double(4.0f / 3.0f) / (double(width) / double(height));
     }
     // What the engine's setter leaves: the value three times.
     static void engineStores(std::size_t index, float value) {

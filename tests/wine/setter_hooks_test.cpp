@@ -104,23 +104,23 @@ protected:
             std::memcpy(code + k * setterSpacing, fakeSetter, sizeof fakeSetter);
             setters.push_back(k * setterSpacing);
         }
-        snapshot.assign(code, code + 0x1000);
+        for (uint32_t s : setters) original.push_back({s, std::vector<uint8_t>(code + s, code + s + 6)});
 
         std::memset(cvars, 0, sizeof cvars);
-        lkm::plugin::layout = {};
-        lkm::plugin::layout.xresCvar = lkm::plugin::address32(object(0));
-        lkm::plugin::layout.fovCvar = lkm::plugin::address32(object(1));
-        lkm::plugin::layout.defaultFocal = 90;
-        lkm::plugin::resolutionX = 1920;
-        lkm::plugin::resolutionY = 1080;
-        lkm::plugin::forcedBaseFov = 0;
-        lkm::plugin::focalFactor = double(4.0f / 3.0f) / (1920.0 / 1080.0);
+        lkm::plugin::enforced = {};
+        lkm::plugin::enforced.xresCvar = lkm::plugin::address32(object(0));
+        lkm::plugin::enforced.fovCvar = lkm::plugin::address32(object(1));
+        lkm::plugin::enforced.defaultFocal = 90;
+        lkm::plugin::enforced.resolutionX = 1920;
+        lkm::plugin::enforced.resolutionY = 1080;
+        lkm::plugin::enforced.forcedBaseFov = 0;
+        lkm::plugin::enforced.focalFactor = double(4.0f / 3.0f) / (1920.0 / 1080.0);
         lkm::plugin::active = false;
     }
     void TearDown() override {
         lkm::plugin::active = false;
-        lkm::plugin::layout = {};
-        lkm::plugin::focalFactor = 1.0;
+        lkm::plugin::enforced = {};
+        lkm::plugin::enforced.focalFactor = 1.0;
         lkm::plugin::originalSetters = {};
         if (page) memory->release(page);
         if (code) memory->release(code);
@@ -129,7 +129,7 @@ protected:
     // Gateways and redirections as the start-up makes them, then the commit.
     void redirect() {
         lkm::plugin::Transaction transaction(*memory, [](const char*) {});
-        const lkm::plugin::GameModule game{snapshot, lkm::plugin::address32(code), code};
+        const lkm::plugin::GameModule game{original, lkm::plugin::address32(code), code};
         lkm::plugin::prepareGateways(*memory, transaction, game, setters, lkm::plugin::hookAddresses(), page);
         transaction.commit();
         ASSERT_TRUE(transaction.committed);
@@ -139,7 +139,7 @@ protected:
 
     lkm::plugin::MemoryServices* memory = nullptr;
     uint8_t* code = nullptr;
-    std::vector<uint8_t> snapshot;
+    std::vector<lkm::ByteRun> original; // each setter's first instruction, as recognition records it
     std::vector<uint32_t> setters;
     void* page = nullptr;
 };

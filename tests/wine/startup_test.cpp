@@ -24,11 +24,17 @@ std::string stopped(const std::string& message) {
     return "Initialization stopped: " + message;
 }
 
-// The last line of a start-up with a valid configuration inside this host: the
-// settings passed, the host's own main module was captured, and recognition
-// finds no engine in it. The stand-in game's tests cover the rest.
+// A start-up with a valid configuration inside this host: the settings passed,
+// the host's own main module was read, and recognition finds no engine in it;
+// the host's code is the same in memory as on disk, which the line before the
+// stop says. The stand-in game's tests cover the rest.
 const std::string validConfigurationEnd =
     stopped("Engine recognition failed: main camera projection has 0 matches.");
+const Lines validConfigurationRun = {
+    banner,
+    "The game's code in memory is the same as startup_host.exe on disk: this version of the game is one the "
+    "plug-in does not recognise, and no other mod changed it.",
+    validConfigurationEnd};
 
 const std::string badPair = stopped("Set both ResX and ResY, or set both to 0 for automatic resolution.");
 const std::string badInteger = stopped("Invalid integer in the MAIN section of the INI.");
@@ -70,9 +76,9 @@ std::string padded(unsigned length, const std::string& digits) {
 
 TEST(Startup, ReadsAndJudgesTheSettings) {
     const Case cases[] = {
-        {"no INI", std::nullopt, {banner, validConfigurationEnd}},
-        {"the shipped INI", shippedIni(), {banner, validConfigurationEnd}},
-        {"empty INI", std::string(), {banner, validConfigurationEnd}},
+        {"no INI", std::nullopt, validConfigurationRun},
+        {"the shipped INI", shippedIni(), validConfigurationRun},
+        {"empty INI", std::string(), validConfigurationRun},
         {"disabled, invalid BaseFOV not read", ini("Enabled=0\r\nBaseFOV=abc\r\n"), {banner, disabled}},
         {"Enabled 2", ini("Enabled=2\r\n"), {banner, stopped("Enabled must be 0 or 1.")}},
         {"Enabled invalid", ini("Enabled=yes\r\n"), {banner, badInteger}},
@@ -93,35 +99,32 @@ TEST(Startup, ReadsAndJudgesTheSettings) {
          {banner, stopped("BaseFOV must be 0..9999.")}},
         {"Windowed -1", ini("Windowed=-1\r\n"), {banner, stopped("Windowed must be 0 or 1.")}},
         {"BaseFOV -1", ini("BaseFOV=-1\r\n"), {banner, stopped("BaseFOV must be 0..9999.")}},
+        {"ChainHooks 2", ini("ChainHooks=2\r\n"), {banner, stopped("ChainHooks must be 0 or 1.")}},
         {"every option valid",
          ini("Enabled=1\r\nResX=1920\r\nResY=1080\r\nKeepUIAspectRatio=0\r\nWindowed=1\r\nBaseFOV=9999\r\n"),
-         {banner, validConfigurationEnd}},
-        {"blanks and tabs after", ini("ResX=1920 \t \r\nResY=1080\t\r\n"), {banner, validConfigurationEnd}},
-        {"blanks before", ini("ResX=   1920\r\nResY=\t1080\r\n"), {banner, validConfigurationEnd}},
-        {"plus sign", ini("ResX=1920\r\nResY=1080\r\nBaseFOV=+75\r\n"), {banner, validConfigurationEnd}},
+         validConfigurationRun},
+        {"blanks and tabs after", ini("ResX=1920 \t \r\nResY=1080\t\r\n"), validConfigurationRun},
+        {"blanks before", ini("ResX=   1920\r\nResY=\t1080\r\n"), validConfigurationRun},
+        {"plus sign", ini("ResX=1920\r\nResY=1080\r\nBaseFOV=+75\r\n"), validConfigurationRun},
         {"1920px", ini("ResX=1920px\r\nResY=1080\r\n"), {banner, badInteger}},
         {"0x780", ini("ResX=0x780\r\nResY=1080\r\n"), {banner, badInteger}},
         {"19.20", ini("ResX=19.20\r\nResY=1080\r\n"), {banner, badInteger}},
         {"empty value", ini("BaseFOV=\r\n"), {banner, badInteger}},
         {"quoted blanks", ini("BaseFOV=\"   \"\r\n"), {banner, badInteger}},
         {"eleven nines", ini("ResX=99999999999\r\nResY=1080\r\n"), {banner, badInteger}},
-        {"126 characters",
-         ini("ResX=" + padded(126, "1920") + "\r\nResY=1080\r\n"),
-         {banner, validConfigurationEnd}},
+        {"126 characters", ini("ResX=" + padded(126, "1920") + "\r\nResY=1080\r\n"), validConfigurationRun},
         {"127 characters", ini("ResX=" + padded(127, "1920") + "\r\nResY=1080\r\n"), {banner, tooLong}},
         {"300 characters", ini("BaseFOV=" + padded(300, "75") + "\r\n"), {banner, tooLong}},
-        {"<missing> is absent",
-         ini("Enabled=<missing>\r\nResX=1920\r\nResY=1080\r\nBaseFOV=<missing>\r\n"),
-         {banner, validConfigurationEnd}},
-        {"smallest resolution", ini("ResX=320\r\nResY=200\r\n"), {banner, validConfigurationEnd}},
-        {"largest resolution", ini("ResX=16384\r\nResY=16384\r\n"), {banner, validConfigurationEnd}},
+        {"<missing> is absent", ini("Enabled=<missing>\r\nResX=1920\r\nResY=1080\r\nBaseFOV=<missing>\r\n"),
+         validConfigurationRun},
+        {"smallest resolution", ini("ResX=320\r\nResY=200\r\n"), validConfigurationRun},
+        {"largest resolution", ini("ResX=16384\r\nResY=16384\r\n"), validConfigurationRun},
         {"width one below", ini("ResX=319\r\nResY=200\r\n"), {banner, badPair}},
         {"height one below", ini("ResX=320\r\nResY=199\r\n"), {banner, badPair}},
         {"width one past", ini("ResX=16385\r\nResY=16384\r\n"), {banner, badPair}},
         {"height one past", ini("ResX=16384\r\nResY=16385\r\n"), {banner, badPair}},
-        {"other sections ignored",
-         "[OTHER]\r\nEnabled=0\r\n[MAIN]\r\nResX=1920\r\nResY=1080\r\n",
-         {banner, validConfigurationEnd}},
+        {"other sections ignored", "[OTHER]\r\nEnabled=0\r\n[MAIN]\r\nResX=1920\r\nResY=1080\r\n",
+         validConfigurationRun},
     };
     std::vector<HostSetup> setups;
     for (const Case& c : cases) setups.push_back(withIni(c.ini));
@@ -152,9 +155,9 @@ TEST(Startup, RunsOnceAndKeepsTheLogOfTheFirstRun) {
     }
     {
         SCOPED_TRACE("two threads at once: neither returns before the start-up has ended");
-        expectRun(outcomes[1], {banner, validConfigurationEnd});
-        EXPECT_EQ(outcomes[1].found.at("thread-0-lines-at-return"), "2");
-        EXPECT_EQ(outcomes[1].found.at("thread-1-lines-at-return"), "2");
+        expectRun(outcomes[1], validConfigurationRun);
+        EXPECT_EQ(outcomes[1].found.at("thread-0-lines-at-return"), "3");
+        EXPECT_EQ(outcomes[1].found.at("thread-1-lines-at-return"), "3");
     }
     {
         SCOPED_TRACE("loaded but never started");
@@ -178,7 +181,7 @@ TEST(Startup, WithoutALogEveryLineStillReachesTheDebugger) {
     failing.logBlocked = true;
     const std::vector<HostOutcome> outcomes = lkm::plugin::test::runHosts({valid, disabledRun, failing});
     const Lines expected[] = {
-        {banner, validConfigurationEnd}, {banner, disabled}, {banner, stopped("Windowed must be 0 or 1.")}};
+        validConfigurationRun, {banner, disabled}, {banner, stopped("Windowed must be 0 or 1.")}};
     for (std::size_t i = 0; i < outcomes.size(); ++i) {
         SCOPED_TRACE(i);
         EXPECT_EQ(outcomes[i].exitCode, 0);
@@ -217,7 +220,7 @@ TEST(Startup, UnreadableIniStopsTheStartUp) {
     }
     {
         SCOPED_TRACE("nothing on a long path");
-        expectRun(outcomes[1], {banner, validConfigurationEnd});
+        expectRun(outcomes[1], validConfigurationRun);
     }
 }
 
@@ -237,7 +240,7 @@ TEST(Display, AutomaticResolutionIsTheModeOfTheDisplay) {
     const std::vector<HostOutcome> outcomes = lkm::plugin::test::runHosts({automatic, zeros});
     for (const HostOutcome& outcome : outcomes) {
         EXPECT_EQ(outcome.found.count("display") ? outcome.found.at("display") : "", mode);
-        expectRun(outcome, {banner, inRange ? validConfigurationEnd : badPair});
+        expectRun(outcome, inRange ? validConfigurationRun : Lines{banner, badPair});
     }
 }
 

@@ -28,8 +28,7 @@ std::pair<int, int> resolution(const std::string& text) {
     int width = 0, height = 0;
     if (x == std::string::npos || !number(text.substr(0, x), width) || !number(text.substr(x + 1), height))
         throw UsageError("--resolution takes WIDTHxHEIGHT, such as 2560x1080, not \"" + text + "\"");
-    if (width < lkm::minResolutionX || width > lkm::maxResolutionX || height < lkm::minResolutionY ||
-        height > lkm::maxResolutionY)
+    if (!lkm::supportedResolution(width, height))
         throw UsageError("resolution " + text + " is outside the supported " + resolutionLimits());
     return {width, height};
 }

@@ -6,8 +6,8 @@
 
 #include "arguments.hpp"
 #include "files.hpp"
+#include "lkm/mapped_file.hpp"
 #include "lkm/messages.hpp"
-#include "mapped_file.hpp"
 #include "report.hpp"
 #include "restore_stock.hpp"
 
@@ -31,6 +31,8 @@ const char* kindName(FileError::Kind kind) {
         return "truncated";
     case FileError::Kind::inconsistent:
         return "inconsistent";
+    case FileError::Kind::relocations: // the plug-in's comparison only; the inspector maps no relocation
+        return "relocations";
     }
     return "unreadable";
 }

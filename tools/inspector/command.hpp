@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "arguments.hpp"
-#include "byte_source.hpp"
+#include "lkm/byte_source.hpp"
 #include "report.hpp"
 
 namespace lkm::inspector {

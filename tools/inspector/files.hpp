@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "byte_source.hpp"
+#include "lkm/byte_source.hpp"
 
 namespace lkm::inspector {
 

@@ -8,7 +8,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "mapped_file.hpp"
+#include "lkm/mapped_file.hpp"
 
 namespace lkm::inspector {
 

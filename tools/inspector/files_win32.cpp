@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "mapped_file.hpp"
+#include "lkm/mapped_file.hpp"
 #include "wide_text_win32.hpp"
 
 namespace lkm::inspector {

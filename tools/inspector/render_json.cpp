@@ -101,6 +101,13 @@ std::string changes(const std::vector<Change>& list) {
     return out + (list.empty() ? "]" : "\n  ]");
 }
 
+// ["d3d9", "dsound"]: the names are the engine's own, plain ASCII.
+std::string loaderNames(const Report& r) {
+    std::string out;
+    for (const std::string& name : r.loaderNames) out += (out.empty() ? "" : ", ") + quoted(name);
+    return field("loaderNames", "[" + out + "]");
+}
+
 // Both facts about an earlier patch.
 std::string earlierPatch(const Report& r) {
     return field("earlierPatch", r.earlierPatch ? "true" : "false") + ",\n  " +
@@ -129,7 +136,9 @@ std::string renderJsonObject(const std::vector<std::pair<std::string, std::strin
 std::string renderJson(const Report& r) {
     std::string out = "{\n  " + field("file", quoted(r.file)) + ",\n  " +
                       field("supported", r.supported ? "true" : "false");
-    if (!r.supported) return out + ",\n  " + field("failure", quoted(r.failure)) + "\n}\n";
+    if (!r.supported)
+        return out + ",\n  " + field("failure", quoted(r.failure)) + ",\n  " + loaderNames(r) + "\n}\n";
+    out += ",\n  " + loaderNames(r);
     if (r.restoration) {
         return out + ",\n  " + field("aspect", number(r.aspect)) + ",\n  " + earlierPatch(r) + ",\n  " +
                restoration(r) + ",\n  " + field("normalization", changes(r.normalization)) + "\n}\n";

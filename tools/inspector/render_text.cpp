@@ -69,6 +69,18 @@ void restoration(std::string& out, const Report& r, const std::string& earlier) 
                                      : " (PE checksum 0, left as it was)"));
 }
 
+// The loader names the executable imports, as the least the game loads.
+std::string loaderNames(const Report& r) {
+    if (r.loaderNames.empty())
+        return "ASI loader names: none imported by the executable (the game may still load one later, "
+               "through "
+               "LoadLibrary)";
+    std::string names;
+    for (const std::string& name : r.loaderNames) names += (names.empty() ? "" : ", ") + name;
+    return "ASI loader names: " + names +
+           " (imported by the executable; the game may load more later, through LoadLibrary)";
+}
+
 } // namespace
 
 std::string renderText(const Report& r) {
@@ -77,9 +89,11 @@ std::string renderText(const Report& r) {
     if (!r.supported) {
         line(out, "Verdict: not supported");
         line(out, "Reason: " + r.failure);
+        line(out, loaderNames(r));
         return out;
     }
     line(out, "Verdict: supported");
+    line(out, loaderNames(r));
     const std::string earlier = earlierPatch(r);
     if (r.restoration) {
         restoration(out, r, earlier);

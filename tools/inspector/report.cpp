@@ -7,27 +7,28 @@
 #include <utility>
 
 #include "hex_text.hpp"
+#include "lkm/byte_runs.hpp"
 #include "lkm/cvar_class.hpp"
-#include "lkm/diff.hpp"
 #include "lkm/earlier_patch.hpp"
 #include "lkm/image.hpp"
 #include "lkm/inspect.hpp"
+#include "lkm/loader_names.hpp"
 #include "lkm/machine_code.hpp"
+#include "lkm/mapped_file.hpp"
 #include "lkm/plan.hpp"
 #include "lkm/plan_writes.hpp"
 #include "lkm/recognised_places.hpp"
-#include "mapped_file.hpp"
 #include "restore_stock.hpp"
 
 namespace lkm::inspector {
 
 namespace {
 
-std::string hex(const std::vector<uint8_t>& bytes, uint32_t offset, uint32_t length) {
+std::string hex(const std::vector<uint8_t>& bytes) {
     std::string out;
     char byte[4];
-    for (uint32_t i = 0; i < length; ++i) {
-        std::snprintf(byte, sizeof byte, i ? " %02X" : "%02X", bytes[offset + i]);
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        std::snprintf(byte, sizeof byte, i ? " %02X" : "%02X", bytes[i]);
         out += byte;
     }
     return out;
@@ -37,7 +38,7 @@ std::string hex(const std::vector<uint8_t>& bytes, uint32_t offset, uint32_t len
 // a run within one 4-byte value also shows it, before and after. `known` is
 // every place the plan may write: the places an earlier patch is undone at.
 std::string describe(const std::vector<lkm::Write>& known, uint32_t offset, uint32_t length,
-                     const std::vector<uint8_t>& before, const std::vector<uint8_t>& after) {
+                     const lkm::ImageBytes& before, const lkm::ImageBytes& after) {
     std::string what;
     const lkm::Write* only = nullptr;
     int overlapping = 0;
@@ -51,7 +52,7 @@ std::string describe(const std::vector<lkm::Write>& known, uint32_t offset, uint
     if (what.empty()) return "unrecognised bytes";
     if (overlapping == 1 && only->content != lkm::WriteContent::code) {
         // A 4-byte value: show it whole, before and after.
-        const auto show = [&](const std::vector<uint8_t>& bytes) {
+        const auto show = [&](const lkm::ImageBytes& bytes) {
             if (only->content != lkm::WriteContent::floatValue)
                 return hexWord(lkm::read<uint32_t>(bytes, only->offset));
             char text[32];
@@ -63,21 +64,22 @@ std::string describe(const std::vector<lkm::Write>& known, uint32_t offset, uint
     return what;
 }
 
-// The changes from `before` to `after`, which differ nowhere outside `ranges`:
-// only those bytes are compared, not the whole image.
+// The changes `runs` make to the image, each with the image's bytes before it
+// and the bytes of the run after it.
 std::vector<Change> changes(const MappedFile& mapped, const lkm::Image& image,
-                            const std::vector<uint8_t>& before, const std::vector<uint8_t>& after,
-                            const std::vector<lkm::Write>& known, const std::vector<lkm::Run>& ranges) {
+                            const std::vector<lkm::ByteRun>& runs, const std::vector<lkm::Write>& known) {
+    const lkm::ImageBytes after = image.bytes.overlaid(runs);
     std::vector<Change> out;
-    for (const lkm::Run& run : lkm::differingRunsWithin(before, after, ranges)) {
+    for (const lkm::ByteRun& run : runs) {
+        const uint32_t length = uint32_t(run.bytes.size());
         Change change{image.base + run.offset,
                       sectionOf(mapped, run.offset),
-                      hex(before, run.offset, run.length),
-                      hex(after, run.offset, run.length),
-                      describe(known, run.offset, run.length, before, after),
+                      hex(image.bytes.slice(run.offset, length)),
+                      hex(run.bytes),
+                      describe(known, run.offset, length, image.bytes, after),
                       std::nullopt};
         change.fileOffset = fileRangeOf(mapped, run.offset, 1);
-        change.length = run.length;
+        change.length = length;
         out.push_back(change);
     }
     return out;
@@ -93,8 +95,9 @@ std::string setterName(std::size_t k) {
 std::string redirectionText(uint32_t setter) {
     const std::vector<uint8_t> code = lkm::redirectionBytes(setter, 0);
     const uint32_t afterTarget = lkm::redirectionTargetOffset + 4;
-    return hex(code, 0, lkm::redirectionTargetOffset) + " ?? ?? ?? ?? " +
-           hex(code, afterTarget, lkm::redirectionLength - afterTarget);
+    const auto from = code.begin();
+    return hex({from, from + lkm::redirectionTargetOffset}) + " ?? ?? ?? ?? " +
+           hex({from + afterTarget, code.end()});
 }
 
 Place offsetPlace(const MappedFile& mapped, const lkm::Image& image, const char* name, uint32_t offset,
@@ -135,13 +138,15 @@ Report inspectSource(const ByteSource& file, const Options& options) {
     Report report;
     report.file = options.path;
     MappedFile mapped = mapFile(file);
+    lkm::ImageBytes bytes(std::move(mapped.image));
+    report.loaderNames = lkm::importedLoaderNames(bytes);
     // The plug-in would stop with the same sentence, from the snapshot's own
     // checks or from recognition. The snapshot takes over the mapped bytes, so
     // the image is held once.
     std::optional<lkm::Image> snapshot;
     lkm::Layout layout;
     try {
-        snapshot.emplace(std::move(mapped.image), mapped.base);
+        snapshot.emplace(std::move(bytes), mapped.base);
         layout = lkm::inspect(*snapshot);
     } catch (const std::bad_alloc&) {
         throw; // the inspector's own shortage, not the plug-in's verdict
@@ -152,11 +157,9 @@ Report inspectSource(const ByteSource& file, const Options& options) {
     const lkm::Image& image = *snapshot;
     report.supported = true;
     report.aspect = layout.aspect;
-    const std::vector<lkm::Write> known =
-        lkm::stockRestoringWrites(layout, {image.base, image.bytes.size(), image.bytes.size()});
-    report.normalization =
-        changes(mapped, image, image.bytes, layout.normalized, known, lkm::rangesOf(known));
-    const lkm::EarlierPatch earlier = lkm::earlierPatchOf(image, layout);
+    const std::vector<lkm::Write> known = lkm::stockRestoringWrites(layout, lkm::wholeImage(image));
+    report.normalization = changes(mapped, image, layout.normalized, known);
+    const lkm::EarlierPatch earlier = lkm::earlierPatchOf(layout);
     report.earlierPatch = earlier.present;
     report.cameraAspectChanged = earlier.cameraAspect;
     describeLayout(report, mapped, image, layout);
@@ -172,18 +175,17 @@ Report inspectSource(const ByteSource& file, const Options& options) {
         report.resolutionX = options.resolution->first;
         report.resolutionY = options.resolution->second;
         report.keepUi = options.keepUi;
-        // The plan is written into the normalised bytes, which nothing needs afterwards.
-        const std::vector<uint8_t> plan = lkm::build(image, layout, std::move(layout.normalized),
-                                                     report.resolutionX, report.resolutionY, report.keepUi);
-        report.patches =
-            changes(mapped, image, image.bytes, plan, known,
-                    lkm::planRanges(image, layout, report.resolutionX, report.resolutionY, report.keepUi));
+        std::vector<lkm::ByteRun> patched;
+        for (lkm::Patch& patch :
+             lkm::build(image, layout, report.resolutionX, report.resolutionY, report.keepUi))
+            patched.push_back({patch.offset, std::move(patch.replacement)});
+        report.patches = changes(mapped, image, patched, known);
         for (std::size_t k = 0; k < layout.setters.size(); ++k) {
             const uint32_t setter = layout.setters[k];
             const uint32_t length = std::min(lkm::redirectionLength, uint32_t(image.bytes.size()) - setter);
             Change jump{image.base + setter,
                         sectionOf(mapped, setter),
-                        hex(image.bytes, setter, length),
+                        hex(image.bytes.slice(setter, length)),
                         redirectionText(image.base + setter),
                         setterName(k) + " redirection",
                         std::nullopt};

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "byte_source.hpp"
+#include "lkm/byte_source.hpp"
 
 namespace lkm::inspector {
 
@@ -51,6 +51,9 @@ struct Report {
     std::string file;
     bool supported = false;
     std::string failure; // the recognition message when not supported
+    // The ASI loader names the executable imports (lkm::importedLoaderNames),
+    // recognised or not: the game may load more of them later.
+    std::vector<std::string> loaderNames;
 
     float aspect = 0.0f;
     bool earlierPatch = false;         // normalisation changed the file somewhere

@@ -1,6 +1,7 @@
 #include "restore_stock.hpp"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <utility>
 
@@ -23,21 +24,22 @@ uint32_t peChecksum(const std::vector<uint8_t>& file, uint64_t checkSumPosition)
 }
 
 Restoration restoreStock(std::vector<uint8_t> file, const MappedFile& mapped,
-                         const std::vector<uint8_t>& stockImage, uint32_t base,
-                         const std::vector<Change>& runs, const std::string& output) {
+                         const std::vector<lkm::ByteRun>& stock, uint32_t base,
+                         const std::vector<Change>& described, const std::string& output) {
     // mapFile has read the headers, so the field is there.
     const std::optional<uint64_t> field = lkm::PeHeaders(file).checkSumPosition();
     const bool checksummed =
         field && *field <= UINT32_MAX - 4 && lkm::read<uint32_t>(file, uint32_t(*field)) != 0;
     Restoration restored{output, std::move(file), std::nullopt};
-    for (const Change& run : runs) {
-        const uint32_t offset = run.address - base;
-        const std::optional<uint32_t> at = fileRangeOf(mapped, offset, run.length);
-        if (!at || uint64_t(offset) + run.length > stockImage.size()) {
-            throw RestoreError("the earlier patch's run at " + hexWord(run.address) + " (" + run.what +
+    for (std::size_t k = 0; k < stock.size(); ++k) {
+        const lkm::ByteRun& run = stock[k];
+        const std::optional<uint32_t> at = fileRangeOf(mapped, run.offset, uint32_t(run.bytes.size()));
+        if (!at) {
+            const std::string what = k < described.size() ? described[k].what : std::string();
+            throw RestoreError("the earlier patch's run at " + hexWord(base + run.offset) + " (" + what +
                                ") lies outside the file's raw data; nothing written");
         }
-        std::copy_n(stockImage.data() + offset, run.length, restored.stockFile.data() + *at);
+        std::copy(run.bytes.begin(), run.bytes.end(), restored.stockFile.begin() + std::ptrdiff_t(*at));
     }
     if (checksummed) {
         restored.checksum = peChecksum(restored.stockFile, *field);

@@ -8,7 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "mapped_file.hpp"
+#include "lkm/image_bytes.hpp"
+#include "lkm/mapped_file.hpp"
 #include "report.hpp"
 
 namespace lkm::inspector {
@@ -24,11 +25,13 @@ struct RestoreError : std::runtime_error {
 // file's length.
 uint32_t peChecksum(const std::vector<uint8_t>& file, uint64_t checkSumPosition);
 
-// `file` with the bytes of `stockImage` (image offsets) put back over every run
-// of `runs`; the checksum recomputed when the input's was not 0. Throws
-// RestoreError for a run that does not lie whole in one section's raw data.
+// `file` with the stock bytes of every run of `stock` (image offsets: the runs
+// normalisation changed) put back at its file offset; the checksum recomputed
+// when the input's was not 0. `described` names each run, in the same order,
+// for a refusal. Throws RestoreError for a run that does not lie whole in one
+// section's raw data.
 Restoration restoreStock(std::vector<uint8_t> file, const MappedFile& mapped,
-                         const std::vector<uint8_t>& stockImage, uint32_t base,
-                         const std::vector<Change>& runs, const std::string& output);
+                         const std::vector<lkm::ByteRun>& stock, uint32_t base,
+                         const std::vector<Change>& described, const std::string& output);
 
 } // namespace lkm::inspector

@@ -104,8 +104,9 @@ EMSCRIPTEN_KEEPALIVE const char* lkm_ini_keys() {
 // texts in the order of lkm_ini_keys (null where a key is left out).
 EMSCRIPTEN_KEEPALIVE const char* lkm_ini_for(const char16_t* text0, const char16_t* text1,
                                              const char16_t* text2, const char16_t* text3,
-                                             const char16_t* text4, const char16_t* text5) {
-    const char16_t* const texts[] = {text0, text1, text2, text3, text4, text5};
+                                             const char16_t* text4, const char16_t* text5,
+                                             const char16_t* text6) {
+    const char16_t* const texts[] = {text0, text1, text2, text3, text4, text5, text6};
     static_assert(std::size(texts) == lkm::plugin::ini::keyCount, "one text for each key");
     try {
         const lkm::plugin::Settings settings =

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "files.hpp"
-#include "mapped_file.hpp"
+#include "lkm/mapped_file.hpp"
 
 // Copies `length` bytes from `offset` of the worker's source to `out`. Returns
 // null, 1 when fewer bytes came, or the browser's reason (malloc'd) when it
@@ -28,7 +28,7 @@ EM_JS(char*, lkm_source_read, (double offset, uint8_t* out, double length), {
 
 namespace lkm::web {
 
-using lkm::inspector::FileError;
+using lkm::FileError;
 
 char* const shortRead = reinterpret_cast<char*>(1);
 

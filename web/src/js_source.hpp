@@ -6,11 +6,11 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "byte_source.hpp"
+#include "lkm/byte_source.hpp"
 
 namespace lkm::web {
 
-class JsSource : public lkm::inspector::ByteSource {
+class JsSource : public lkm::ByteSource {
 public:
     // `size` bytes that the worker's current source holds; `folder` marks a
     // dropped folder, which reads as the inspector's refusal of a folder.

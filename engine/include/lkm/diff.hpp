@@ -6,18 +6,13 @@
 
 namespace lkm {
 
+// A range of indexes: a run of differing bytes, or any range of image offsets.
 struct Run {
-    uint32_t offset; // first differing index
-    uint32_t length; // number of consecutive differing bytes
+    uint32_t offset; // first index
+    uint32_t length; // number of consecutive indexes
 };
 
 // Runs in ascending order; bytes beyond the shorter vector are not compared.
 std::vector<Run> differingRuns(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b);
-
-// The same runs for vectors known to differ nowhere outside `ranges` (each an
-// offset and a length, in any order, overlapping or not): only the bytes inside
-// the ranges are compared.
-std::vector<Run> differingRunsWithin(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b,
-                                     std::vector<Run> ranges);
 
 } // namespace lkm

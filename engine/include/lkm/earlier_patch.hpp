@@ -3,13 +3,12 @@
 // plug-in's log notice asks only whether the camera aspect changed.
 #pragma once
 
-#include "lkm/image.hpp"
 #include "lkm/layout.hpp"
 
 namespace lkm {
 
 struct EarlierPatch {
-    bool present = false;      // Layout::normalized differs from the image: some place was restored
+    bool present = false;      // normalisation changed some place (Layout::normalized is not empty)
     bool cameraAspect = false; // and the camera aspect is one of them (cameraAspectShowsEarlierPatch)
 };
 
@@ -19,6 +18,6 @@ struct EarlierPatch {
 bool cameraAspectShowsEarlierPatch(const Layout& layout);
 
 // Both facts about the image `layout` was recognised in.
-EarlierPatch earlierPatchOf(const Image& image, const Layout& layout);
+EarlierPatch earlierPatchOf(const Layout& layout);
 
 } // namespace lkm

@@ -5,9 +5,12 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "lkm/bytes.hpp"
+#include "lkm/image_bytes.hpp"
+#include "lkm/messages.hpp"
 
 namespace lkm {
 
@@ -23,18 +26,21 @@ inline constexpr uint32_t sectionWrite = 0x80000000;   // IMAGE_SCN_MEM_WRITE
 // Image offset -> game address of a module loaded at `base` whose image is
 // `imageLength` bytes long ("Invalid engine address.").
 inline uint32_t gameAddress(uint32_t base, std::size_t imageLength, uint32_t offset) {
-    require(offset < imageLength && offset <= UINT32_MAX - base, "Invalid engine address.");
+    require(offset < imageLength && offset <= UINT32_MAX - base, message::invalidEngineAddress);
     return base + offset;
 }
 
 struct Image {
-    std::vector<uint8_t> bytes;              // index i is the byte at game address base + i
+    ImageBytes bytes;                        // index i is the byte at game address base + i
     uint32_t base;                           // load address of the module
     std::vector<Section> sections;           // section-table order
     std::map<uint32_t, std::string> imports; // IAT slot address -> "DLL!function"
 
     // Validates a mapped 32-bit PE image and indexes its sections and imports.
-    Image(std::vector<uint8_t> bytes, uint32_t base);
+    Image(ImageBytes bytes, uint32_t base);
+    // The same over bytes the image owns.
+    Image(std::vector<uint8_t> owned, uint32_t loadAddress)
+        : Image(ImageBytes(std::move(owned)), loadAddress) {}
 
     // Game address -> image offset ("Engine pointer is outside the main module.").
     uint32_t offset(uint32_t address) const;
@@ -48,6 +54,9 @@ struct Image {
     bool writable(uint32_t offset, uint32_t length) const;
     // Offsets of every match of a signature text in the executable sections.
     std::vector<uint32_t> find(const std::string& signature) const;
+    // True when the signature's bytes from its token `from` on stand at
+    // offset + from (a position find would report, ignoring its first tokens).
+    bool matchesAt(const std::string& signature, uint32_t offset, std::size_t from = 0) const;
     // find for each signature, in one pass over the code: the same offsets as
     // one find call per signature, with every code byte read from memory once.
     std::vector<std::vector<uint32_t>> findEach(const std::vector<std::string>& signatures) const;

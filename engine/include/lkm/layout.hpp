@@ -4,11 +4,21 @@
 #include <cstdint>
 #include <vector>
 
+#include "lkm/image_bytes.hpp"
+
 namespace lkm {
 
 // Offsets index the image bytes; addresses are game virtual addresses.
 struct Layout {
-    std::vector<uint8_t> normalized;          // image bytes with every recognised place back to stock
+    // The image's own bytes at every place normalisation or the patch may
+    // write, and at each setter's first instruction, copied when recognition
+    // validated the place: what the commit expects to find there still.
+    // Ascending, disjoint.
+    std::vector<ByteRun> original;
+    // The image with every recognised place back to stock is the image with
+    // these runs laid over it: the maximal runs normalisation changed,
+    // ascending. Empty for a stock image.
+    std::vector<ByteRun> normalized;
     uint32_t aspectOperand = 0;               // offset: float immediate pushed as camera aspect
     uint32_t horizontalForward = 0;           // offset: horizontal forward GUI conversion
     uint32_t verticalForward = 0;             // offset: vertical forward GUI conversion
@@ -34,6 +44,10 @@ struct Layout {
     float aspect = 0.0f;                      // camera aspect found at aspectOperand
     std::vector<uint32_t> verticalReferences; // offsets: operands pointing at the vertical reciprocal
     std::vector<uint32_t> setters;            // offsets: the five CVar setters, in search order
+    // For each setter, in the same order: the address another mod's jump at
+    // its entry leads to, where recognition took a hooked entry (only when
+    // asked to: InspectOptions::chainHooks); 0 for the stock first instruction.
+    std::vector<uint32_t> setterJumps;
 };
 
 } // namespace lkm

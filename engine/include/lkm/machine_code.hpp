@@ -43,4 +43,18 @@ std::vector<uint8_t> gatewayBytes(const SetterEntry& first, uint32_t gateway, ui
 //   +5  90                 nop
 std::vector<uint8_t> redirectionBytes(uint32_t setter, uint32_t hook);
 
+// Where another mod's jump replaced the setter's first instruction, the
+// plug-in runs behind that mod's hook: its gateway runs the other jump,
+// relocated, where the first instruction would be, and the redirection
+// replaces exactly the 5 bytes of the other jump.
+inline constexpr uint32_t chainedRedirectionLength = 5;
+// Gateway at `gateway` for the setter at `setter` whose entry jumps to `other`:
+//   +0  E9 rel32           jmp other (the other mod's hook)
+//   +5  90                 nop
+//   +6  E9 rel32           jmp setter + 6 (as in every gateway; the hook returns by its own way)
+std::vector<uint8_t> chainedGatewayBytes(uint32_t other, uint32_t gateway, uint32_t setter);
+// Redirection over the other mod's jump at `setter`:
+//   +0  E9 rel32           jmp hook
+std::vector<uint8_t> chainedRedirectionBytes(uint32_t setter, uint32_t hook);
+
 } // namespace lkm

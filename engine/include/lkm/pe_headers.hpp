@@ -26,6 +26,13 @@ inline constexpr uint32_t sectionEntrySize = 40;  // IMAGE_SECTION_HEADER
 inline constexpr uint32_t smallestImage = 0x1000;    // SizeOfImage: one 4 KiB page
 inline constexpr uint32_t largestImage = 0x0FFFFFFF; // SizeOfImage: below 256 MiB
 inline constexpr uint32_t mostSections = 96;
+
+inline constexpr uint32_t pageSize = 0x1000; // the loader maps and protects images in 4 KiB pages
+
+// Data directory indexes.
+inline constexpr uint32_t importDirectory = 1;         // IMAGE_DIRECTORY_ENTRY_IMPORT
+inline constexpr uint32_t relocationDirectory = 5;     // IMAGE_DIRECTORY_ENTRY_BASERELOC
+inline constexpr uint32_t importAddressDirectory = 12; // IMAGE_DIRECTORY_ENTRY_IAT
 } // namespace pe
 
 // One section-table entry as stored.
@@ -36,6 +43,12 @@ struct SectionHeader {
     uint32_t rawSize;
     uint32_t rawOffset; // PointerToRawData
     uint32_t characteristics;
+};
+
+// One data directory as stored: an image range.
+struct DataDirectory {
+    uint32_t rva;
+    uint32_t size;
 };
 
 class PeHeaders {
@@ -60,9 +73,14 @@ public:
     std::optional<uint32_t> sizeOfImage() const;
     std::optional<uint32_t> sizeOfHeaders() const;
     std::optional<uint32_t> importDirectory() const; // RVA of the import data directory
+    // Data directory `index`; absent unless the optional header holds it (by
+    // NumberOfRvaAndSizes and SizeOfOptionalHeader) and all of it lies inside the run.
+    std::optional<DataDirectory> dataDirectory(uint32_t index) const;
     // Where the 32-bit CheckSum field lies in the run, when all of it lies inside.
     std::optional<uint64_t> checkSumPosition() const;
 
+    // Where the section table of `sectionCount()` entries ends, from the start of the run.
+    std::optional<uint64_t> sectionTableEnd() const;
     // Section-table entry `index` (from 0), right after the optional header;
     // absent unless all of its 40 bytes lie inside the run.
     std::optional<SectionHeader> section(uint32_t index) const;

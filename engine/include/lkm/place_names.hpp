@@ -26,6 +26,9 @@ inline constexpr char horizontalInverseConversion[] = "horizontal inverse conver
 inline constexpr char verticalInverseConversion[] = "vertical inverse conversion";
 inline constexpr char rootGuiInitializer[] = "root GUI initializer";
 inline constexpr char cvarSetter[] = "CVar setter"; // followed by its index in Layout::setters
+// Call sites recognition starts from.
+inline constexpr char mainCameraProjection[] = "main camera projection";
+inline constexpr char rootGuiConstructor[] = "root GUI constructor";
 } // namespace placeName
 
 } // namespace lkm

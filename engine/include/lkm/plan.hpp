@@ -1,10 +1,9 @@
-// The patch plan: the image bytes as they must look once the game is patched.
+// The patch plan: the writes that turn the game's image into the patched one.
 #pragma once
 
 #include <cstdint>
 #include <vector>
 
-#include "lkm/diff.hpp"
 #include "lkm/image.hpp"
 #include "lkm/layout.hpp"
 
@@ -16,19 +15,28 @@ inline constexpr int maxResolutionX = 16384;
 inline constexpr int minResolutionY = 200;
 inline constexpr int maxResolutionY = 16384;
 
-std::vector<uint8_t> build(const Image& image, const Layout& layout, int resolutionX, int resolutionY,
-                           bool keepUiAspect);
+// Whether a screen of `width` x `height` pixels lies within those sizes.
+inline constexpr bool supportedResolution(int width, int height) {
+    return width >= minResolutionX && width <= maxResolutionX && height >= minResolutionY &&
+           height <= maxResolutionY;
+}
 
-// The same plan written into `normalized`, the layout's normalised bytes moved
-// in by a caller that needs them no more: no second copy of the image is made.
-std::vector<uint8_t> build(const Image& image, const Layout& layout, std::vector<uint8_t>&& normalized,
-                           int resolutionX, int resolutionY, bool keepUiAspect);
+// One change of the image: the bytes from `offset` on go from `expected` to
+// `replacement` (equally long).
+struct Patch {
+    uint32_t offset = 0;
+    std::vector<uint8_t> expected;
+    std::vector<uint8_t> replacement;
 
-// Where the plan that build gives for the same arguments may differ from the
-// image: the ranges (offset and length) of the writes that normalise the image
-// and of those that patch it. Outside them plan and image bytes are equal, so a
-// diff of the two needs to compare only these (lkm::differingRunsWithin).
-std::vector<Run> planRanges(const Image& image, const Layout& layout, int resolutionX, int resolutionY,
-                            bool keepUiAspect);
+    uint64_t end() const { return uint64_t(offset) + expected.size(); }
+};
+
+// The plan for a layout that lkm::inspect found in `image`: every maximal run
+// of bytes in which the patched image differs from the image, ascending. The
+// patched image is the image with every recognised place back to stock
+// (Layout::normalized) and the patch's writes over it; each run expects the
+// bytes recognition found there (Layout::original).
+std::vector<Patch> build(const Image& image, const Layout& layout, int resolutionX, int resolutionY,
+                         bool keepUiAspect);
 
 } // namespace lkm

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "lkm/layout.hpp"
@@ -17,5 +19,12 @@ struct RecognisedPlace {
 };
 
 std::vector<RecognisedPlace> recognisedPlaces(const Layout& layout);
+
+// The name of the recognised place that holds the image offset `offset` of a
+// module loaded at `base`: a value or reference recognition found, a patch
+// space, a GUI conversion, a CVar setter ("CVar setter 2"), the root GUI
+// initializer or a call site ("main camera projection"); the smallest such
+// place where several hold it. None outside every place.
+std::optional<std::string> placeAt(const Layout& layout, uint32_t base, uint32_t offset);
 
 } // namespace lkm

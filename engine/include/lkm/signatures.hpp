@@ -150,6 +150,18 @@ inline constexpr Listed all[] = {
 };
 inline constexpr std::size_t count = std::size(all);
 
+// The number of bytes a signature text stands for: its blank-separated words.
+constexpr std::size_t lengthOf(std::string_view text) {
+    std::size_t words = 0;
+    bool inWord = false;
+    for (char c : text) {
+        const bool blank = c == ' ';
+        if (!blank && !inWord) ++words;
+        inWord = !blank;
+    }
+    return words;
+}
+
 // The position of the signature with this text in `all`; `count` for none.
 constexpr std::size_t indexOf(std::string_view text) {
     std::size_t i = 0;

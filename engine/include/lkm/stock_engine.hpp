@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "lkm/bytes.hpp"
+#include "lkm/messages.hpp"
 
 namespace lkm::stock {
 
@@ -16,7 +17,7 @@ inline constexpr uint8_t patchSpaceFiller = 0xCC;   // int3
 // The offset of the patch space after the GUI conversion at `conversion`
 // ("Invalid engine address." past 32 bits).
 inline uint32_t patchSpaceAfter(uint32_t conversion) {
-    require(conversion <= UINT32_MAX - guiConversionLength, "Invalid engine address.");
+    require(conversion <= UINT32_MAX - guiConversionLength, message::invalidEngineAddress);
     return conversion + guiConversionLength;
 }
 

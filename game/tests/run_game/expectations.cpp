@@ -45,12 +45,13 @@ std::string notA(const char* kind, const json& value) {
 
 // What differs between the document and one expectation, or "" if it holds.
 std::string difference(const json& document, const std::string& line) {
-    enum Form { equals, members, within, count, forms };
+    enum Form { equals, members, within, count, same, forms };
     static const std::regex form[forms] = {
         std::regex("^([^ ]+) = (.*)$"),
         std::regex("^([^ ]+) # ([0-9]+)$"),
         std::regex("^([^ ]+) in ([-0-9.e]+) ([-0-9.e]+)$"),
         std::regex("^([^ ]+) count ([0-9]+) (.*)$"),
+        std::regex("^([^ ]+) same ([^ ]+)$"),
     };
     std::smatch m;
     int which = equals;
@@ -71,6 +72,15 @@ std::string difference(const json& document, const std::string& line) {
         bool inside = value >= std::strtod(m[2].str().c_str(), nullptr) &&
                       value <= std::strtod(m[3].str().c_str(), nullptr);
         return inside ? "" : "got " + textOf(*got);
+    }
+    case same: {
+        const json* other = find(document, m[2]);
+        if (other == nullptr) return m[2].str() + " missing";
+        if (got->is_structured()) return notA("a single value", *got);
+        if (other->is_structured()) return m[2].str() + " " + notA("a single value", *other);
+        return textOf(*got) == textOf(*other)
+                   ? ""
+                   : "got " + textOf(*got) + ", " + m[2].str() + " " + textOf(*other);
     }
     default: {
         if (!got->is_array()) return notA("an array", *got);

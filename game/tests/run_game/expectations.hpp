@@ -4,6 +4,7 @@
 //   path # n                the array or object at path has n members
 //   path in low high        the number at path lies in low..high
 //   path count n text       n elements of the array at path equal text
+//   path same other         the single values at path and at the path other are equal
 // A path is dot-separated, with array indices as numbers. Blank lines and lines
 // starting with # are skipped.
 #pragma once
@@ -16,5 +17,5 @@ struct ExpectationResult {
     std::vector<std::string> failures; // "<line>: <what differs>"
 };
 
-// Throws std::runtime_error for a line that is none of the four forms.
+// Throws std::runtime_error for a line that is none of the five forms.
 ExpectationResult checkExpectations(const nlohmann::json& document, const std::vector<std::string>& lines);

@@ -3,13 +3,15 @@
 //
 //   run_game --wine WINE --game Larkmere.exe --engine LarkEngine.dll --work FOLDER
 //            [--plugin x.asi [--ini x.ini] [--plugin-folder SUBFOLDER]] [--loader DLL]
+//            [--mod PATH[:SUBFOLDER]]...
 //            [--expect FILE]... [--line EXPECTATION]... [--arg GAME_ARGUMENT]...
 //            [--runs N] [--xvfb-run XVFB_RUN --screen WxH --prefix FOLDER]
 //
 // --plugin-folder puts the plug-in, its INI and so its log into that folder
-// below the game's; --loader copies a loader DLL beside the game. --runs starts
-// the game N times, each in a fresh folder, and needs every run to hold the
-// expectations; it stops at the first that does not.
+// below the game's; --loader copies a loader DLL beside the game; each --mod
+// copies another module into the game folder, or into SUBFOLDER below it (PATH
+// holds no colon). --runs starts the game N times, each in a fresh folder, and
+// needs every run to hold the expectations; it stops at the first that does not.
 // Without --xvfb-run the game runs in the caller's Wine prefix with no display,
 // so the desktop is Wine's default 1024x768. With it the game runs on a virtual
 // display of the given size in its own prefix, whose wineserver is stopped
@@ -38,7 +40,7 @@ constexpr int gameTimeoutSeconds = 240;
 
 struct Options {
     std::map<std::string, std::string> single; // --wine, --game, ... without the dashes
-    std::vector<std::string> expectFiles, lines, gameArguments;
+    std::vector<std::string> expectFiles, lines, gameArguments, mods;
 
     std::string get(const std::string& name) const {
         auto found = single.find(name);
@@ -59,6 +61,8 @@ Options parseOptions(int argc, char** argv) {
             options.lines.push_back(value);
         else if (name == "--arg")
             options.gameArguments.push_back(value);
+        else if (name == "--mod")
+            options.mods.push_back(value);
         else
             options.single[name.substr(2)] = value;
     }
@@ -92,6 +96,13 @@ fs::path prepareFolder(const Options& options, const fs::path& work) {
     fs::copy_file(options.get("engine"), work / "LarkEngine.dll");
     if (!options.get("loader").empty())
         fs::copy_file(options.get("loader"), work / fs::path(options.get("loader")).filename());
+    for (const std::string& mod : options.mods) {
+        const size_t colon = mod.find(':');
+        const fs::path file = mod.substr(0, colon);
+        const fs::path folder = work / (colon == std::string::npos ? "" : mod.substr(colon + 1));
+        fs::create_directories(folder);
+        fs::copy_file(file, folder / file.filename());
+    }
     if (options.get("plugin").empty()) return {};
     const fs::path folder = work / options.get("plugin-folder");
     fs::create_directories(folder);

@@ -1,13 +1,13 @@
 // Where an executable's bytes come from: a file on disk, or bytes that are
-// already in memory (a test's, or a page's). The inspector asks only for the
-// ranges it needs.
+// already in memory (a test's, or a page's). Readers ask only for the ranges
+// they need.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
-namespace lkm::inspector {
+namespace lkm {
 
 class ByteSource {
 public:
@@ -34,4 +34,4 @@ private:
 // Every byte of the source.
 std::vector<uint8_t> readAll(const ByteSource& source);
 
-} // namespace lkm::inspector
+} // namespace lkm

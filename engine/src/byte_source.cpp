@@ -1,11 +1,11 @@
-#include "byte_source.hpp"
+#include "lkm/byte_source.hpp"
 
 #include <cstring>
 #include <limits>
 
-#include "mapped_file.hpp"
+#include "lkm/file_error.hpp"
 
-namespace lkm::inspector {
+namespace lkm {
 
 void MemorySource::read(uint64_t offset, uint8_t* out, std::size_t length) const {
     if (offset > size_ || size_ - offset < length)
@@ -21,4 +21,4 @@ std::vector<uint8_t> readAll(const ByteSource& source) {
     return bytes;
 }
 
-} // namespace lkm::inspector
+} // namespace lkm

@@ -1,0 +1,78 @@
+// The game's executable file, read range by range through a shared read-only
+// handle: never written, never mapped whole.
+#include <windows.h>
+
+#include <algorithm>
+
+#include "lkm/file_error.hpp"
+#include "process_view.hpp"
+
+namespace lkm::plugin {
+
+namespace {
+
+constexpr DWORD chunk = 1u << 20; // bytes asked of one ReadFile
+constexpr char cannotOpen[] = "the file cannot be opened";
+constexpr char cannotRead[] = "the file cannot be read";
+constexpr char shorter[] = "the file became shorter while it was read";
+
+[[noreturn]] void refuse(const char* why) {
+    throw lkm::FileError(lkm::FileError::Kind::unreadable, why);
+}
+
+class ExecutableFile final : public lkm::ByteSource {
+public:
+    explicit ExecutableFile(HANDLE file) : file_(file) {}
+    ExecutableFile(const ExecutableFile&) = delete;
+    ExecutableFile& operator=(const ExecutableFile&) = delete;
+    ~ExecutableFile() override { CloseHandle(file_); }
+
+    // Known before anything is read.
+    void measure() {
+        LARGE_INTEGER size;
+        if (!GetFileSizeEx(file_, &size) || size.QuadPart < 0) refuse(cannotRead);
+        size_ = uint64_t(size.QuadPart);
+    }
+
+    uint64_t size() const override { return size_; }
+
+    void read(uint64_t offset, uint8_t* out, std::size_t length) const override {
+        while (length != 0) {
+            OVERLAPPED at{};
+            at.Offset = DWORD(offset & 0xFFFFFFFFu);
+            at.OffsetHigh = DWORD(offset >> 32);
+            DWORD got = 0;
+            if (!ReadFile(file_, out, DWORD(std::min<std::size_t>(length, chunk)), &got, &at))
+                refuse(cannotRead);
+            if (got == 0) refuse(shorter);
+            out += got;
+            offset += got;
+            length -= got;
+        }
+    }
+
+private:
+    HANDLE file_;
+    uint64_t size_ = 0;
+};
+
+} // namespace
+
+std::unique_ptr<lkm::ByteSource> openExecutable(const std::wstring& path) {
+    if (path.empty()) refuse(cannotOpen);
+    const HANDLE handle =
+        CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) refuse(cannotOpen);
+    std::unique_ptr<ExecutableFile> file;
+    try {
+        file = std::make_unique<ExecutableFile>(handle);
+    } catch (...) {
+        CloseHandle(handle);
+        throw;
+    }
+    file->measure();
+    return file;
+}
+
+} // namespace lkm::plugin
