@@ -22,10 +22,33 @@ function(lkm_add_test)
   lkm_wine_test_properties(${T_NAME})
 endfunction()
 
-# Gives a test the Wine environment (Windows tree only).
+# Gives a test the Wine environment (Windows tree only), and any further
+# variables of its own.
 function(lkm_wine_test_properties name)
+  set(environment ${ARGN})
   if(WIN32)
-    set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wineprefix
-      ENVIRONMENT "WINEPREFIX=${LKM_WINEPREFIX};WINEDEBUG=-all")
+    list(APPEND environment WINEPREFIX=${LKM_WINEPREFIX} WINEDEBUG=-all)
+    set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wineprefix)
   endif()
+  if(environment)
+    set_tests_properties(${name} PROPERTIES ENVIRONMENT "${environment}")
+  endif()
+endfunction()
+
+# lkm_add_sharded_test(NAME <name> SHARDS <n> COMMAND <target>): a GoogleTest
+# program whose tests are split among n tests <name>_0 ... that ctest runs side
+# by side; together they run every test once.
+function(lkm_add_sharded_test)
+  cmake_parse_arguments(T "" "NAME;SHARDS" "COMMAND" ${ARGN})
+  math(EXPR last "${T_SHARDS} - 1")
+  foreach(index RANGE ${last})
+    add_test(NAME ${T_NAME}_${index} COMMAND ${T_COMMAND})
+    lkm_wine_test_properties(${T_NAME}_${index} GTEST_TOTAL_SHARDS=${T_SHARDS} GTEST_SHARD_INDEX=${index})
+  endforeach()
+endfunction()
+
+# The test framework's header, parsed once for a test program of many files
+# rather than once in each of them.
+function(lkm_test_framework_header target)
+  target_precompile_headers(${target} PRIVATE <gtest/gtest.h> <cstdint> <string> <vector>)
 endfunction()
