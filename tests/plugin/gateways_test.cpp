@@ -77,7 +77,8 @@ std::vector<lkm::ByteRun> originalOf(const std::vector<uint8_t>& image,
     std::vector<lkm::ByteRun> original;
     for (uint32_t s : setters)
         if (s <= image.size() && image.size() - s >= 6)
-            original.push_back({s, std::vector<uint8_t>(image.begin() + s, image.begin() + s + 6)});
+            original.push_back({s, std::vector<uint8_t>(image.begin() + std::ptrdiff_t(s),
+                                                        image.begin() + std::ptrdiff_t(s + 6))});
     std::sort(original.begin(), original.end(),
               [](const lkm::ByteRun& a, const lkm::ByteRun& b) { return a.offset < b.offset; });
     return original;
