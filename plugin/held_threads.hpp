@@ -34,9 +34,10 @@ public:
     // until a listing meets none that is not held yet, suspending each thread
     // started after the listing: once every other thread is held, none can
     // start. True when each one is held (or has exited) and none stopped inside
-    // a patch (at `base` + its offset) past its first byte; otherwise, also when a newcomer finds no room
-    // or cannot be listed, opened or held, every thread it suspended is resumed
-    // again and the answer is false. No heap, no lock, no log line.
+    // a patch (at `base` + its offset) past its first byte; otherwise, also
+    // when a newcomer finds no room or cannot be listed, opened or held, every
+    // thread it suspended is resumed again and the answer is false. No heap, no
+    // lock, no log line.
     bool holdOutside(const uint8_t* base, const std::vector<lkm::Patch>& patches);
     // Resumes every held thread, each once, and closes the newcomers' handles;
     // a thread that cannot be resumed does not keep the others waiting.
