@@ -71,7 +71,7 @@ void claimProcess(const std::wstring& modulePath) {
          ++waited)
         Sleep(1);
     const std::wstring claimant(block->name, wcsnlen(block->name, std::size(block->name)));
-    throw std::runtime_error(anotherCopyMessage(lkm::narrowed(claimant)));
+    throw std::runtime_error(anotherCopyMessage(lkm::windows::narrowed(claimant)));
 }
 
 } // namespace lkm::plugin

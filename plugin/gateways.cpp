@@ -63,7 +63,10 @@ void prepareGateways(MemoryServices& memory, Transaction& transaction, const Gam
         const std::vector<uint8_t> redirection = chained
                                                      ? lkm::chainedRedirectionBytes(setter, hookAddresses[k])
                                                      : lkm::redirectionBytes(setter, hookAddresses[k]);
-        transaction.add(game.live + s, entry.data(), redirection.data(), unsigned(redirection.size()));
+        // A chained redirection replaces the jump's 5 bytes of the 6 recorded.
+        const std::size_t length = std::min(entry.size(), redirection.size());
+        transaction.add(
+            {s, std::vector<uint8_t>(entry.begin(), entry.begin() + std::ptrdiff_t(length)), redirection});
     }
 
     uint32_t previous = 0;

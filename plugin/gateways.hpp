@@ -19,13 +19,12 @@ inline constexpr std::size_t gatewayPageSize = 0x1000; // one block for all five
 inline constexpr uint32_t gatewayStride = 16;          // gateway k starts at page + 16 x k
 
 // The game's main module as the gateways see it: the bytes recognition
-// validated (each setter's first instruction among them), its load address in
-// the game's 32-bit address space, and the same place as a pointer of this
-// process. Inside the game the last two are the same number.
+// validated (each setter's first instruction among them) and its load address
+// in the game's 32-bit address space. The same place as a pointer of this
+// process is the transaction's base; inside the game the two are the same number.
 struct GameModule {
     const std::vector<lkm::ByteRun>& original; // lkm::Layout::original
     uint32_t base;
-    uint8_t* live;
     // lkm::Layout::setterJumps: where another mod's jump at a setter's entry
     // leads (0 for the engine's own first instruction); none for no such jump.
     const std::vector<uint32_t>* setterJumps = nullptr;
@@ -39,9 +38,10 @@ inline uint32_t address32(const void* pointer) {
 // Allocates the gateway page and stores it in `page` at once, so that the caller
 // can release it whatever fails later; builds gateway k at page + 16 x k for the
 // setter at image offset `setters`[k], points `originalSetters`[k] at it and adds
-// the redirection of setter k to `hookAddresses`[k] to `transaction`; then makes
-// the page executable and read-only and flushes it. Nothing of the game changes
-// here: the redirections become live with the commit. A setter whose entry
+// the redirection of setter k to `hookAddresses`[k] to `transaction`, whose base
+// is the module's place in this process; then makes the page executable and
+// read-only and flushes it. Nothing of the game changes here: the redirections
+// become live with the commit. A setter whose entry
 // another mod's jump replaced gets that jump, relocated, in its gateway, and a
 // redirection of the jump's 5 bytes. Throws CodeInTheWay for a first
 // instruction it cannot run elsewhere.

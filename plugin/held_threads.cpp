@@ -2,19 +2,18 @@
 
 #include <algorithm>
 
-#include "transaction.hpp"
-
 namespace lkm::plugin {
 
 namespace {
 
-// True when `address` lies inside a patch but not on its first byte: a thread
-// there would resume into the middle of changed bytes.
-bool insideAfterFirstByte(const std::vector<Patch>& patches, uintptr_t address) {
-    for (const Patch& patch : patches) {
-        const uintptr_t first = reinterpret_cast<uintptr_t>(patch.target);
-        if (address > first && address - first < patch.expected.size()) return true;
-    }
+// True when `address` lies inside a patch at `base` but not on its first byte:
+// a thread there would resume into the middle of changed bytes.
+bool insideAfterFirstByte(const uint8_t* base, const std::vector<lkm::Patch>& patches, uintptr_t address) {
+    const uintptr_t from = reinterpret_cast<uintptr_t>(base);
+    if (address < from) return false;
+    const uintptr_t into = address - from;
+    for (const lkm::Patch& patch : patches)
+        if (into > patch.offset && into - patch.offset < patch.expected.size()) return true;
     return false;
 }
 
@@ -45,25 +44,25 @@ HeldThreads::~HeldThreads() {
     for (void* thread : threads_) memory_.closeThread(thread);
 }
 
-bool HeldThreads::holdOutside(const std::vector<Patch>& patches) {
+bool HeldThreads::holdOutside(const uint8_t* base, const std::vector<lkm::Patch>& patches) {
     bool clear = listed_;
-    for (std::size_t i = 0; clear && i < listedCount_; ++i) clear = hold(i, patches);
-    clear = clear && holdNewcomers(patches);
+    for (std::size_t i = 0; clear && i < listedCount_; ++i) clear = hold(i, base, patches);
+    clear = clear && holdNewcomers(base, patches);
     if (!clear) release();
     return clear;
 }
 
-bool HeldThreads::hold(std::size_t i, const std::vector<Patch>& patches) {
+bool HeldThreads::hold(std::size_t i, const uint8_t* base, const std::vector<lkm::Patch>& patches) {
     const Suspension suspension = memory_.suspend(threads_[i]);
     if (suspension == Suspension::gone) return true;
     if (suspension == Suspension::refused) return false;
     held_[i] = 1;
     // A thread whose place cannot be read may be anywhere, also inside a patch.
     uintptr_t address = 0;
-    return memory_.instructionPointer(threads_[i], &address) && !insideAfterFirstByte(patches, address);
+    return memory_.instructionPointer(threads_[i], &address) && !insideAfterFirstByte(base, patches, address);
 }
 
-bool HeldThreads::holdNewcomers(const std::vector<Patch>& patches) {
+bool HeldThreads::holdNewcomers(const uint8_t* base, const std::vector<lkm::Patch>& patches) {
     // Every newcomer adds one to threads_, which stops at limit_: the passes end.
     for (bool found = true; found;) {
         found = false;
@@ -89,7 +88,7 @@ bool HeldThreads::holdNewcomers(const std::vector<Patch>& patches) {
             ids_.push_back(id);
             held_.push_back(0);
             found = true;
-            if (!hold(threads_.size() - 1, patches)) return false;
+            if (!hold(threads_.size() - 1, base, patches)) return false;
         }
     }
     return true;

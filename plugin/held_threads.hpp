@@ -6,11 +6,10 @@
 #include <cstdint>
 #include <vector>
 
+#include "lkm/patch.hpp"
 #include "memory_services.hpp"
 
 namespace lkm::plugin {
-
-struct Patch;
 
 class HeldThreads {
 public:
@@ -35,20 +34,21 @@ public:
     // until a listing meets none that is not held yet, suspending each thread
     // started after the listing: once every other thread is held, none can
     // start. True when each one is held (or has exited) and none stopped inside
-    // a patch past its first byte; otherwise, also when a newcomer finds no room
-    // or cannot be listed, opened or held, every thread it suspended is resumed
-    // again and the answer is false. No heap, no lock, no log line.
-    bool holdOutside(const std::vector<Patch>& patches);
+    // a patch (at `base` + its offset) past its first byte; otherwise, also
+    // when a newcomer finds no room or cannot be listed, opened or held, every
+    // thread it suspended is resumed again and the answer is false. No heap, no
+    // lock, no log line.
+    bool holdOutside(const uint8_t* base, const std::vector<lkm::Patch>& patches);
     // Resumes every held thread, each once, and closes the newcomers' handles;
     // a thread that cannot be resumed does not keep the others waiting.
     void release();
 
 private:
     // Suspends threads_[i]: true when it is held outside the patches or has exited.
-    bool hold(std::size_t i, const std::vector<Patch>& patches);
+    bool hold(std::size_t i, const uint8_t* base, const std::vector<lkm::Patch>& patches);
     // Lists the threads again until a listing finds no newcomer, holding each
     // one it finds; false at the first that cannot be taken on or held.
-    bool holdNewcomers(const std::vector<Patch>& patches);
+    bool holdNewcomers(const uint8_t* base, const std::vector<lkm::Patch>& patches);
 
     MemoryServices& memory_;
     // The listed threads first, then the newcomers of the current hold; all

@@ -7,12 +7,9 @@ namespace lkm::plugin {
 void patchGame(MemoryServices& memory, const GamePatch& patch, void (*pin)(), Transaction::Warn warn,
                void*& page, bool& committed, void (*prepared)()) {
     committed = false;
-    Transaction transaction(memory, warn);
-    for (const lkm::Patch& p : patch.plan)
-        transaction.add(patch.live + p.offset, p.expected.data(), p.replacement.data(),
-                        unsigned(p.expected.size()));
-    prepareGateways(memory, transaction,
-                    {patch.layout.original, patch.base, patch.live, &patch.layout.setterJumps},
+    Transaction transaction(memory, patch.live, warn);
+    for (const lkm::Patch& p : patch.plan) transaction.add(p);
+    prepareGateways(memory, transaction, {patch.layout.original, patch.base, &patch.layout.setterJumps},
                     patch.layout.setters, patch.hookAddresses, page);
     if (prepared) prepared();
     pin();

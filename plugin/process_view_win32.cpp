@@ -51,7 +51,7 @@ public:
             std::vector<wchar_t> path(pathCapacity);
             const DWORD length = GetModuleFileNameW(module, path.data(), pathCapacity);
             const std::string name = length != 0 && length < pathCapacity
-                                         ? narrowed(std::wstring(path.data(), length))
+                                         ? lkm::windows::narrowed(std::wstring(path.data(), length))
                                          : std::string();
             if (!name.empty()) return {name, false};
         }

@@ -141,8 +141,10 @@ auto explainingStops(const lkm::Image& image, const Files& files, bool recognisi
         throw;
     } catch (const std::runtime_error& stop) {
         if (recognising || dynamic_cast<const CodeInTheWay*>(&stop)) {
-            const StopContext context{
-                lkm::narrowed(gameExecutablePath()), lkm::narrowed(files.modulePath), image.base, {}};
+            const StopContext context{lkm::windows::narrowed(gameExecutablePath()),
+                                      lkm::windows::narrowed(files.modulePath),
+                                      image.base,
+                                      {}};
             for (const std::string& line : explainStop(openGame, context, windowsProcess(), &image))
                 logLine(line.c_str());
         }

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <limits>
 #include <stdexcept>
+#include <utility>
 
 #include "code_in_the_way.hpp"
 #include "held_threads.hpp"
@@ -12,6 +13,7 @@ namespace lkm::plugin {
 
 namespace {
 
+constexpr char notWritable[] = "Cannot make the game patch pages writable.";
 constexpr char restoreWarning[] = "Warning: Windows could not restore an original page protection.";
 constexpr char threadsNotHeld[] =
     "Cannot hold the game's other threads outside the code to patch; no patches applied.";
@@ -32,7 +34,8 @@ bool intersects(uintptr_t a, std::size_t aLength, uintptr_t b, std::size_t bLeng
 
 } // namespace
 
-Transaction::Transaction(MemoryServices& memory, Warn warn) : memory_(memory), warn_(warn) {}
+Transaction::Transaction(MemoryServices& memory, uint8_t* base, Warn warn)
+    : memory_(memory), base_(base), warn_(warn) {}
 
 Transaction::~Transaction() {
     if (protections.empty()) return;
@@ -44,32 +47,40 @@ Transaction::~Transaction() {
     }
 }
 
-void Transaction::add(uint8_t* target, const uint8_t* expected, const uint8_t* replacement, unsigned size) {
+uint8_t* Transaction::target(const lkm::Patch& patch) const {
+    // Formed as a number: add refuses a patch whose bytes would pass the top of the address space.
+    return reinterpret_cast<uint8_t*>(address(base_) + patch.offset);
+}
+
+void Transaction::add(lkm::Patch patch) {
+    const std::size_t size = patch.expected.size();
     if (size == 0) throw std::runtime_error("Empty memory patch.");
     // A range running past the top of the address space cannot be game memory.
-    if (address(target) > std::numeric_limits<uintptr_t>::max() - (size - 1))
+    constexpr uintptr_t top = std::numeric_limits<uintptr_t>::max();
+    if (patch.replacement.size() != size || patch.offset > top - address(base_) ||
+        address(base_) + patch.offset > top - (size - 1))
         throw std::runtime_error("Invalid patch range.");
-    for (const Patch& patch : patches)
-        if (intersects(address(patch.target), patch.expected.size(), address(target), size))
+    const uintptr_t first = address(target(patch));
+    for (const lkm::Patch& other : patches)
+        if (intersects(address(target(other)), other.expected.size(), first, size))
             throw std::runtime_error("Overlapping memory patches.");
-    patches.push_back({target, std::vector<uint8_t>(expected, expected + size),
-                       std::vector<uint8_t>(replacement, replacement + size)});
+    patches.push_back(std::move(patch));
 }
 
 void Transaction::commit() {
     const uint32_t pageSize = memory_.pageSize();
 
     // Every patch against live memory before anything changes.
-    for (const Patch& patch : patches)
-        if (std::memcmp(patch.target, patch.expected.data(), patch.expected.size()) != 0)
+    for (const lkm::Patch& patch : patches)
+        if (std::memcmp(target(patch), patch.expected.data(), patch.expected.size()) != 0)
             throw CodeInTheWay(refusal::gameCodeChanged);
 
     // Each touched page once, in patch order; a refusal gives back what was changed.
-    if (!patches.empty() && pageSize == 0)
-        throw std::runtime_error("Cannot make the game patch pages writable.");
-    for (const Patch& patch : patches) {
-        const uintptr_t first = address(patch.target) - address(patch.target) % pageSize;
-        const uintptr_t end = address(patch.target) + (patch.expected.size() - 1);
+    if (!patches.empty() && pageSize == 0) throw std::runtime_error(notWritable);
+    for (const lkm::Patch& patch : patches) {
+        const uintptr_t start = address(target(patch));
+        const uintptr_t first = start - start % pageSize;
+        const uintptr_t end = start + (patch.expected.size() - 1);
         const uintptr_t last = end - end % pageSize;
         for (uintptr_t page = first;; page += pageSize) {
             const bool recorded = std::any_of(protections.begin(), protections.end(),
@@ -81,7 +92,7 @@ void Transaction::commit() {
                 if (!memory_.protect(reinterpret_cast<void*>(page), pageSize, pageExecuteReadWrite,
                                      &previous)) {
                     restoreProtections(pageSize);
-                    throw std::runtime_error("Cannot make the game patch pages writable.");
+                    throw std::runtime_error(notWritable);
                 }
                 protections.emplace_back(page, previous);
             }
@@ -96,22 +107,22 @@ void Transaction::commit() {
     bool held = false;
     for (int attempt = 0; attempt < holdAttempts && threads.listed() && !held; ++attempt) {
         if (attempt > 0) memory_.yield();
-        held = threads.holdOutside(patches);
+        held = threads.holdOutside(base_, patches);
     }
     if (!held) {
         restoreProtections(pageSize);
         throw std::runtime_error(threadsNotHeld);
     }
 
-    for (const Patch& patch : patches)
-        std::memcpy(patch.target, patch.replacement.data(), patch.replacement.size());
+    for (const lkm::Patch& patch : patches)
+        std::memcpy(target(patch), patch.replacement.data(), patch.replacement.size());
 
     // The whole process: a null base and size 0.
     const bool flushed = memory_.flushInstructionCache(memory_.currentProcess(), nullptr, 0);
     if (!flushed) {
         // The new code may not be what the processor runs: put the old bytes back.
-        for (const Patch& patch : patches)
-            std::memcpy(patch.target, patch.expected.data(), patch.expected.size());
+        for (const lkm::Patch& patch : patches)
+            std::memcpy(target(patch), patch.expected.data(), patch.expected.size());
         memory_.flushInstructionCache(memory_.currentProcess(), nullptr, 0);
     }
     threads.release();

@@ -141,7 +141,7 @@ changed_trees() {
       *.md) ;;
       engine/* | tools/*) echo "format native asan win32 win32-clang release web fuzz" ;;
       tests/support/* | tests/engine/* | tests/inspector/*) echo "format native asan win32 win32-clang web fuzz" ;;
-      plugin/*_win32.cpp) echo "format win32 win32-clang release" ;;
+      plugin/*_win32.cpp | windows/*) echo "format win32 win32-clang release" ;;
       tests/wine/* | game/*) echo "format win32 win32-clang" ;;
       plugin/*) echo "format native asan win32 win32-clang release web" ;;
       tests/plugin/*) echo "format native asan win32 win32-clang" ;;

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+namespace lkm::game {
+
 struct VisProjectionRecord {
     int32_t calls;      // number of calls so far
     float fov;          // first argument: the focal parameter (r_fov)
@@ -19,8 +21,10 @@ struct VisEngineRecord {
 };
 
 extern "C" {
-// Exports of LarkEngine.dll with C names.
+// Exports of LarkEngine.dll with C names (the same inside the namespace).
 void* VisGetRenderer();
 void* VisGetShadowCamera();
 const VisEngineRecord* VisGetEngineRecord();
 }
+
+} // namespace lkm::game

@@ -7,6 +7,8 @@
 
 #include "vis_record.hpp"
 
+namespace lkm::game {
+
 namespace {
 
 struct Object {
@@ -63,3 +65,5 @@ const VisEngineRecord* VisGetEngineRecord() {
     return &record;
 }
 }
+
+} // namespace lkm::game

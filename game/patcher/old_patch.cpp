@@ -35,6 +35,8 @@
 #include "lkm/plan.hpp"
 #include "lkm/plan_writes.hpp"
 
+namespace lkm::game {
+
 namespace {
 
 using Bytes = std::vector<uint8_t>;
@@ -209,9 +211,8 @@ void writeFile(const std::string& path, const Bytes& bytes) {
     if (!out.flush()) throw std::runtime_error("Cannot write " + path + ".");
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
+// The command line above: the patched copy written.
+int run(int argc, char** argv) {
     if (argc != 4 && argc != 5) {
         std::fprintf(stderr, "usage: old_patch NM STOCK.exe PATCHED.exe [WIDTHxHEIGHT]\n");
         return 2;
@@ -229,4 +230,12 @@ int main(int argc, char** argv) {
         return 1;
     }
     return 0;
+}
+
+} // namespace
+
+} // namespace lkm::game
+
+int main(int argc, char** argv) {
+    return lkm::game::run(argc, argv);
 }

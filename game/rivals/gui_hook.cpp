@@ -1,6 +1,6 @@
 // GuiHook.asi: another mod's hook on a place that the plug-in's recognition
 // reads but does not redirect, loaded before the plug-in: the game's horizontal
-// GUI conversion from units to pixels (lkm::rival::firstForwardConversion).
+// GUI conversion from units to pixels (lkm::game::rival::firstForwardConversion).
 // Its first instruction, D9 05 abs32 (fld dword ptr [r_xres value], 6 bytes),
 // moves into the trampoline, followed by E9 rel32 back to the conversion + 6;
 // over it the module writes
@@ -11,6 +11,8 @@
 #include <cstdint>
 
 #include "rival_win32.hpp"
+
+namespace lkm::game::rival {
 
 namespace {
 
@@ -26,17 +28,19 @@ float conversionHook(float units) {
 }
 
 void install() {
-    const lkm::rival::Place conversion = lkm::rival::firstForwardConversion(lkm::rival::gameCode());
-    lkm::rival::installDetour(conversion, reinterpret_cast<const void*>(&conversionHook), trampoline);
+    const Place conversion = firstForwardConversion(gameCode());
+    installDetour(conversion, reinterpret_cast<const void*>(&conversionHook), trampoline);
 }
 
 } // namespace
 
+} // namespace lkm::game::rival
+
 extern "C" void InitializeASI() {
-    lkm::rival::startOnce(LKM_RIVAL_NAME, install);
+    lkm::game::rival::startOnce(LKM_RIVAL_NAME, lkm::game::rival::install);
 }
 
 // How many times the hook ran: every call of the conversion since InitializeASI.
 extern "C" uint32_t GetHookCalls() {
-    return calls.load(std::memory_order_relaxed);
+    return lkm::game::rival::calls.load(std::memory_order_relaxed);
 }

@@ -6,7 +6,7 @@
 #include "lkm/bytes.hpp"
 #include "lkm/machine_code.hpp"
 
-namespace lkm::rival {
+namespace lkm::game::rival {
 
 namespace {
 
@@ -77,4 +77,4 @@ Detour detour(const uint8_t* code, std::size_t available, uint32_t target, uint3
     return result;
 }
 
-} // namespace lkm::rival
+} // namespace lkm::game::rival

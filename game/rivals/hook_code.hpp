@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace lkm::rival {
+namespace lkm::game::rival {
 
 inline constexpr std::size_t jumpLength = 5; // E9 rel32
 
@@ -43,4 +43,4 @@ struct Detour {
 Detour detour(const uint8_t* code, std::size_t available, uint32_t target, uint32_t trampoline,
               uint32_t hook);
 
-} // namespace lkm::rival
+} // namespace lkm::game::rival

@@ -11,7 +11,7 @@
 #include "hook_code.hpp"
 #include "own_image.hpp"
 
-namespace lkm::rival {
+namespace lkm::game::rival {
 
 namespace {
 
@@ -91,4 +91,4 @@ void startOnce(const char* module, void (*install)()) {
     InitOnceExecuteOnce(&once, startInstall, &start, nullptr);
 }
 
-} // namespace lkm::rival
+} // namespace lkm::game::rival

@@ -7,7 +7,7 @@
 
 #include "targets.hpp"
 
-namespace lkm::rival {
+namespace lkm::game::rival {
 
 // The executable sections of the game's main module, as mapped, in address order.
 std::vector<CodeRange> gameCode();
@@ -18,7 +18,7 @@ std::vector<CodeRange> gameCode();
 // "Cannot protect the game's code again."
 void writeCode(const uint8_t* at, const std::vector<uint8_t>& bytes);
 
-// Detours the code at `place` to `hook` (lkm::rival::detour): the trampoline
+// Detours the code at `place` to `hook` (lkm::game::rival::detour): the trampoline
 // goes into a page of its own (allocated read-write, then execute-read and
 // flushed) and `original` points at it before the entry is written, so the
 // hook can reach the displaced code from its first call on. The game's other
@@ -34,4 +34,4 @@ void installDetour(const Place& place, const void* hook, void*& original);
 // failure came after the write.
 void startOnce(const char* module, void (*install)());
 
-} // namespace lkm::rival
+} // namespace lkm::game::rival

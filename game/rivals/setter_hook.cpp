@@ -1,5 +1,5 @@
 // HookFirst.asi and ZoomHook.asi: another mod's hook on the game's integer
-// CVar setter, CVar::SetInt (lkm::rival::firstSetter with frame 60h), in the
+// CVar setter, CVar::SetInt (lkm::game::rival::firstSetter with frame 60h), in the
 // two places of the load order: HookFirst sorts before the plug-in's file and
 // finds the stock entry, ZoomHook sorts after it and finds the plug-in's
 // redirection there. Both write at the setter's entry
@@ -12,6 +12,8 @@
 #include <cstdint>
 
 #include "rival_win32.hpp"
+
+namespace lkm::game::rival {
 
 namespace {
 
@@ -29,17 +31,19 @@ bool __fastcall setterHook(void* object, void* passThrough, unsigned value) {
 }
 
 void install() {
-    const lkm::rival::Place setter = lkm::rival::firstSetter(lkm::rival::gameCode(), lkm::cvar::frame60);
-    lkm::rival::installDetour(setter, reinterpret_cast<const void*>(&setterHook), trampoline);
+    const Place setter = firstSetter(gameCode(), lkm::cvar::frame60);
+    installDetour(setter, reinterpret_cast<const void*>(&setterHook), trampoline);
 }
 
 } // namespace
 
+} // namespace lkm::game::rival
+
 extern "C" void InitializeASI() {
-    lkm::rival::startOnce(LKM_RIVAL_NAME, install);
+    lkm::game::rival::startOnce(LKM_RIVAL_NAME, lkm::game::rival::install);
 }
 
 // How many times the hook ran: every call of the setter since InitializeASI.
 extern "C" uint32_t GetHookCalls() {
-    return calls.load(std::memory_order_relaxed);
+    return lkm::game::rival::calls.load(std::memory_order_relaxed);
 }

@@ -5,7 +5,7 @@
 
 #include "lkm/signatures.hpp"
 
-namespace lkm::rival {
+namespace lkm::game::rival {
 
 namespace {
 
@@ -93,4 +93,4 @@ Place cameraAspectOperand(const std::vector<CodeRange>& ranges, uint32_t aspect)
     return pushing.front();
 }
 
-} // namespace lkm::rival
+} // namespace lkm::game::rival

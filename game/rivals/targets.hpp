@@ -11,7 +11,7 @@
 
 #include "lkm/cvar_class.hpp"
 
-namespace lkm::rival {
+namespace lkm::game::rival {
 
 // An executable section as mapped; the ranges of a module are given in address order.
 struct CodeRange {
@@ -50,4 +50,4 @@ Place firstForwardConversion(const std::vector<CodeRange>& ranges);
 // Throws "Not exactly one camera projection pushes the aspect to replace."
 Place cameraAspectOperand(const std::vector<CodeRange>& ranges, uint32_t aspect);
 
-} // namespace lkm::rival
+} // namespace lkm::game::rival

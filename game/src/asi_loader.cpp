@@ -6,6 +6,8 @@
 #include <optional>
 #include <windows.h>
 
+namespace lkm::game {
+
 namespace {
 
 using Entry = void (*)();
@@ -194,3 +196,5 @@ AsiReport loadAsiModules(const AsiOptions& options) {
     }
     return report;
 }
+
+} // namespace lkm::game

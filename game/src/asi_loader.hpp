@@ -9,6 +9,8 @@
 
 #include "process_cost.hpp"
 
+namespace lkm::game {
+
 enum class AsiMode {
     once,    // one call per module
     twice,   // two calls in a row
@@ -56,3 +58,5 @@ AsiReport loadAsiModules(const AsiOptions& options);
 // The file name of the loader DLL that the lock mode loads from the game folder.
 inline constexpr wchar_t lockLoaderName[] = L"LarkLoader.dll";
 const char* asiModeName(AsiMode mode);
+
+} // namespace lkm::game

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cwctype>
 
+namespace lkm::game {
+
 namespace {
 
 std::wstring iniOf(const std::wstring& module) {
@@ -130,3 +132,5 @@ FullAddressSpace::FullAddressSpace() {
 FullAddressSpace::~FullAddressSpace() {
     for (int i = 0; i < count_; ++i) VirtualFree(blocks_[i], 0, MEM_RELEASE);
 }
+
+} // namespace lkm::game

@@ -8,6 +8,8 @@
 
 #include <windows.h>
 
+namespace lkm::game {
+
 struct AsiSetup {
     bool iniFolder = false; // a folder named like each module's INI, holding the INI if there was one
     bool lockIni = false;   // each module's INI held open without sharing
@@ -50,3 +52,5 @@ std::vector<std::wstring> asiFiles(const std::wstring& folder);
 // scripts, plugins and update first the folders one level below it (in name
 // order), then the folder itself.
 std::vector<std::wstring> asiSearch(const std::wstring& gameFolder);
+
+} // namespace lkm::game

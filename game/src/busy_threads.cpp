@@ -1,5 +1,7 @@
 #include "busy_threads.hpp"
 
+namespace lkm::game {
+
 namespace {
 
 VisEngineRecord& engineRecord() {
@@ -60,3 +62,5 @@ BusyThreads::~BusyThreads() {
     g_gui_popup = popup_;
     g_gui_cursor = cursor_;
 }
+
+} // namespace lkm::game

@@ -11,6 +11,8 @@
 #include "../engine/vis_record.hpp"
 #include "engine_abi.hpp"
 
+namespace lkm::game {
+
 class BusyThreads {
 public:
     // Starts `count` threads and returns once each has run its loop at least once.
@@ -32,3 +34,5 @@ private:
     GuiRoot root_, popup_;
     GuiCursor cursor_;
 };
+
+} // namespace lkm::game

@@ -4,6 +4,8 @@
 #include <mutex>
 #include <windows.h>
 
+namespace lkm::game {
+
 namespace {
 
 constexpr DWORD debugPrint = 0x40010006; // DBG_PRINTEXCEPTION_C
@@ -35,3 +37,5 @@ std::vector<std::string> capturedDebugLines() {
     std::lock_guard<std::mutex> guard(lock);
     return lines;
 }
+
+} // namespace lkm::game

@@ -5,5 +5,9 @@
 #include <string>
 #include <vector>
 
+namespace lkm::game {
+
 void startDebugCapture();
 std::vector<std::string> capturedDebugLines();
+
+} // namespace lkm::game

@@ -7,6 +7,9 @@
 
 #define LKM_ENGINE_MEMBER __attribute__((thiscall))
 
+namespace lkm::game {
+
+// C linkage: the symbols keep the assembly's names inside the namespace.
 extern "C" {
 
 // Console variable, 112 bytes; the value is held three times.
@@ -111,3 +114,5 @@ extern GuiMouse g_gui_mouse, g_editor_mouse;
 void LKM_ENGINE_MEMBER GuiMouse_ToUnits(GuiMouse* mouse, float* x, float* y);
 void LKM_ENGINE_MEMBER EditorMouse_ToUnits(GuiMouse* mouse, float* x, float* y);
 }
+
+} // namespace lkm::game

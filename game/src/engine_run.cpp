@@ -5,6 +5,8 @@
 #include "../engine/vis_record.hpp"
 #include "engine_abi.hpp"
 
+namespace lkm::game {
+
 namespace {
 
 std::string number(float value) {
@@ -116,3 +118,5 @@ EngineRun runEngine(int videoWidth, int videoHeight, int fovReadBacks) {
     map("editor", EditorMouse_ToUnits, g_editor_mouse, 400, 300);
     return run;
 }
+
+} // namespace lkm::game

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+namespace lkm::game {
+
 struct SetterCall {
     std::string cvar;
     std::string setter;
@@ -36,3 +38,5 @@ void startEngine();
 // The game's own video setting is videoWidth x videoHeight. `fovReadBacks` times
 // at the end, the options menu reads r_fov and sets it again.
 EngineRun runEngine(int videoWidth = 800, int videoHeight = 600, int fovReadBacks = 0);
+
+} // namespace lkm::game

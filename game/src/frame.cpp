@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstddef>
 
+namespace lkm::game {
+
 Frame::Frame(int width, int height)
     : width_(width), height_(height), bytes_(size_t(width) * size_t(height) * 3, 0) {}
 
@@ -32,3 +34,5 @@ void Frame::fill(int x0, int y0, int x1, int y1, Rgb colour, float opacity) {
         }
     }
 }
+
+} // namespace lkm::game

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace lkm::game {
+
 struct Rgb {
     uint8_t r, g, b;
 };
@@ -25,3 +27,5 @@ private:
     int width_, height_;
     std::vector<uint8_t> bytes_;
 };
+
+} // namespace lkm::game

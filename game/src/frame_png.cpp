@@ -8,6 +8,8 @@
 #include <stb_image_resize.h>
 #include <stb_image_write.h>
 
+namespace lkm::game {
+
 Frame scaled(const Frame& frame, int width) {
     const int height =
         std::max(1, int((int64_t(frame.height()) * width + frame.width() / 2) / frame.width()));
@@ -22,3 +24,5 @@ bool writePng(const Frame& frame, const std::string& path) {
     return stbi_write_png(path.c_str(), frame.width(), frame.height(), 3, frame.bytes().data(),
                           frame.width() * 3) != 0;
 }
+
+} // namespace lkm::game

@@ -13,7 +13,7 @@
 
 #include "frame.hpp"
 
-namespace frame_scene {
+namespace lkm::game::frame_scene {
 
 constexpr double eyeHeight = 1.7;
 constexpr double sphereRadius = 1.2;
@@ -31,4 +31,4 @@ inline bool isSphere(Rgb c) {
     return c.r >= 48 && c.r * 10 >= c.g * 16 && c.r >= c.b * 2;
 }
 
-} // namespace frame_scene
+} // namespace lkm::game::frame_scene

@@ -11,6 +11,8 @@
 #include "hud_render.hpp"
 #include "scene_render.hpp"
 
+namespace lkm::game {
+
 namespace {
 
 std::string captionText(int width, int height, const AsiReport& asi) {
@@ -56,3 +58,5 @@ std::string writeGameFrame(const FrameRequest& request, const AsiReport& asi) {
     if (!writePng(frame, request.path)) return "Cannot write the frame to " + request.path + ".";
     return "";
 }
+
+} // namespace lkm::game

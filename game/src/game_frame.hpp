@@ -7,6 +7,8 @@
 
 #include "asi_loader.hpp"
 
+namespace lkm::game {
+
 struct FrameRequest {
     std::string path;     // PNG file to write; empty: no frame
     int width = 0;        // scale the picture to this width; 0: full size
@@ -16,3 +18,5 @@ struct FrameRequest {
 
 // Renders and writes the frame; returns "" or the sentence saying what failed.
 std::string writeGameFrame(const FrameRequest& request, const AsiReport& asi);
+
+} // namespace lkm::game

@@ -9,6 +9,8 @@
 #include "engine_abi.hpp"
 #include "frame_scene.hpp"
 
+namespace lkm::game {
+
 namespace {
 
 struct Rect {
@@ -167,3 +169,5 @@ void drawText(Frame& frame, int left, int top, int size, const std::string& text
         frame.fill(left + pixel(g.x0 * scale), top + pixel(g.y0 * scale), left + pixel(g.x1 * scale),
                    top + pixel(g.y1 * scale), ink);
 }
+
+} // namespace lkm::game

@@ -8,9 +8,13 @@
 
 #include "frame.hpp"
 
+namespace lkm::game {
+
 // The menu frame around the layout space, a crosshair and four corner widgets;
 // the widget under the mouse cursor is highlighted.
 void drawHud(Frame& frame);
 // One line of text in screen pixels, its capitals `size` x 7 pixels high, with
 // the top left corner at (left, top).
 void drawText(Frame& frame, int left, int top, int size, const std::string& text);
+
+} // namespace lkm::game

@@ -4,6 +4,8 @@
 
 #include "own_image.hpp"
 
+namespace lkm::game {
+
 bool dumpMainModule(const char* path) {
     const uint8_t* base = ownImageBase();
     const uint32_t size = ownImageSize();
@@ -13,3 +15,5 @@ bool dumpMainModule(const char* path) {
     const bool written = std::fwrite(base, 1, size, file) == size;
     return std::fclose(file) == 0 && written;
 }
+
+} // namespace lkm::game

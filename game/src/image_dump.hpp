@@ -2,5 +2,9 @@
 // compare it with what the offline inspector says the plug-in changes.
 #pragma once
 
+namespace lkm::game {
+
 // False when the file cannot be written.
 bool dumpMainModule(const char* path);
+
+} // namespace lkm::game

@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
+namespace lkm::game {
+
 std::string jsonEscape(const std::string& text) {
     std::string out = "\"";
     for (const char character : text) {
@@ -155,3 +157,5 @@ JsonWriter& JsonWriter::floatWithBits(float number) {
     key("bits").value(floatBits(number));
     return endObject();
 }
+
+} // namespace lkm::game

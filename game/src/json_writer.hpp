@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+namespace lkm::game {
+
 class JsonWriter {
 public:
     JsonWriter& beginObject();
@@ -40,3 +42,5 @@ private:
 
 std::string jsonEscape(const std::string& text);
 std::string floatBits(float number);
+
+} // namespace lkm::game

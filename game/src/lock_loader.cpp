@@ -5,6 +5,8 @@
 
 #include "asi_loader.hpp"
 
+namespace lkm::game {
+
 namespace {
 
 AsiReport report;
@@ -12,14 +14,16 @@ bool done = false;
 
 } // namespace
 
-extern "C" __declspec(dllexport) const AsiReport* lockReport() {
-    return done ? &report : nullptr;
+} // namespace lkm::game
+
+extern "C" __declspec(dllexport) const lkm::game::AsiReport* lockReport() {
+    return lkm::game::done ? &lkm::game::report : nullptr;
 }
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, void*) {
     if (reason == DLL_PROCESS_ATTACH) {
-        report = loadAsiModules(AsiOptions{});
-        done = true;
+        lkm::game::report = lkm::game::loadAsiModules(lkm::game::AsiOptions{});
+        lkm::game::done = true;
     }
     return TRUE;
 }

@@ -41,7 +41,12 @@
 #include "memory_watch.hpp"
 #include "report.hpp"
 
-int main(int argc, char** argv) {
+namespace lkm::game {
+
+namespace {
+
+// The command line above: the modules started, the engine run, the report printed.
+int runGame(int argc, char** argv) {
     AsiOptions options;
     AsiMode& mode = options.mode;
     const char* dumpPath = nullptr;
@@ -131,4 +136,12 @@ int main(int argc, char** argv) {
         }
     }
     return 0;
+}
+
+} // namespace
+
+} // namespace lkm::game
+
+int main(int argc, char** argv) {
+    return lkm::game::runGame(argc, argv);
 }

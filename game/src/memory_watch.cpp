@@ -5,6 +5,8 @@
 
 #include "own_image.hpp"
 
+namespace lkm::game {
+
 namespace {
 
 constexpr uint32_t executeAny =
@@ -75,3 +77,5 @@ std::vector<MemoryWatch::Region> MemoryWatch::executableRegions() {
     }
     return regions;
 }
+
+} // namespace lkm::game

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace lkm::game {
+
 struct NewExecutableRegion {
     uint32_t size = 0;
     uint32_t protection = 0; // a PAGE_* constant
@@ -48,3 +50,5 @@ private:
     std::vector<uint32_t> protections_;
     std::vector<Region> regions_;
 };
+
+} // namespace lkm::game

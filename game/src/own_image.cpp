@@ -4,6 +4,8 @@
 
 #include <stdexcept>
 
+namespace lkm::game {
+
 namespace {
 
 // The loader maps the headers as the image's first page.
@@ -36,3 +38,5 @@ std::vector<lkm::SectionHeader> ownSections() {
     for (uint32_t i = 0; i < count; ++i) sections.push_back(present(headers.section(i)));
     return sections;
 }
+
+} // namespace lkm::game

@@ -7,9 +7,13 @@
 
 #include "lkm/pe_headers.hpp"
 
+namespace lkm::game {
+
 // The main module's load address.
 const uint8_t* ownImageBase();
 // SizeOfImage of the main module.
 uint32_t ownImageSize();
 // Every section-table entry of the main module.
 std::vector<lkm::SectionHeader> ownSections();
+
+} // namespace lkm::game

@@ -9,6 +9,8 @@
 
 #include "own_image.hpp"
 
+namespace lkm::game {
+
 namespace {
 
 // Committed private memory, region by region: what Windows charges as commit.
@@ -100,3 +102,5 @@ unsigned long __stdcall CommitSampler::run(void* self) {
     }
     return 0;
 }
+
+} // namespace lkm::game

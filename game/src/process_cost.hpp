@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+namespace lkm::game {
+
 struct ProcessMemory {
     uint64_t commit = 0;         // private bytes committed now
     uint64_t peakCommit = 0;     // the most private bytes committed so far
@@ -37,3 +39,5 @@ private:
     volatile uint64_t peak_ = 0;
     static unsigned long __stdcall run(void* self);
 };
+
+} // namespace lkm::game

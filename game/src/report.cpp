@@ -8,6 +8,8 @@
 #include "engine_abi.hpp"
 #include "json_writer.hpp"
 
+namespace lkm::game {
+
 namespace {
 
 void writeProcessMemory(JsonWriter& json, const char* label, const ProcessMemory& memory) {
@@ -204,3 +206,5 @@ std::string buildReport(const AsiReport& asi, const MemoryChanges& memory, const
     json.endObject();
     return json.text();
 }
+
+} // namespace lkm::game

@@ -9,5 +9,9 @@
 #include "engine_run.hpp"
 #include "memory_watch.hpp"
 
+namespace lkm::game {
+
 std::string buildReport(const AsiReport& asi, const MemoryChanges& memory, const EngineRun& run,
                         const std::vector<std::string>& debugLines);
+
+} // namespace lkm::game

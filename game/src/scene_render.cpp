@@ -5,6 +5,8 @@
 
 #include "frame_scene.hpp"
 
+namespace lkm::game {
+
 namespace {
 
 struct Vec {
@@ -176,3 +178,5 @@ void drawScene(Frame& frame, double horizontalDegrees, double verticalDegrees) {
         }
     }
 }
+
+} // namespace lkm::game

@@ -4,6 +4,10 @@
 
 #include "frame.hpp"
 
+namespace lkm::game {
+
 // Fills the whole frame. Angles in degrees; outside 0..180 (exclusive) the
 // camera has no projection and the frame stays black.
 void drawScene(Frame& frame, double horizontalDegrees, double verticalDegrees);
+
+} // namespace lkm::game

@@ -15,6 +15,8 @@
 
 #include "../src/frame_scene.hpp"
 
+namespace lkm::game::test {
+
 namespace {
 
 const double pi = 3.14159265358979323846;
@@ -78,9 +80,8 @@ void check(bool holds, const std::string& sentence) {
     ++failures;
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
+// The command line above: 0 when the frame holds every check.
+int run(int argc, char** argv) {
     const std::string mode = argc == 3 ? argv[2] : "";
     if (mode != "round" && mode != "stretched") {
         std::fprintf(stderr, "usage: frame_check FRAME.png round|stretched\n");
@@ -134,4 +135,12 @@ int main(int argc, char** argv) {
     check(std::fabs(menuX - width / 2.0) <= 1.0 && std::fabs(menuY - height / 2.0) <= 1.0,
           "The menu frame is not centred within one pixel.");
     return failures == 0 ? 0 : 1;
+}
+
+} // namespace
+
+} // namespace lkm::game::test
+
+int main(int argc, char** argv) {
+    return lkm::game::test::run(argc, argv);
 }

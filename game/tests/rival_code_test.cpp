@@ -8,6 +8,8 @@
 #include <stdexcept>
 #include <string>
 
+namespace lkm::game::test {
+
 namespace {
 
 using ::testing::ElementsAreArray;
@@ -49,8 +51,8 @@ TEST(RivalDetour, DisplacesWholeInstructionsAndRelocatesJumps) {
     };
     for (const DetourCase& c : cases) {
         SCOPED_TRACE(c.what);
-        const lkm::rival::Detour detour =
-            lkm::rival::detour(c.code.data(), c.code.size(), target, trampoline, hook);
+        const lkm::game::rival::Detour detour =
+            lkm::game::rival::detour(c.code.data(), c.code.size(), target, trampoline, hook);
         EXPECT_THAT(detour.entry, ElementsAreArray(c.entry));
         EXPECT_THAT(detour.trampoline, ElementsAreArray(c.trampoline));
     }
@@ -69,7 +71,7 @@ TEST(RivalDetour, RefusesWhatItCannotDisplace) {
     };
     for (const auto& c : cases) {
         try {
-            lkm::rival::detour(c.code.data(), c.code.size(), target, trampoline, hook);
+            lkm::game::rival::detour(c.code.data(), c.code.size(), target, trampoline, hook);
             ADD_FAILURE() << c.sentence;
         } catch (const std::runtime_error& error) {
             EXPECT_EQ(std::string(error.what()), c.sentence);
@@ -111,7 +113,7 @@ TEST(RivalTargets, TheFirstSetterWithTheFrameHookedOrNot) {
     // of two with frame 60h, in the second range, behind another module's jmp.
     const Bytes first = join({setter(stockEntry, frame20), setter(stockEntry, frame60, 0x02)});
     const Bytes second = join({{0xCC}, setter(hookedEntry, frame60), setter(stockEntry, frame60)});
-    const lkm::rival::Place found = lkm::rival::firstSetter(
+    const lkm::game::rival::Place found = lkm::game::rival::firstSetter(
         {{first.data(), first.size()}, {second.data(), second.size()}}, lkm::cvar::frame60);
     EXPECT_EQ(found.at, second.data() + 1);
     EXPECT_EQ(found.available, second.size() - 1);
@@ -119,7 +121,7 @@ TEST(RivalTargets, TheFirstSetterWithTheFrameHookedOrNot) {
     // A setter cut by the end of its range is not one.
     const Bytes cut = setter(stockEntry, frame60);
     try {
-        lkm::rival::firstSetter({{cut.data(), cut.size() - 1}}, lkm::cvar::frame60);
+        lkm::game::rival::firstSetter({{cut.data(), cut.size() - 1}}, lkm::cvar::frame60);
         ADD_FAILURE() << "a cut setter was found";
     } catch (const std::runtime_error& error) {
         EXPECT_EQ(std::string(error.what()), "No CVar setter with the chosen frame.");
@@ -129,13 +131,13 @@ TEST(RivalTargets, TheFirstSetterWithTheFrameHookedOrNot) {
 TEST(RivalTargets, TheOneCameraProjectionThatPushesTheAspect) {
     const Bytes square = {0x00, 0x00, 0x80, 0x3F}, fourThirds = {0xAB, 0xAA, 0xAA, 0x3F};
     const Bytes sites = join({projection(square), projection(fourThirds)});
-    const lkm::rival::Place operand =
-        lkm::rival::cameraAspectOperand({{sites.data(), sites.size()}}, 0x3FAAAAAB);
+    const lkm::game::rival::Place operand =
+        lkm::game::rival::cameraAspectOperand({{sites.data(), sites.size()}}, 0x3FAAAAAB);
     EXPECT_EQ(operand.at, sites.data() + 43 + 6);
 
     for (const Bytes& code : {join({projection(fourThirds), projection(fourThirds)}), projection(square)}) {
         try {
-            lkm::rival::cameraAspectOperand({{code.data(), code.size()}}, 0x3FAAAAAB);
+            lkm::game::rival::cameraAspectOperand({{code.data(), code.size()}}, 0x3FAAAAAB);
             ADD_FAILURE() << "an operand was chosen";
         } catch (const std::runtime_error& error) {
             EXPECT_EQ(std::string(error.what()),
@@ -145,10 +147,11 @@ TEST(RivalTargets, TheOneCameraProjectionThatPushesTheAspect) {
 }
 
 TEST(RivalTargets, PatternsReadFromText) {
-    EXPECT_THAT(lkm::rival::pattern(" d9 ?? 05 "), ElementsAreArray({0xD9, lkm::rival::anyByte, 0x05}));
+    EXPECT_THAT(lkm::game::rival::pattern(" d9 ?? 05 "),
+                ElementsAreArray({0xD9, lkm::game::rival::anyByte, 0x05}));
     for (const char* bad : {"", "D9 0", "D905", "G1", "?? ?", "D9 ?5"}) {
         try {
-            lkm::rival::pattern(bad);
+            lkm::game::rival::pattern(bad);
             ADD_FAILURE() << bad;
         } catch (const std::runtime_error& error) {
             EXPECT_EQ(std::string(error.what()), "Bad byte pattern.");
@@ -157,3 +160,5 @@ TEST(RivalTargets, PatternsReadFromText) {
 }
 
 } // namespace
+
+} // namespace lkm::game::test

@@ -21,9 +21,10 @@ using Bytes = std::vector<uint8_t>;
 
 // What the view must read: `data` with zeros in `holes` and each run over that.
 Bytes expectedBytes(Bytes data, const std::vector<lkm::Run>& holes, const std::vector<lkm::ByteRun>& runs) {
-    for (const lkm::Run& hole : holes) std::fill_n(data.begin() + hole.offset, hole.length, 0);
+    for (const lkm::Run& hole : holes)
+        std::fill_n(data.begin() + std::ptrdiff_t(hole.offset), hole.length, 0);
     for (const lkm::ByteRun& run : runs)
-        std::copy(run.bytes.begin(), run.bytes.end(), data.begin() + run.offset);
+        std::copy(run.bytes.begin(), run.bytes.end(), data.begin() + std::ptrdiff_t(run.offset));
     return data;
 }
 
@@ -36,8 +37,8 @@ void expectReads(const lkm::ImageBytes& view, const Bytes& expected,
     for (uint32_t from = 0; from < expected.size(); from += 3) {
         for (uint32_t length : {0u, 1u, 5u, 17u}) {
             if (from + length > expected.size()) continue;
-            EXPECT_EQ(view.slice(from, length),
-                      Bytes(expected.begin() + from, expected.begin() + from + length));
+            EXPECT_EQ(view.slice(from, length), Bytes(expected.begin() + std::ptrdiff_t(from),
+                                                      expected.begin() + std::ptrdiff_t(from + length)));
             bool crosses = false;
             for (const lkm::Run& e : exceptions)
                 crosses |= length != 0 && from < e.offset + e.length && e.offset < from + length;

@@ -168,7 +168,8 @@ TEST(InspectSetters, AHookedEntryIsASetterOnlyWhenHooksAreChained) {
             EXPECT_EQ(layout.setterJumps[k], p.setters[k] == c.setter ? c.target : 0u) << k;
         const std::vector<uint8_t> bytes = hooked.bytes();
         EXPECT_EQ(lkm::bytesIn(layout.original, c.setter, 6),
-                  std::vector<uint8_t>(bytes.begin() + c.setter, bytes.begin() + c.setter + 6))
+                  std::vector<uint8_t>(bytes.begin() + std::ptrdiff_t(c.setter),
+                                       bytes.begin() + std::ptrdiff_t(c.setter + 6)))
             << "the commit expects the other mod's jump there still";
     }
     // The stock image is the same with or without chained hooks.

@@ -77,7 +77,8 @@ std::vector<lkm::ByteRun> originalOf(const std::vector<uint8_t>& image,
     std::vector<lkm::ByteRun> original;
     for (uint32_t s : setters)
         if (s <= image.size() && image.size() - s >= 6)
-            original.push_back({s, std::vector<uint8_t>(image.begin() + s, image.begin() + s + 6)});
+            original.push_back({s, std::vector<uint8_t>(image.begin() + std::ptrdiff_t(s),
+                                                        image.begin() + std::ptrdiff_t(s + 6))});
     std::sort(original.begin(), original.end(),
               [](const lkm::ByteRun& a, const lkm::ByteRun& b) { return a.offset < b.offset; });
     return original;
@@ -89,14 +90,14 @@ protected:
         for (uint32_t s : setterOffsets)
             std::copy(lkm::cvar::setterPrologue.begin(), lkm::cvar::setterPrologue.end(),
                       snapshot.begin() + static_cast<std::ptrdiff_t>(s));
-        live = snapshot;
+        std::copy(snapshot.begin(), snapshot.end(), live.begin());
         lkm::plugin::originalSetters = {};
     }
 
     // Runs the gateway preparation; returns the failure text, empty on success.
     std::string prepare() {
         const std::vector<lkm::ByteRun> original = originalOf(snapshot, setters);
-        const lkm::plugin::GameModule game{original, base, live.data()};
+        const lkm::plugin::GameModule game{original, base};
         try {
             lkm::plugin::prepareGateways(memory, transaction, game, setters, hookAddresses, page);
         } catch (const std::runtime_error& error) {
@@ -106,9 +107,10 @@ protected:
     }
 
     FakeMemory memory;
-    lkm::plugin::Transaction transaction{memory, [](const char*) {}};
     std::vector<uint8_t> snapshot;
-    std::vector<uint8_t> live;
+    std::vector<uint8_t> live =
+        std::vector<uint8_t>(imageSize); // the module in memory, the transaction's base
+    lkm::plugin::Transaction transaction{memory, live.data(), [](const char*) {}};
     std::vector<uint32_t> setters = setterOffsets;
     void* page = nullptr;
 };
@@ -130,8 +132,8 @@ TEST_F(Gateways, BuildsFiveGatewaysAndQueuesFiveRedirections) {
         EXPECT_TRUE(std::all_of(gateway + 11, gateway + 16, [](uint8_t b) { return b == 0; }));
         EXPECT_EQ(reinterpret_cast<const uint8_t*>(lkm::plugin::originalSetters[k]), gateway);
 
-        const lkm::plugin::Patch& patch = transaction.patches[k];
-        EXPECT_EQ(patch.target, live.data() + setterOffsets[k]);
+        const lkm::Patch& patch = transaction.patches[k];
+        EXPECT_EQ(patch.offset, setterOffsets[k]);
         EXPECT_EQ(patch.expected,
                   std::vector<uint8_t>(lkm::cvar::setterPrologue.begin(), lkm::cvar::setterPrologue.end()));
         EXPECT_EQ(patch.replacement, lkm::redirectionBytes(base + setterOffsets[k], hookAddresses[k]));
@@ -152,6 +154,23 @@ TEST_F(Gateways, BuildsFiveGatewaysAndQueuesFiveRedirections) {
     EXPECT_EQ(memory.flushes[0].value, 1u) << "flushed for the current process";
 }
 
+TEST_F(Gateways, ChainedSetterQueuesARedirectionOfTheOtherJumpsFiveBytes) {
+    const std::vector<uint8_t> jump{0xE9, 0x10, 0x20,
+                                    0x30, 0x40, 0x55}; // another mod's jmp, then a byte of its own
+    std::copy(jump.begin(), jump.end(), snapshot.begin() + static_cast<std::ptrdiff_t>(setterOffsets[3]));
+    const std::vector<lkm::ByteRun> original = originalOf(snapshot, setters);
+    const std::vector<uint32_t> jumps{0, 0, 0, 0x20000000, 0};
+    const lkm::plugin::GameModule game{original, base, &jumps};
+    lkm::plugin::prepareGateways(memory, transaction, game, setters, hookAddresses, page);
+
+    ASSERT_EQ(transaction.patches.size(), 5u);
+    const lkm::Patch& patch = transaction.patches[3];
+    EXPECT_EQ(patch.offset, setterOffsets[3]);
+    EXPECT_EQ(patch.expected, std::vector<uint8_t>(jump.begin(), jump.begin() + 5));
+    EXPECT_EQ(patch.replacement, lkm::chainedRedirectionBytes(base + setterOffsets[3], hookAddresses[3]));
+    EXPECT_EQ(transaction.patches[2].expected.size(), lkm::redirectionLength);
+}
+
 TEST_F(Gateways, FailuresOfThePageServicesStopWithTheirMessage) {
     struct Case {
         bool FakeMemory::*failure;
@@ -167,10 +186,10 @@ TEST_F(Gateways, FailuresOfThePageServicesStopWithTheirMessage) {
         SCOPED_TRACE(c.message);
         FakeMemory fake;
         fake.*c.failure = true;
-        lkm::plugin::Transaction pending{fake, [](const char*) {}};
+        lkm::plugin::Transaction pending{fake, live.data(), [](const char*) {}};
         void* allocated = nullptr;
         const std::vector<lkm::ByteRun> original = originalOf(snapshot, setters);
-        const lkm::plugin::GameModule game{original, base, live.data()};
+        const lkm::plugin::GameModule game{original, base};
         try {
             lkm::plugin::prepareGateways(fake, pending, game, setters, hookAddresses, allocated);
             ADD_FAILURE() << "no failure";
@@ -194,12 +213,12 @@ TEST_F(Gateways, SetterWithAnotherFirstInstructionIsRefusedBeforeItsRedirection)
     for (const std::vector<uint8_t>& entry : entries) {
         SCOPED_TRACE(int(entry[0]));
         FakeMemory fake;
-        lkm::plugin::Transaction pending{fake, [](const char*) {}};
+        lkm::plugin::Transaction pending{fake, live.data(), [](const char*) {}};
         std::vector<uint8_t> image = snapshot;
         std::copy(entry.begin(), entry.end(), image.begin() + static_cast<std::ptrdiff_t>(setterOffsets[2]));
         void* allocated = nullptr;
         const std::vector<lkm::ByteRun> original = originalOf(image, setters);
-        const lkm::plugin::GameModule game{original, base, live.data()};
+        const lkm::plugin::GameModule game{original, base};
         try {
             lkm::plugin::prepareGateways(fake, pending, game, setters, hookAddresses, allocated);
             ADD_FAILURE() << "no failure";
@@ -208,7 +227,7 @@ TEST_F(Gateways, SetterWithAnotherFirstInstructionIsRefusedBeforeItsRedirection)
         }
         EXPECT_EQ(allocated, fake.page.data());
         ASSERT_EQ(pending.patches.size(), 2u) << "setters 0 and 1 only";
-        EXPECT_EQ(pending.patches[1].target, live.data() + setterOffsets[1]);
+        EXPECT_EQ(pending.patches[1].offset, setterOffsets[1]);
         EXPECT_TRUE(std::all_of(fake.page.begin() + 32, fake.page.end(), [](uint8_t b) { return b == 0; }));
         EXPECT_TRUE(fake.protects.empty());
     }
@@ -228,9 +247,9 @@ TEST_F(Gateways, SetterTooCloseToTheImageEndIsRefused) {
 TEST_F(Gateways, SetterInTheLastSixBytesOfTheImageIsAccepted) {
     setters[4] = imageSize - 6;
     std::copy(lkm::cvar::setterPrologue.begin(), lkm::cvar::setterPrologue.end(), snapshot.end() - 6);
-    live = snapshot;
+    std::copy(snapshot.begin(), snapshot.end(), live.begin());
     ASSERT_EQ(prepare(), "");
-    EXPECT_EQ(transaction.patches.back().target, live.data() + imageSize - 6);
+    EXPECT_EQ(transaction.patches.back().offset, imageSize - 6);
 }
 
 TEST_F(Gateways, LayoutWithoutFiveSettersIsRefused) {

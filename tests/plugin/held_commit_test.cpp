@@ -105,9 +105,10 @@ TEST(HeldCommit, EveryWayThroughResumesEveryThreadAndLeavesTheCodeWholeOrUntouch
                 heldAtFlush =
                     heldAtFlush && (t.suspension != lkm::plugin::Suspension::held || t.suspended == 1);
         };
-        const std::array<uint8_t, 6> replacement{0xE9, 1, 2, 3, 4, 0x90};
-        lkm::plugin::Transaction transaction(fake, lkm::plugin::test::collectWarning);
-        transaction.add(code.bytes.data() + 10, expected.data() + 10, replacement.data(), 6);
+        const std::vector<uint8_t> replacement{0xE9, 1, 2, 3, 4, 0x90};
+        lkm::plugin::Transaction transaction(fake, code.bytes.data(), lkm::plugin::test::collectWarning);
+        transaction.add(
+            {10, std::vector<uint8_t>(expected.begin() + 10, expected.begin() + 16), replacement});
         const std::string message = lkm::test::messageOf([&] { transaction.commit(); });
 
         EXPECT_EQ(message, c.message);

@@ -73,14 +73,12 @@ protected:
         configure(memory);
         Outcome out;
         {
-            lkm::plugin::Transaction transaction(memory, lkm::plugin::test::collectWarning);
-            for (const lkm::Patch& p : plan)
-                transaction.add(live + p.offset, p.expected.data(), p.replacement.data(),
-                                unsigned(p.expected.size()));
+            lkm::plugin::Transaction transaction(memory, live, lkm::plugin::test::collectWarning);
+            for (const lkm::Patch& p : plan) transaction.add(p);
             for (std::size_t k = 0; k < setters.size(); ++k) {
-                const std::vector<uint8_t> jump = redirection(k);
-                transaction.add(live + setters[k], snapshot.data() + setters[k], jump.data(),
-                                lkm::redirectionLength);
+                const auto entry = snapshot.begin() + static_cast<std::ptrdiff_t>(setters[k]);
+                transaction.add({setters[k], std::vector<uint8_t>(entry, entry + lkm::redirectionLength),
+                                 redirection(k)});
             }
             try {
                 transaction.commit();

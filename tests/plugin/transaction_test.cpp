@@ -36,9 +36,8 @@ protected:
 
     // A patch of `count` bytes at `offset` that expects what is there now and writes `value`.
     void add(Transaction& transaction, std::size_t offset, unsigned count, uint8_t value = 0xAA) {
-        const std::vector<uint8_t> expected(at(offset), at(offset) + count);
-        const std::vector<uint8_t> replacement(count, value);
-        transaction.add(at(offset), expected.data(), replacement.data(), count);
+        transaction.add({uint32_t(offset), std::vector<uint8_t>(at(offset), at(offset) + count),
+                         std::vector<uint8_t>(count, value)});
     }
 
     bool unchanged() const { return memory.bytes == original; }
@@ -50,7 +49,7 @@ protected:
 
 TEST_F(TransactionTest, CommitWritesEveryPatchAndGivesBackEachPageItsOwnProtection) {
     fake.seed(at(0), lkm::plugin::pageReadWrite);
-    Transaction transaction(fake, lkm::plugin::test::collectWarning);
+    Transaction transaction(fake, at(0), lkm::plugin::test::collectWarning);
     add(transaction, 70, 3, 0x11); // page 1 first: the order of the changes follows the patches
     add(transaction, 10, 2, 0x22);
     transaction.commit();
@@ -68,11 +67,10 @@ TEST_F(TransactionTest, CommitWritesEveryPatchAndGivesBackEachPageItsOwnProtecti
 }
 
 TEST_F(TransactionTest, MismatchInTheLastByteOfAPatchStopsBeforeAnyChange) {
-    Transaction transaction(fake, lkm::plugin::test::collectWarning);
+    Transaction transaction(fake, at(0), lkm::plugin::test::collectWarning);
     add(transaction, 0, 4);
-    const std::vector<uint8_t> expected{at(100)[0], at(100)[1], at(100)[2], uint8_t(at(100)[3] + 1)};
-    const std::vector<uint8_t> replacement(4, 0xBB);
-    transaction.add(at(100), expected.data(), replacement.data(), 4);
+    transaction.add(
+        {100, {at(100)[0], at(100)[1], at(100)[2], uint8_t(at(100)[3] + 1)}, {0xBB, 0xBB, 0xBB, 0xBB}});
 
     EXPECT_EQ(lkm::test::messageOf([&] { transaction.commit(); }),
               "Game code changed during initialization; no patches applied.");
@@ -83,7 +81,7 @@ TEST_F(TransactionTest, MismatchInTheLastByteOfAPatchStopsBeforeAnyChange) {
 
 TEST_F(TransactionTest, RefusedSecondOfThreePagesRestoresTheFirstAndWritesNothing) {
     fake.failingProtects = {2};
-    Transaction transaction(fake, lkm::plugin::test::collectWarning);
+    Transaction transaction(fake, at(0), lkm::plugin::test::collectWarning);
     add(transaction, 60, 80); // pages 0, 1 and 2
 
     EXPECT_EQ(lkm::test::messageOf([&] { transaction.commit(); }),
@@ -100,7 +98,7 @@ TEST_F(TransactionTest, FailedFlushWritesTheExpectedBytesBackFlushesAgainAndRest
     fake.failingFlushes = {1};
     std::vector<std::array<uint8_t, 4 * page>> seenAtFlush;
     fake.onFlush = [&] { seenAtFlush.push_back(memory.bytes); };
-    Transaction transaction(fake, lkm::plugin::test::collectWarning);
+    Transaction transaction(fake, at(0), lkm::plugin::test::collectWarning);
     add(transaction, 5, 3, 0x11);
     add(transaction, 130, 4, 0x22);
 
@@ -120,7 +118,7 @@ TEST_F(TransactionTest, FailedFlushWritesTheExpectedBytesBackFlushesAgainAndRest
 
 TEST_F(TransactionTest, TwoFailedRestoresInOnePassWarnOnce) {
     fake.failingProtects = {4, 6}; // protect calls 4..6 are the restores of pages 2, 1, 0
-    Transaction transaction(fake, lkm::plugin::test::collectWarning);
+    Transaction transaction(fake, at(0), lkm::plugin::test::collectWarning);
     add(transaction, 0, 1);
     add(transaction, 64, 1);
     add(transaction, 128, 1);
@@ -155,7 +153,7 @@ TEST_F(TransactionTest, PagesAreMadeWritableOncePerPage) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         FakeMemory memoryServices(memory.bytes.data(), page);
-        Transaction transaction(memoryServices, lkm::plugin::test::collectWarning);
+        Transaction transaction(memoryServices, at(0), lkm::plugin::test::collectWarning);
         for (const auto& [offset, length] : c.patches) add(transaction, offset, length);
         transaction.commit();
         const Calls writable(memoryServices.calls.begin() + 1,
@@ -169,14 +167,14 @@ TEST_F(TransactionTest, PagesAreMadeWritableOncePerPage) {
 }
 
 TEST_F(TransactionTest, EmptyCommitOnlyAsksThePageSizeAndFlushes) {
-    Transaction transaction(fake, lkm::plugin::test::collectWarning);
+    Transaction transaction(fake, at(0), lkm::plugin::test::collectWarning);
     transaction.commit();
     EXPECT_EQ(fake.calls, (Calls{"pageSize", "currentProcess", "flush process null 0"}));
     EXPECT_TRUE(transaction.committed);
 }
 
 TEST_F(TransactionTest, AddRefusesEmptyAndOverlappingPatchesAndKeepsAdjacentOnes) {
-    Transaction transaction(fake, lkm::plugin::test::collectWarning);
+    Transaction transaction(fake, at(0), lkm::plugin::test::collectWarning);
     EXPECT_EQ(lkm::test::messageOf([&] { add(transaction, 10, 0); }), "Empty memory patch.");
     add(transaction, 10, 5); // [10, 15)
     add(transaction, 15, 1); // adjacent after
@@ -187,52 +185,64 @@ TEST_F(TransactionTest, AddRefusesEmptyAndOverlappingPatchesAndKeepsAdjacentOnes
                   "Overlapping memory patches.")
             << range.first << "+" << range.second;
     ASSERT_EQ(transaction.patches.size(), 3u);
-    EXPECT_EQ(transaction.patches[0].target, at(10));
+    EXPECT_EQ(transaction.patches[0].offset, 10u);
+    EXPECT_EQ(transaction.target(transaction.patches[0]), at(10));
     EXPECT_EQ(transaction.patches[0].expected, std::vector<uint8_t>(at(10), at(15)));
     EXPECT_EQ(transaction.patches[0].replacement, std::vector<uint8_t>(5, 0xAA));
     EXPECT_TRUE(fake.calls.empty()); // nothing touched the memory services
     EXPECT_TRUE(unchanged());
 }
 
+// A module whose last offset is the last byte of the address space.
+uint8_t* const highBase = reinterpret_cast<uint8_t*>(std::numeric_limits<uintptr_t>::max() - 0xFFFFFFFFu);
+constexpr uint32_t last = 0xFFFFFFFF;
+
 TEST_F(TransactionTest, OverlapAtTheTopOfTheAddressSpaceIsNotHiddenByWrapping) {
-    Transaction transaction(fake, lkm::plugin::test::collectWarning);
-    const std::array<uint8_t, 4> bytes{1, 2, 3, 4};
-    const uintptr_t top = std::numeric_limits<uintptr_t>::max();
-    transaction.add(reinterpret_cast<uint8_t*>(top - 3), bytes.data(), bytes.data(),
-                    4); // ends on the last byte
+    Transaction transaction(fake, highBase, lkm::plugin::test::collectWarning);
+    const std::vector<uint8_t> four{1, 2, 3, 4};
+    transaction.add({last - 3, four, four}); // ends on the last byte
     EXPECT_EQ(lkm::test::messageOf([&] {
-                  transaction.add(reinterpret_cast<uint8_t*>(top - 1), bytes.data(), bytes.data(), 1);
+                  transaction.add({last - 1, {1}, {1}});
               }),
               "Overlapping memory patches.");
-    EXPECT_EQ(lkm::test::messageOf(
-                  [&] { transaction.add(reinterpret_cast<uint8_t*>(16), bytes.data(), bytes.data(), 4); }),
-              "(none)");
+    EXPECT_EQ(lkm::test::messageOf([&] { transaction.add({16, four, four}); }), "(none)");
+    EXPECT_EQ(lkm::test::messageOf([&] { transaction.add({last - 8, four, four}); }), "(none)");
     EXPECT_EQ(lkm::test::messageOf([&] {
-                  transaction.add(reinterpret_cast<uint8_t*>(top - 8), bytes.data(), bytes.data(), 4);
-              }),
-              "(none)");
-    EXPECT_EQ(lkm::test::messageOf([&] {
-                  transaction.add(reinterpret_cast<uint8_t*>(top - 5), bytes.data(), bytes.data(), 4);
+                  transaction.add({last - 5, four, four});
               }),
               "Overlapping memory patches.");
+    EXPECT_EQ(transaction.target(transaction.patches[0]),
+              reinterpret_cast<uint8_t*>(std::numeric_limits<uintptr_t>::max() - 3));
 }
 
-TEST_F(TransactionTest, PatchRunningPastTheTopOfTheAddressSpaceIsRefused) {
-    Transaction transaction(fake, lkm::plugin::test::collectWarning);
-    const std::array<uint8_t, 4> bytes{1, 2, 3, 4};
+TEST_F(TransactionTest, PatchPastTheTopOfTheAddressSpaceOrOfUnequalLengthsIsRefused) {
     const uintptr_t top = std::numeric_limits<uintptr_t>::max();
-    EXPECT_EQ(lkm::test::messageOf([&] {
-                  transaction.add(reinterpret_cast<uint8_t*>(top - 2), bytes.data(), bytes.data(), 4);
-              }),
-              "Invalid patch range.");
-    EXPECT_TRUE(transaction.patches.empty());
+    const struct {
+        const char* name;
+        uintptr_t base;
+        lkm::Patch patch;
+        const char* message;
+    } cases[] = {
+        {"bytes past the top", top - 15, {13, {1, 2, 3, 4}, {1, 2, 3, 4}}, "Invalid patch range."},
+        {"offset past the top", top - 1, {last, {1}, {1}}, "Invalid patch range."},
+        {"last byte on the top", top - 15, {12, {1, 2, 3, 4}, {1, 2, 3, 4}}, "(none)"},
+        {"longer replacement", 0x1000, {0, {1, 2}, {1, 2, 3}}, "Invalid patch range."},
+        {"shorter replacement", 0x1000, {0, {1, 2}, {1}}, "Invalid patch range."},
+        {"no bytes", 0x1000, {0, {}, {}}, "Empty memory patch."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Transaction transaction(fake, reinterpret_cast<uint8_t*>(c.base), lkm::plugin::test::collectWarning);
+        EXPECT_EQ(lkm::test::messageOf([&] { transaction.add(c.patch); }), c.message);
+        EXPECT_EQ(transaction.patches.size(), c.message == std::string("(none)") ? 1u : 0u);
+    }
 }
 
 TEST_F(TransactionTest, DestructorGivesBackPagesWhenAnExceptionLeftTheCommit) {
     fake.throwingProtect = 3;
     fake.seed(at(64), lkm::plugin::pageReadWrite);
     {
-        Transaction transaction(fake, lkm::plugin::test::collectWarning);
+        Transaction transaction(fake, at(0), lkm::plugin::test::collectWarning);
         add(transaction, 60, 80); // pages 0, 1 and 2
         EXPECT_THROW(transaction.commit(), std::bad_alloc);
         EXPECT_EQ(transaction.protections.size(), 2u);
@@ -247,7 +257,7 @@ TEST_F(TransactionTest, DestructorGivesBackPagesWhenAnExceptionLeftTheCommit) {
 
 TEST_F(TransactionTest, DestructorAfterACommitTouchesNothing) {
     {
-        Transaction transaction(fake, lkm::plugin::test::collectWarning);
+        Transaction transaction(fake, at(0), lkm::plugin::test::collectWarning);
         add(transaction, 0, 1);
         transaction.commit();
     }

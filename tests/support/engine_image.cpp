@@ -679,8 +679,9 @@ lkm::Layout EngineImage::expectedLayout() const {
     l.original = lkm::copiedRanges(image.bytes, lkm::mergedRanges(ranges));
     if (earlierPatch)
         for (const lkm::Run& run : lkm::differingRuns(now, stock))
-            l.normalized.push_back(
-                {run.offset, {stock.begin() + run.offset, stock.begin() + run.offset + run.length}});
+            l.normalized.push_back({run.offset,
+                                    {stock.begin() + std::ptrdiff_t(run.offset),
+                                     stock.begin() + std::ptrdiff_t(run.offset + run.length)}});
     return l;
 }
 

@@ -41,7 +41,8 @@ std::vector<lkm::Patch> wholeImagePlan(const lkm::Image& image, const lkm::Layou
     std::vector<lkm::Patch> plan;
     for (const lkm::Run& run : lkm::differingRuns(before, after)) {
         const auto at = [&](const std::vector<uint8_t>& bytes) {
-            return std::vector<uint8_t>(bytes.begin() + run.offset, bytes.begin() + run.offset + run.length);
+            return std::vector<uint8_t>(bytes.begin() + std::ptrdiff_t(run.offset),
+                                        bytes.begin() + std::ptrdiff_t(run.offset + run.length));
         };
         plan.push_back({run.offset, at(before), at(after)});
     }

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <stdexcept>
 #include <string>
@@ -60,6 +61,13 @@ public:
                protectionOf(base + 2 * size) == PAGE_READONLY;
     }
 
+    // A patch at `offset` that expects the bytes there before any change.
+    lkm::Patch patch(uint32_t offset, const std::vector<uint8_t>& replacement) const {
+        const auto at = original.begin() + static_cast<std::ptrdiff_t>(offset);
+        return {offset, std::vector<uint8_t>(at, at + static_cast<std::ptrdiff_t>(replacement.size())),
+                replacement};
+    }
+
     uint8_t* base = nullptr;
     uint32_t size = 0;
     std::vector<uint8_t> original;
@@ -69,15 +77,14 @@ TEST(WindowsCommit, WritesThePatchesAndLeavesTheOldProtections) {
     warnings.clear();
     Pages pages;
     ASSERT_EQ(pages.call(), 0x11111111u);
-    const uint8_t immediate[] = {0x78, 0x56, 0x34, 0x12};
+    const std::vector<uint8_t> immediate{0x78, 0x56, 0x34, 0x12};
     const std::vector<uint8_t> across(6, 0xCC);
     const std::vector<uint8_t> data{1, 2, 3};
 
-    lkm::plugin::Transaction transaction(lkm::plugin::windowsMemory(), collect);
-    transaction.add(pages.base + 1, pages.base + 1, immediate, 4); // mov eax, 12345678h
-    transaction.add(pages.base + pages.size - 3, pages.original.data() + pages.size - 3, across.data(), 6);
-    transaction.add(pages.base + 2 * pages.size + 9, pages.original.data() + 2 * pages.size + 9, data.data(),
-                    3);
+    lkm::plugin::Transaction transaction(lkm::plugin::windowsMemory(), pages.base, collect);
+    transaction.add(pages.patch(1, immediate)); // mov eax, 12345678h
+    transaction.add(pages.patch(pages.size - 3, across));
+    transaction.add(pages.patch(2 * pages.size + 9, data));
     transaction.commit();
 
     EXPECT_TRUE(transaction.committed);
@@ -86,7 +93,7 @@ TEST(WindowsCommit, WritesThePatchesAndLeavesTheOldProtections) {
     EXPECT_TRUE(pages.protectionsAsBefore());
     EXPECT_EQ(pages.call(), 0x12345678u);
     std::vector<uint8_t> expected = pages.original;
-    std::memcpy(expected.data() + 1, immediate, 4);
+    std::memcpy(expected.data() + 1, immediate.data(), 4);
     std::memcpy(expected.data() + pages.size - 3, across.data(), 6);
     std::memcpy(expected.data() + 2 * pages.size + 9, data.data(), 3);
     EXPECT_EQ(std::memcmp(pages.base, expected.data(), expected.size()), 0);
@@ -95,15 +102,12 @@ TEST(WindowsCommit, WritesThePatchesAndLeavesTheOldProtections) {
 TEST(WindowsCommit, VerificationFailureChangesNothing) {
     warnings.clear();
     Pages pages;
-    const uint8_t immediate[] = {0x78, 0x56, 0x34, 0x12};
-    std::vector<uint8_t> stale(pages.original.begin() + static_cast<std::ptrdiff_t>(2 * pages.size),
-                               pages.original.begin() + static_cast<std::ptrdiff_t>(2 * pages.size + 8));
-    stale.back() ^= 0xFF;
-    const std::vector<uint8_t> replacement(8, 0x90);
+    lkm::Patch stale = pages.patch(2 * pages.size, std::vector<uint8_t>(8, 0x90));
+    stale.expected.back() ^= 0xFF;
 
-    lkm::plugin::Transaction transaction(lkm::plugin::windowsMemory(), collect);
-    transaction.add(pages.base + 1, pages.base + 1, immediate, 4);
-    transaction.add(pages.base + 2 * pages.size, stale.data(), replacement.data(), 8);
+    lkm::plugin::Transaction transaction(lkm::plugin::windowsMemory(), pages.base, collect);
+    transaction.add(pages.patch(1, {0x78, 0x56, 0x34, 0x12}));
+    transaction.add(stale);
     EXPECT_EQ(lkm::test::messageOf([&] { transaction.commit(); }),
               "Game code changed during initialization; no patches applied.");
 
@@ -122,12 +126,13 @@ TEST(WindowsCommit, PageThatCannotBecomeWritableLeavesEverythingAsItWas) {
     ASSERT_NE(section, nullptr);
     auto* view = static_cast<uint8_t*>(MapViewOfFile(section, FILE_MAP_READ, 0, 0, pages.size));
     ASSERT_NE(view, nullptr);
-    const std::vector<uint8_t> zeros(4, 0), replacement(4, 0x90);
-    const uint8_t immediate[] = {0x78, 0x56, 0x34, 0x12};
+    // Offsets from the lower of the two places: the view may lie below the pages.
+    uint8_t* const base = std::min(pages.base, view);
+    const auto offset = [base](const uint8_t* at) { return uint32_t(at - base); };
 
-    lkm::plugin::Transaction transaction(lkm::plugin::windowsMemory(), collect);
-    transaction.add(pages.base + 1, pages.base + 1, immediate, 4);
-    transaction.add(view + 16, zeros.data(), replacement.data(), 4);
+    lkm::plugin::Transaction transaction(lkm::plugin::windowsMemory(), base, collect);
+    transaction.add({offset(pages.base + 1), {pages.base + 1, pages.base + 5}, {0x78, 0x56, 0x34, 0x12}});
+    transaction.add({offset(view + 16), std::vector<uint8_t>(4, 0), std::vector<uint8_t>(4, 0x90)});
     EXPECT_EQ(lkm::test::messageOf([&] { transaction.commit(); }),
               "Cannot make the game patch pages writable.");
 

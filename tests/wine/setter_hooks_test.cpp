@@ -128,8 +128,8 @@ protected:
 
     // Gateways and redirections as the start-up makes them, then the commit.
     void redirect() {
-        lkm::plugin::Transaction transaction(*memory, [](const char*) {});
-        const lkm::plugin::GameModule game{original, lkm::plugin::address32(code), code};
+        lkm::plugin::Transaction transaction(*memory, code, [](const char*) {});
+        const lkm::plugin::GameModule game{original, lkm::plugin::address32(code)};
         lkm::plugin::prepareGateways(*memory, transaction, game, setters, lkm::plugin::hookAddresses(), page);
         transaction.commit();
         ASSERT_TRUE(transaction.committed);

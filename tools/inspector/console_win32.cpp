@@ -30,7 +30,7 @@ std::vector<std::string> commandLineWords(int, char**) {
     int count = 0;
     wchar_t** words = CommandLineToArgvW(GetCommandLineW(), &count);
     std::vector<std::string> out;
-    for (int i = 1; words && i < count; ++i) out.push_back(lkm::narrowed(words[i]));
+    for (int i = 1; words && i < count; ++i) out.push_back(lkm::windows::narrowed(words[i]));
     LocalFree(words);
     return out;
 }

@@ -24,7 +24,7 @@ std::string systemMessage(DWORD code) {
     while (!message.empty() && (message.back() == L'\r' || message.back() == L'\n' || message.back() == L' '))
         message.pop_back();
     if (message.empty()) return "system error " + std::to_string(code);
-    return lkm::narrowed(message);
+    return lkm::windows::narrowed(message);
 }
 
 } // namespace lkm::inspector

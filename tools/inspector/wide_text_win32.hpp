@@ -1,5 +1,5 @@
-// UTF-8 inside the inspector, UTF-16 at the Windows calls (lkm::narrowed the
-// other way), and the system's own sentence for an error code.
+// UTF-8 inside the inspector, UTF-16 at the Windows calls (lkm::windows::narrowed
+// the other way), and the system's own sentence for an error code.
 #pragma once
 
 #include <windows.h>

@@ -6,6 +6,7 @@
 
 #include "lkm/image.hpp"
 #include "lkm/layout.hpp"
+#include "lkm/patch.hpp"
 
 namespace lkm {
 
@@ -20,16 +21,6 @@ inline constexpr bool supportedResolution(int width, int height) {
     return width >= minResolutionX && width <= maxResolutionX && height >= minResolutionY &&
            height <= maxResolutionY;
 }
-
-// One change of the image: the bytes from `offset` on go from `expected` to
-// `replacement` (equally long).
-struct Patch {
-    uint32_t offset = 0;
-    std::vector<uint8_t> expected;
-    std::vector<uint8_t> replacement;
-
-    uint64_t end() const { return uint64_t(offset) + expected.size(); }
-};
 
 // The plan for a layout that lkm::inspect found in `image`: every maximal run
 // of bytes in which the patched image differs from the image, ascending. The

@@ -9,6 +9,8 @@
 #include <thread>
 #include <unistd.h>
 
+namespace lkm::game::test {
+
 namespace {
 
 // In the child: never returns.
@@ -48,3 +50,5 @@ int runChildProcess(const ChildProcess& child) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
 }
+
+} // namespace lkm::game::test

@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+namespace lkm::game::test {
+
 struct ChildProcess {
     std::vector<std::string> command; // program (looked up in PATH) and arguments
     std::string folder = ".";         // the working folder
@@ -15,3 +17,5 @@ struct ChildProcess {
 // the time limit (with every process of its group). Throws std::runtime_error
 // if the program cannot be started.
 int runChildProcess(const ChildProcess& child);
+
+} // namespace lkm::game::test

@@ -4,6 +4,8 @@
 #include <regex>
 #include <stdexcept>
 
+namespace lkm::game::test {
+
 using nlohmann::json;
 
 namespace {
@@ -112,3 +114,5 @@ ExpectationResult checkExpectations(const json& document, const std::vector<std:
     }
     return result;
 }
+
+} // namespace lkm::game::test

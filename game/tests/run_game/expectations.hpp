@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+namespace lkm::game::test {
+
 struct ExpectationResult {
     int checked = 0;
     std::vector<std::string> failures; // "<line>: <what differs>"
@@ -19,3 +21,5 @@ struct ExpectationResult {
 
 // Throws std::runtime_error for a line that is none of the five forms.
 ExpectationResult checkExpectations(const nlohmann::json& document, const std::vector<std::string>& lines);
+
+} // namespace lkm::game::test

@@ -32,6 +32,8 @@
 #include <sstream>
 #include <stdexcept>
 
+namespace lkm::game::test {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -193,13 +195,20 @@ int check(const Options& options) {
     return 0;
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
+// The command line above: 0 when every run holds the expectations.
+int run(int argc, char** argv) {
     try {
         return check(parseOptions(argc, argv));
     } catch (const std::exception& error) {
         std::cout << "run_game: " << error.what() << "\n";
         return 2;
     }
+}
+
+} // namespace
+
+} // namespace lkm::game::test
+
+int main(int argc, char** argv) {
+    return lkm::game::test::run(argc, argv);
 }

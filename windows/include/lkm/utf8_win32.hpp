@@ -7,7 +7,7 @@
 #include <climits>
 #include <string>
 
-namespace lkm {
+namespace lkm::windows {
 
 // Empty for an empty text, one longer than INT_MAX units, or one Windows cannot convert.
 inline std::string narrowed(const std::wstring& utf16) {
@@ -20,4 +20,4 @@ inline std::string narrowed(const std::wstring& utf16) {
     return out;
 }
 
-} // namespace lkm
+} // namespace lkm::windows
