@@ -102,14 +102,14 @@ std::string changes(const std::vector<Change>& list) {
 }
 
 // ["d3d9", "dsound"]: the names are the engine's own, plain ASCII.
-std::string loaderNames(const Report& r) {
+std::string loaderNamesField(const Report& r) {
     std::string out;
     for (const std::string& name : r.loaderNames) out += (out.empty() ? "" : ", ") + quoted(name);
     return field("loaderNames", "[" + out + "]");
 }
 
 // Both facts about an earlier patch.
-std::string earlierPatch(const Report& r) {
+std::string earlierPatchFields(const Report& r) {
     return field("earlierPatch", r.earlierPatch ? "true" : "false") + ",\n  " +
            field("cameraAspectChanged", r.cameraAspectChanged ? "true" : "false");
 }
@@ -137,13 +137,13 @@ std::string renderJson(const Report& r) {
     std::string out = "{\n  " + field("file", quoted(r.file)) + ",\n  " +
                       field("supported", r.supported ? "true" : "false");
     if (!r.supported)
-        return out + ",\n  " + field("failure", quoted(r.failure)) + ",\n  " + loaderNames(r) + "\n}\n";
-    out += ",\n  " + loaderNames(r);
+        return out + ",\n  " + field("failure", quoted(r.failure)) + ",\n  " + loaderNamesField(r) + "\n}\n";
+    out += ",\n  " + loaderNamesField(r);
     if (r.restoration) {
-        return out + ",\n  " + field("aspect", number(r.aspect)) + ",\n  " + earlierPatch(r) + ",\n  " +
+        return out + ",\n  " + field("aspect", number(r.aspect)) + ",\n  " + earlierPatchFields(r) + ",\n  " +
                restoration(r) + ",\n  " + field("normalization", changes(r.normalization)) + "\n}\n";
     }
-    out += ",\n  " + field("aspect", number(r.aspect)) + ",\n  " + earlierPatch(r) + ",\n  " +
+    out += ",\n  " + field("aspect", number(r.aspect)) + ",\n  " + earlierPatchFields(r) + ",\n  " +
            field("normalization", changes(r.normalization)) + ",\n  " + field("places", places(r.places)) +
            ",\n  " + field("cvars", places(r.cvars)) + ",\n  " +
            field("defaultFocal", std::to_string(r.defaultFocal)) + ",\n  " +
