@@ -5,7 +5,9 @@
 # machine's apt configuration. A package mirror part-way through a sync can
 # fail an index or leave the i386 packages behind the amd64 ones: the index
 # update is tried up to 3 times, 30 s apart, and a failure that such a mirror
-# explains ends with one sentence saying so.
+# explains ends with one sentence saying so. The amd64 packages are installed
+# before the i386 ones, so that a mirror whose i386 part is broken still leaves
+# every other tool in place; then the exit status is 3 (see scripts/test.sh).
 set -uo pipefail
 
 need=()
@@ -54,10 +56,20 @@ done
 joined() { tr '\n' ' ' | sed -E 's/ +/ /g; s/^ //; s/ $//'; }
 failed_indexes=$(grep -oE 'Failed to fetch [^ ]+' "$log" | sed 's/Failed to fetch //' | sort -u | joined)
 
-apt-get install -y -q --no-install-recommends "${need[@]}"
-status=$?
+need_i386=()
+need_native=()
+for p in "${need[@]}"; do
+  if [[ $p == *:i386 ]]; then need_i386+=("$p"); else need_native+=("$p"); fi
+done
+status=0
+if [ ${#need_native[@]} -gt 0 ]; then
+  apt-get install -y -q --no-install-recommends "${need_native[@]}" || status=$?
+fi
+if [ "$status" -eq 0 ] && [ ${#need_i386[@]} -gt 0 ]; then
+  apt-get install -y -q --no-install-recommends "${need_i386[@]}" || status=3
+fi
 [ "$status" -eq 0 ] && exit 0
-missing_i386=$(for p in "${need[@]}"; do [[ $p == *:i386 ]] && ! have "$p" && echo "$p"; done | joined)
+missing_i386=$(for p in "${need_i386[@]}"; do have "$p" || echo "$p"; done | joined)
 if [ "$updated" -eq 0 ]; then
   mirror_sentence "the package indexes ${failed_indexes:-of the mirror} failed to download, so ${missing_i386:-the packages} could not be installed"
 elif [ -n "$missing_i386" ]; then

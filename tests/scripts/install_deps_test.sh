@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # scripts/install-deps.sh against a fake apt: a mirror part-way through a sync
 # (an index that fails to download, i386 packages behind the amd64 ones) ends
-# with the one sentence that names it, after three index updates, with a
-# non-zero status; a mirror that recovers installs. Fake dpkg, dpkg-query,
+# with the one sentence that names it, after three index updates, with the
+# status that says only the i386 packages are missing (the amd64 ones are
+# installed first, apart); a mirror that recovers installs. Fake dpkg, dpkg-query,
 # apt-get, id and sleep stand first in PATH; nothing of the machine is touched.
 set -u
 script=$(cd "$(dirname "$0")/../.." && pwd)/scripts/install-deps.sh
@@ -33,6 +34,7 @@ if [ "\$1" = update ]; then
   fi
   exit 0
 fi
+case "\$*" in *:i386*) ;; *) echo "\$*" >>"$bin/installed"; exit 0 ;; esac
 [ $install_fails = 1 ] && { echo "E: Unable to correct problems, you have held broken packages."; exit 100; }
 exit 0
 FAKE
@@ -42,6 +44,11 @@ FAKE
   rc=$?
   local got_updates
   got_updates=$(cat "$bin/updates" 2>/dev/null || echo 0)
+  # The amd64 packages go in whatever the i386 ones do.
+  if ! grep -q 'g++-mingw-w64-i686' "$bin/installed" 2>/dev/null; then
+    output="amd64 packages not installed; $output"
+    status=-1
+  fi
   if [ "$rc" -ne "$status" ] || [ "$got_updates" -ne "$updates" ] || ! grep -qE "$pattern" <<<"$output"; then
     echo "FAILED $name: status $rc (want $status), $got_updates updates (want $updates), output:"
     echo "$output"
@@ -52,8 +59,8 @@ FAKE
 }
 
 sentence='the package mirror is most likely part-way through a sync, and running bash scripts/install-deps.sh again later fixes it\.$'
-case_ index_fails_for_good 9 1 100 3 "install-deps: the package indexes http://deb.example/[^ ]+Packages.xz failed to download, so wine32:i386 could not be installed; $sentence"
+case_ index_fails_for_good 9 1 3 3 "install-deps: the package indexes http://deb.example/[^ ]+Packages.xz failed to download, so wine32:i386 could not be installed; $sentence"
 case_ index_recovers 1 0 0 2 '^'
-case_ i386_behind_amd64 0 1 100 1 "install-deps: the i386 packages wine32:i386 could not be installed beside the amd64 ones .*; $sentence"
+case_ i386_behind_amd64 0 1 3 1 "install-deps: the i386 packages wine32:i386 could not be installed beside the amd64 ones .*; $sentence"
 case_ clean_update_installs 0 0 0 1 '^'
 [ "$failures" -eq 0 ] && echo "install-deps: 4 cases pass" || exit 1
