@@ -16,7 +16,7 @@
 #   bash scripts/bench.sh
 set -uo pipefail
 source "$(dirname "$0")/lib.sh"
-bash scripts/install-deps.sh || exit 1
+install_deps || exit 1
 
 jobs=$(nproc)
 out=build/bench

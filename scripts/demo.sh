@@ -24,7 +24,7 @@ for arg in "$@"; do
   esac
 done
 
-bash scripts/install-deps.sh
+install_deps
 
 build=build/win32   # the Windows tree
 mkdir -p "$build"

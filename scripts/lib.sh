@@ -4,6 +4,21 @@
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root" || exit 1
 
+# install_deps: the set-up, run first by every script. Its status 3 says that
+# only the i386 packages are missing; they serve Wine alone, so a machine whose
+# kernel cannot run 32-bit programs goes on without them.
+install_deps() {
+  local deps=0 usable=0
+  bash scripts/install-deps.sh || deps=$?
+  [ "$deps" -eq 0 ] && return 0
+  bash scripts/wine-usable.sh 2>/dev/null || usable=$?
+  if [ "$deps" -eq 3 ] && [ "$usable" -eq 1 ]; then
+    echo "going on without the i386 packages: they only run the Windows programs, which this machine cannot run"
+    return 0
+  fi
+  return 1
+}
+
 # use_wine_prefix TREE: Wine runs quietly in the tree's own prefix
 # (TREE/wineprefix, created once, with no installer dialogs) and its wineserver
 # stops when the script ends.

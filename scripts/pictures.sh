@@ -13,7 +13,7 @@ out=${1:-docs}
 
 build=build/win32   # the Windows tree
 if [ ! -f "$build/CMakeCache.txt" ]; then
-  bash scripts/install-deps.sh
+  install_deps
   mkdir -p "$build"
   cmake --preset win32 >"$build.configure.log" 2>&1 || { cat "$build.configure.log"; exit 1; }
 fi

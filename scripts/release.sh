@@ -25,7 +25,7 @@ for arg in "$@"; do
   esac
 done
 
-bash scripts/install-deps.sh
+install_deps
 
 if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
   SOURCE_DATE_EPOCH=$(git log -1 --format=%ct 2>/dev/null) || {

@@ -19,16 +19,7 @@
 #                                    HEAD touch (the inner loop; see changed_trees)
 set -uo pipefail
 source "$(dirname "$0")/lib.sh"
-bash scripts/install-deps.sh
-deps=$?
-if [ "$deps" -ne 0 ]; then
-  # 3: only the i386 packages are missing. They serve Wine alone, so a machine
-  # whose kernel cannot run 32-bit programs checks everything else without them.
-  bash scripts/wine-usable.sh 2>/dev/null
-  usable=$?
-  [ "$deps" -eq 3 ] && [ "$usable" -eq 1 ] || exit 1
-  echo "test: going on without the i386 packages: they only run the Windows programs, which this machine cannot run"
-fi
+install_deps || exit 1
 
 only_changed=0
 case "${1:-}" in

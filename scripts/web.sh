@@ -5,7 +5,7 @@
 # The page also works opened straight from the disk: build/web/index.html.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
-bash scripts/install-deps.sh
+install_deps
 mkdir -p build
 cmake --preset web >build/web.configure.log 2>&1 || { cat build/web.configure.log; exit 1; }
 cmake --build --preset web -j "$(nproc)"
