@@ -1,3 +1,11 @@
+# Test code is built for a quick build: a little optimisation and no debug
+# information. The code under test keeps its tree's options, and a tree
+# configured as Debug keeps its debug information everywhere.
+set(LKM_TEST_CODE_OPTIONS "")
+if(NOT LKM_COMPILE_ONLY)
+  set(LKM_TEST_CODE_OPTIONS $<$<CONFIG:RelWithDebInfo>:-O1> $<$<CONFIG:RelWithDebInfo>:-g0>)
+endif()
+
 # Test registration. In the Windows tree every test runs under Wine through
 # CMAKE_CROSSCOMPILING_EMULATOR, in a prefix that lives inside the build folder.
 set(LKM_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)

@@ -20,6 +20,11 @@ void* operator new(std::size_t size) {
     if (void* block = std::malloc(size == 0 ? 1 : size)) return block;
     throw std::bad_alloc();
 }
+// GCC, optimising a little, pairs a new-expression it sees with the free()
+// inside this replacement and warns; new and delete here do match.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#endif
 void operator delete(void* block) noexcept {
     std::free(block);
 }
