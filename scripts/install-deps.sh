@@ -7,7 +7,7 @@
 # update is tried up to 3 times, 30 s apart, and a failure that such a mirror
 # explains ends with one sentence saying so. The amd64 packages are installed
 # before the i386 ones, so that a mirror whose i386 part is broken still leaves
-# every other tool in place; then the exit status is 3 (see scripts/test.sh).
+# every other tool in place; then the exit status is 3 (see install_deps in scripts/lib.sh).
 set -uo pipefail
 
 need=()
@@ -70,9 +70,10 @@ if [ "$status" -eq 0 ] && [ ${#need_i386[@]} -gt 0 ]; then
 fi
 [ "$status" -eq 0 ] && exit 0
 missing_i386=$(for p in "${need_i386[@]}"; do have "$p" || echo "$p"; done | joined)
+if [ "$status" -eq 3 ]; then what=$missing_i386; else what="the packages"; fi
 if [ "$updated" -eq 0 ]; then
-  mirror_sentence "the package indexes ${failed_indexes:-of the mirror} failed to download, so ${missing_i386:-the packages} could not be installed"
-elif [ -n "$missing_i386" ]; then
+  mirror_sentence "the package indexes ${failed_indexes:-of the mirror} failed to download, so ${what} could not be installed"
+elif [ "$status" -eq 3 ]; then
   mirror_sentence "the i386 packages ${missing_i386} could not be installed beside the amd64 ones (the mirror's i386 index is behind its amd64 one)"
 fi
 exit "$status"
