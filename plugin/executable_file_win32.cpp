@@ -2,16 +2,14 @@
 // handle: never written, never mapped whole.
 #include <windows.h>
 
-#include <algorithm>
-
 #include "lkm/file_error.hpp"
+#include "lkm/read_at_win32.hpp"
 #include "process_view.hpp"
 
 namespace lkm::plugin {
 
 namespace {
 
-constexpr DWORD chunk = 1u << 20; // bytes asked of one ReadFile
 constexpr char cannotOpen[] = "the file cannot be opened";
 constexpr char cannotRead[] = "the file cannot be read";
 constexpr char shorter[] = "the file became shorter while it was read";
@@ -37,18 +35,8 @@ public:
     uint64_t size() const override { return size_; }
 
     void read(uint64_t offset, uint8_t* out, std::size_t length) const override {
-        while (length != 0) {
-            OVERLAPPED at{};
-            at.Offset = DWORD(offset & 0xFFFFFFFFu);
-            at.OffsetHigh = DWORD(offset >> 32);
-            DWORD got = 0;
-            if (!ReadFile(file_, out, DWORD(std::min<std::size_t>(length, chunk)), &got, &at))
-                refuse(cannotRead);
-            if (got == 0) refuse(shorter);
-            out += got;
-            offset += got;
-            length -= got;
-        }
+        const lkm::windows::ReadOutcome outcome = lkm::windows::readAt(file_, offset, out, length);
+        if (!outcome.whole()) refuse(outcome.shorter ? shorter : cannotRead);
     }
 
 private:

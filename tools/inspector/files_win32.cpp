@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "lkm/mapped_file.hpp"
+#include "lkm/read_at_win32.hpp"
 #include "wide_text_win32.hpp"
 
 namespace lkm::inspector {
@@ -31,25 +32,15 @@ std::string reasonOf(DWORD error) {
                                                                           : systemMessage(error);
 }
 
-// A file read at the offsets asked for, in pieces a DWORD can count.
+// A file read at the offsets asked for.
 class WindowsFile : public ByteSource {
 public:
     WindowsFile(HANDLE h, uint64_t size) : file_{h}, size_(size) {}
     uint64_t size() const override { return size_; }
     void read(uint64_t offset, uint8_t* out, std::size_t length) const override {
-        while (length != 0) {
-            OVERLAPPED at{};
-            at.Offset = DWORD(offset & 0xFFFFFFFFu);
-            at.OffsetHigh = DWORD(offset >> 32);
-            const DWORD chunk = DWORD(std::min<std::size_t>(length, 1u << 20));
-            DWORD got = 0;
-            if (!ReadFile(file_.h, out, chunk, &got, &at))
-                throw FileError(FileError::Kind::unreadable, reasonOf(GetLastError()));
-            if (got == 0) throw FileError(FileError::Kind::unreadable, fileRefusal::shorter);
-            out += got;
-            offset += got;
-            length -= got;
-        }
+        const lkm::windows::ReadOutcome outcome = lkm::windows::readAt(file_.h, offset, out, length);
+        if (outcome.shorter) throw FileError(FileError::Kind::unreadable, fileRefusal::shorter);
+        if (!outcome.whole()) throw FileError(FileError::Kind::unreadable, reasonOf(outcome.error));
     }
 
 private:
