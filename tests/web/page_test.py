@@ -34,6 +34,7 @@ class PageTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.stack = contextlib.ExitStack()
+        cls.addClassCleanup(cls.stack.close)  # also when a step below fails
         cls.scratch = pathlib.Path(cls.stack.enter_context(tempfile.TemporaryDirectory()))
         cls.downloads = cls.scratch / "downloads"
         cls.downloads.mkdir()
@@ -41,10 +42,6 @@ class PageTest(unittest.TestCase):
         cls.page = cls.stack.enter_context(browser.chromium(str(cls.downloads)))
         cls.page.open(cls.url + "index.html")
         cls.refused = cls.make_refused_files()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.stack.close()
 
     @classmethod
     def make_refused_files(cls):
