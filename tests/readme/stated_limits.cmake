@@ -143,7 +143,7 @@ tie("the large stand-in's extra code"
 
 tie("the huge stand-in's extra code"
   STATED ${testing} "huge one [(]`build/win32/game/huge`, ([0-9]+) MiB" 1048576
-  ENFORCED game/CMakeLists.txt "lkm_add_filled_game[(]larkmere_game_huge huge (0x[0-9a-fA-F]+)[)]" 1
+  ENFORCED game/CMakeLists.txt "lkm_add_filled_game[(]larkmere_game_huge huge (0x[0-9a-fA-F]+)[ )]" 1
   ENFORCED game/CMakeLists.txt "([0-9]+) MiB[ \n#]+[(]larkmere_game_huge" 1048576)
 
 tie("the signature search against memchr"
