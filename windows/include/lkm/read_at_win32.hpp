@@ -18,7 +18,8 @@ struct ReadOutcome {
 };
 
 // Reads `length` bytes at `offset` of `file` into `out`, in pieces a DWORD can
-// count.
+// count. A read from the file's end with an offset fails with ERROR_HANDLE_EOF
+// rather than reading nothing: both mean the file is shorter.
 inline ReadOutcome readAt(HANDLE file, uint64_t offset, uint8_t* out, std::size_t length) {
     constexpr std::size_t piece = std::size_t(1) << 20;
     while (length != 0) {
@@ -26,7 +27,12 @@ inline ReadOutcome readAt(HANDLE file, uint64_t offset, uint8_t* out, std::size_
         at.Offset = DWORD(offset & 0xFFFFFFFFu);
         at.OffsetHigh = DWORD(offset >> 32);
         DWORD got = 0;
-        if (!ReadFile(file, out, DWORD(std::min(length, piece)), &got, &at)) return {GetLastError(), false};
+        if (!ReadFile(file, out, DWORD(std::min(length, piece)), &got, &at)) {
+            const DWORD error = GetLastError();
+            if (error == ERROR_HANDLE_EOF) return {0, true};
+            // Never a failure that reads as whole.
+            return {error != 0 ? error : DWORD(ERROR_READ_FAULT), false};
+        }
         if (got == 0) return {0, true};
         out += got;
         offset += got;
